@@ -1,0 +1,94 @@
+#include "app/Controls.h"
+
+#include "app/Input.h"
+#include "export/HeightMapExport.h"
+#include "terrain/HeightMapGenerator.h"
+
+namespace {
+
+const float kParameterStep = 1.01f;
+const float kMoveStep = 0.01f;
+const float kLookPerPixel = 0.004f;
+const float kForwardPerPixel = 0.006f;
+const uint8_t kLeftButton = SDL_BUTTON(1);
+const uint8_t kRightButton = SDL_BUTTON(3);
+
+void Regenerate(ControlState& state) { GenerateHeightMap(state.heightMap, 128, 30.0f, state.roughness); }
+
+void ApplyGenerationKeys(ControlState& state)
+{
+    if (currentKeys[SDLK_h]) {
+        state.roughness = state.roughness / kParameterStep;
+        Regenerate(state);
+    }
+    if (currentKeys[SDLK_j]) {
+        state.roughness = state.roughness * kParameterStep;
+        Regenerate(state);
+    }
+    if (currentKeys[SDLK_n]) {
+        falloffExponent = falloffExponent / kParameterStep;
+        Regenerate(state);
+    }
+    if (currentKeys[SDLK_m]) {
+        falloffExponent = falloffExponent * kParameterStep;
+        Regenerate(state);
+    }
+}
+
+void ApplyMovementKeys(CameraFrame& target)
+{
+    if (currentKeys[SDLK_a]) target.position -= target.lateral * kMoveStep;
+    if (currentKeys[SDLK_d]) target.position += target.lateral * kMoveStep;
+    if (currentKeys[SDLK_w]) target.position += target.at * kMoveStep;
+    if (currentKeys[SDLK_s]) target.position -= target.at * kMoveStep;
+    if (currentKeys[SDLK_q]) target.position += target.up * kMoveStep;
+    if (currentKeys[SDLK_e]) target.position -= target.up * kMoveStep;
+}
+
+// Drags scale the displayed frame's axes, so a turn follows what is on screen.
+void ApplyMouseDrag(uint8_t buttons, int dx, int dy, const CameraFrame& view, CameraFrame& target)
+{
+    const bool left = (buttons & kLeftButton) != 0;
+    const bool right = (buttons & kRightButton) != 0;
+    if (left && right) {
+        const float roll = dx * kLookPerPixel;
+        target.up += view.lateral * roll;
+    } else if (left) {
+        const float tilt = -dy * kLookPerPixel;
+        const float turn = dx * kLookPerPixel;
+        target.at += view.up * tilt;
+        target.at += view.lateral * turn;
+    } else if (right) {
+        const float forward = -dy * kForwardPerPixel;
+        target.position += view.at * forward;
+    }
+}
+
+}  // namespace
+
+ControlState StartControls(Array2D<float>& heightMap, float& roughness, const CameraFrame& viewFrame,
+                           CameraFrame& targetFrame)
+{
+    ControlState state{heightMap, roughness, viewFrame, targetFrame, 0, 0};
+    uint8_t buttons = 0;
+    ReadMouse(&buttons, &state.previousMouseX, &state.previousMouseY);
+    return state;
+}
+
+void ApplyControls(ControlState& state)
+{
+    ApplyGenerationKeys(state);
+    if (KeyPressed(SDLK_g)) {
+        SaveHeightMapTGA(state.heightMap, nullptr);
+    }
+    uint8_t buttons = 0;
+    int x = 0;
+    int y = 0;
+    ReadMouse(&buttons, &x, &y);
+    const int dx = x - state.previousMouseX;
+    const int dy = y - state.previousMouseY;
+    ApplyMovementKeys(state.targetFrame);
+    ApplyMouseDrag(buttons, dx, dy, state.viewFrame, state.targetFrame);
+    state.previousMouseX = x;
+    state.previousMouseY = y;
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+// What the frame loop needs from the renderer. Every call runs on the thread
+// that owns the OpenGL context, after the context exists.
+
+#include "terrain/Array2D.h"
+
+struct CameraFrame;
+
+// Loads "font.tga" from the working directory into the font texture, once.
+// Returns false if the image is missing or rejected; the viewer then runs
+// with no text. A second call after a success does not reread the file.
+bool LoadFont();
+
+// Deletes the font texture if one is loaded. Safe to call twice.
+void UnloadFont();
+
+// Sends the whole height grid as grey triangles in immediate mode. Expects
+// the projection and model-view matrices to be loaded; leaves depth testing
+// on and texturing off.
+void DrawTerrainMesh(Array2D<float>& heightMap);
+
+// Draws the four status lines (position and axes of the frame) over the
+// scene in an orthographic projection; leaves depth testing and blending off.
+void DrawStatusOverlay(const CameraFrame& frame);
