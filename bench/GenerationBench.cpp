@@ -1,0 +1,35 @@
+#include <benchmark/benchmark.h>
+
+#include "terrain/Array2D.h"
+#include "terrain/HeightMapGenerator.h"
+
+namespace {
+
+// The whole generation the controls run each frame a key is held.
+void BM_GenerateHeightMap(benchmark::State& state)
+{
+    Array2D<float> heightMap(129, 129);
+    falloffExponent = 1.0f;
+    for (auto _ : state) {
+        GenerateHeightMap(heightMap, 128, 30.0f, 0.5f);
+        benchmark::DoNotOptimize(&heightMap.At(64, 64));
+        benchmark::ClobberMemory();
+    }
+}
+BENCHMARK(BM_GenerateHeightMap)->Unit(benchmark::kMicrosecond);
+
+// The displacement passes alone, on an N x N grid with size N - 1.
+void BM_DiamondSquare(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    Array2D<float> grid(side, side);
+    for (auto _ : state) {
+        DiamondSquare(grid, side - 1, 30.0f, 0.5f);
+        benchmark::DoNotOptimize(&grid.At(1, 1));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (side - 2) * (side - 2));
+}
+BENCHMARK(BM_DiamondSquare)->Arg(129)->Arg(257)->Arg(513)->Arg(1025)->Unit(benchmark::kMicrosecond);
+
+} // namespace

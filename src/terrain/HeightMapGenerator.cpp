@@ -1,0 +1,247 @@
+#include "terrain/HeightMapGenerator.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <typeinfo>
+
+#include "terrain/Array2D.h"
+#include "terrain/RandomSource.h"
+
+float falloffExponent = 1.0f;
+
+namespace {
+
+// Only the first 40 bytes are the key; the last character is not used.
+const char seedText[] = "Quenby Marlowtide Sprocket Lantern Gambit";
+constexpr int keyLength = 10;
+
+// The first level always lifts the centre by this much, whatever the
+// amplitude, so the raw terrain is one mound with its top at 30.
+constexpr double firstLevelLift = 30.0;
+
+constexpr int falloffCentre = 64;
+constexpr float falloffRadius = 64.0f;
+
+void SeedFromText()
+{
+    uint32_t key[keyLength];
+    for (int w = 0; w < keyLength; ++w) {
+        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(seedText) + 4 * w;
+        key[w] = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+                 static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+    }
+    SeedRandomByKey(key, keyLength);
+}
+
+// Cell access for the generation passes. Any grid is reached through its
+// virtual At. The HeightMap's own type, an Array2D exactly, gets its At
+// called directly: the same function the dispatch would pick, but inlined,
+// which matters on a path that runs every frame a key is held. An Array2D
+// also throws for exactly the coordinates outside it, so for it the points
+// the guard would abandon are skipped before any access, saving an
+// exception per edge point (254 per map).
+class AnyGrid {
+public:
+    explicit AnyGrid(Matrix2DInterface<float>& grid) : grid(grid) {}
+    float& operator()(int x, int y) const { return grid.At(x, y); }
+    bool Outside(int64_t, int64_t, int64_t, int64_t) const { return false; }
+    Matrix2DInterface<float>& Grid() const { return grid; }
+
+private:
+    Matrix2DInterface<float>& grid;
+};
+
+class BoundedGrid {
+public:
+    explicit BoundedGrid(Array2D<float>& grid)
+        : grid(grid), width(grid.GetWidth()), height(grid.GetHeight())
+    {
+    }
+    float& operator()(int x, int y) const { return grid.Array2D<float>::At(x, y); }
+
+    // True when a point reading [x0, x1] x [y0, y1] would hit the edge throw.
+    bool Outside(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const
+    {
+        return x0 < 0 || y0 < 0 || x1 >= width || y1 >= height;
+    }
+    Matrix2DInterface<float>& Grid() const { return grid; }
+
+private:
+    Array2D<float>& grid;
+    int64_t width;
+    int64_t height;
+};
+
+template <typename Cells>
+void DiamondPoint(const Cells& v, int x, int y, int step, float g, bool firstLevel)
+{
+    const int half = step / 2;
+    float a = v(x, y + step) + v(x, y);
+    a = a + v(x + step, y);
+    a = a + v(x + step, y + step);
+    a = a * 0.25f;
+    const double r = RandomHalfOpen();
+    const double displacement = firstLevel ? firstLevelLift : r * g * 2.0 - g;
+    v(x + half, y + half) = static_cast<float>(a + displacement);
+}
+
+template <typename Cells>
+void SquarePoint(const Cells& v, int px, int py, int half, float g)
+{
+    const float below = v(px, py + half);
+    const float above = v(px, py - half);
+    const float left = v(px - half, py);
+    const float right = v(px + half, py);
+    float a = above + below;
+    a = a + left;
+    a = a + right;
+    a = a * 0.25f;
+    const double r = RandomHalfOpen();
+    const float displacement = static_cast<float>(r * g * 2.0 - g);
+    v(px, py) = a + displacement;
+}
+
+// Each point runs under its own guard: an int from At means a neighbour is
+// off the grid and the point is abandoned; anything else passes out.
+template <typename Cells>
+void Displace(const Cells& v, uint32_t size, float amplitude, float roughness)
+{
+    uint32_t step = size;
+    float g = amplitude;
+    for (;;) {
+        const uint32_t half = step / 2;
+        g = g * roughness;
+        const bool firstLevel = step == size;
+        const int s = static_cast<int>(step);
+        const int h = static_cast<int>(half);
+
+        for (int x = 0; static_cast<uint32_t>(x) < size; x += s) {
+            for (int y = 0; static_cast<uint32_t>(y) < size; y += s) {
+                if (v.Outside(x, y, int64_t{x} + s, int64_t{y} + s)) {
+                    continue;
+                }
+                try {
+                    DiamondPoint(v, x, y, s, g, firstLevel);
+                } catch (int) {
+                }
+            }
+        }
+
+        for (int x = 0; static_cast<uint32_t>(x) < size; x += s) {
+            for (int y = 0; static_cast<uint32_t>(y) < size; y += s) {
+                if (!v.Outside(int64_t{x} - h, y, int64_t{x} + h, int64_t{y} + s)) {
+                    try {
+                        SquarePoint(v, x, y + h, h, g);
+                    } catch (int) {
+                    }
+                }
+                if (!v.Outside(x, int64_t{y} - h, int64_t{x} + s, int64_t{y} + h)) {
+                    try {
+                        SquarePoint(v, x + h, y, h, g);
+                    } catch (int) {
+                    }
+                }
+            }
+        }
+
+        if (half == 1) {
+            break;
+        }
+        step = half;
+    }
+}
+
+// Falloff factors of the last exponent used, by column and row distance from
+// the centre. The factor depends only on the distance, so one quadrant holds
+// every value and the table is mirrored; it is rebuilt only when the
+// exponent changes, so holding a roughness key costs no pow at all.
+struct FalloffTable {
+    bool valid = false;
+    uint32_t exponentBits = 0;
+    float factor[falloffCentre + 1][falloffCentre + 1];
+};
+
+FalloffTable falloffTable;
+
+float FalloffFactor(int di, int dj, float exponent)
+{
+    const float d = static_cast<float>(std::sqrt(static_cast<double>(di * di + dj * dj)));
+    if (d > falloffRadius) {
+        return 0.0f;
+    }
+    return static_cast<float>(std::pow(1.0 - static_cast<double>(d) / falloffRadius, static_cast<double>(exponent)));
+}
+
+const FalloffTable& FalloffFor(float exponent)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &exponent, sizeof bits);
+    FalloffTable& table = falloffTable;
+    if (!table.valid || table.exponentBits != bits) {
+        for (int di = 0; di <= falloffCentre; ++di) {
+            for (int dj = di; dj <= falloffCentre; ++dj) {
+                table.factor[di][dj] = table.factor[dj][di] = FalloffFactor(di, dj, exponent);
+            }
+        }
+        table.exponentBits = bits;
+        table.valid = true;
+    }
+    return table;
+}
+
+// Scales each raw height by the falloff around cell (64, 64): 1 at the
+// centre, 0 from distance 64 on.
+template <typename Cells>
+void ApplyFalloff(const Cells& v)
+{
+    const FalloffTable& table = FalloffFor(falloffExponent);
+    const int width = static_cast<int>(v.Grid().GetWidth());
+    const int height = static_cast<int>(v.Grid().GetHeight());
+    for (int j = 0; j < height; ++j) {
+        const int dj = std::abs(j - falloffCentre);
+        for (int i = 0; i < width; ++i) {
+            const int di = std::abs(i - falloffCentre);
+            const float factor = di <= falloffCentre && dj <= falloffCentre ? table.factor[di][dj] : 0.0f;
+            float& cell = v(i, j);
+            cell = cell * factor;
+        }
+    }
+}
+
+bool IsPlainArray2D(const Matrix2DInterface<float>& grid)
+{
+    return typeid(grid) == typeid(Array2D<float>);
+}
+
+} // namespace
+
+void DiamondSquare(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness)
+{
+    SeedFromText();
+    if (IsPlainArray2D(grid)) {
+        Displace(BoundedGrid(static_cast<Array2D<float>&>(grid)), size, amplitude, roughness);
+    } else {
+        Displace(AnyGrid(grid), size, amplitude, roughness);
+    }
+}
+
+void LogisticRemap(float* cell, void* params)
+{
+    const LogisticParams& p = *static_cast<const LogisticParams*>(params);
+    const double t = (static_cast<double>(*cell) - p.offset) * p.scale;
+    *cell = static_cast<float>(p.ceiling / (std::exp((p.midpoint - t) * p.steepness) + 1.0));
+}
+
+void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness)
+{
+    grid.Fill(0.0f);
+    DiamondSquare(grid, size, amplitude, roughness);
+    if (IsPlainArray2D(grid)) {
+        ApplyFalloff(BoundedGrid(static_cast<Array2D<float>&>(grid)));
+    } else {
+        ApplyFalloff(AnyGrid(grid));
+    }
+    LogisticParams params{0.0f, 1.0f, 1.0f, 3.0f, 15.0f};
+    grid.ForEach(LogisticRemap, &params);
+}

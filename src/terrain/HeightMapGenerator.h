@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+#include "terrain/Matrix2DInterface.h"
+
+// Exponent of the radial falloff that shapes the mound into an island:
+// higher values pull the slopes in towards the centre. The controls change it
+// and regenerate.
+extern float falloffExponent;
+
+// Context record of LogisticRemap: cell = ceiling / (exp((midpoint - t) *
+// steepness) + 1) with t = (cell - offset) * scale.
+struct LogisticParams {
+    float offset;
+    float scale;
+    float ceiling;
+    float steepness;
+    float midpoint;
+};
+
+// Fills the grid with terrain: zero, diamond-square, radial falloff, then a
+// steep logistic remap that leaves every cell between 0 and 1. The grid must
+// have at least size + 1 columns and rows; size is a power of two, at least 2.
+void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness);
+
+// Reseeds the random source from the fixed seed text and displaces every
+// lattice point reached inside the grid; points with a neighbour outside the
+// grid (an int thrown by At) are skipped.
+void DiamondSquare(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness);
+
+// ElementFunction for ForEach; params points to a LogisticParams.
+void LogisticRemap(float* cell, void* params);
