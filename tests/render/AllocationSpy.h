@@ -1,0 +1,10 @@
+#pragma once
+
+#include <cstddef>
+
+// The test program's operator new remembers the largest single request, to
+// show that a decoder did not trust a size that the data cannot back.
+namespace AllocationSpy {
+void Reset();
+size_t Largest();
+}  // namespace AllocationSpy
