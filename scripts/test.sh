@@ -27,6 +27,6 @@ cmake --build build-asan -j"$jobs"
     ctest --output-on-failure -j"$jobs" -LE e2e)
 
 if [ -x scripts/fuzz-tga.sh ]; then
-    FUZZ_SECONDS="${FUZZ_SECONDS:-60}" ./scripts/fuzz-tga.sh
+    FUZZ_TGA_SECONDS="${FUZZ_TGA_SECONDS:-60}" ./scripts/fuzz-tga.sh
 fi
 echo "All tests passed."
