@@ -1,0 +1,92 @@
+// Start-up failures print one line on standard output and end with 1.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "ViewerRun.h"
+
+namespace e2e {
+namespace {
+
+using namespace std::chrono_literals;
+
+long LineCount(const std::string& text) { return std::count(text.begin(), text.end(), '\n'); }
+
+bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
+
+// Drops the terminal control sequences a text-mode driver writes: escape
+// sequences (CSI, OSC, character-set and keypad selections) and control
+// characters other than the line feed.
+std::string WithoutTerminalControls(const std::string& text)
+{
+    std::string plain;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = text[i];
+        if (c == 0x1B && i + 1 < text.size()) {
+            const char kind = text[++i];
+            if (kind == '[') {
+                while (i + 1 < text.size() && !(text[i + 1] >= 0x40 && text[i + 1] <= 0x7E)) {
+                    ++i;
+                }
+                ++i;
+            } else if (kind == ']') {
+                while (i + 1 < text.size() && text[i + 1] != '\a' && text[i + 1] != 0x1B) {
+                    ++i;
+                }
+                ++i;
+                if (i < text.size() && text[i] == 0x1B) {
+                    ++i;  // the string terminator ESC backslash
+                }
+            } else if (kind == '(' || kind == ')') {
+                ++i;
+            }
+        } else if (c == '\n' || c >= 0x20) {
+            plain += static_cast<char>(c);
+        }
+    }
+    return plain;
+}
+
+TEST(StartupFailure, NoDisplayWithTheX11DriverFailsToInitSdl)
+{
+    ChildProcess viewer(ViewerSpec({{"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::string("x11")}}));
+    ASSERT_EQ(viewer.WaitForExit(10s), 1);
+    const std::string out = viewer.Stdout();
+    EXPECT_EQ(LineCount(out), 1) << out;
+    EXPECT_TRUE(StartsWith(out, "Unable to init SDL: ")) << out;
+    EXPECT_EQ(out.back(), '\n');
+}
+
+// With neither a display nor SDL_VIDEODRIVER, Debian's SDL 1.2 falls back to
+// its text-mode (libcaca) driver: SDL_Init succeeds and the driver sets up
+// the terminal, then the video mode fails since that driver has no OpenGL.
+TEST(StartupFailure, NoDisplayFallsBackToTextModeWhereTheVideoModeFails)
+{
+    ChildProcess viewer(ViewerSpec(
+        {{"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}, {"TERM", std::string("xterm")}}));
+    ASSERT_EQ(viewer.WaitForExit(10s), 1);
+    const std::string out = viewer.Stdout();
+    EXPECT_EQ(WithoutTerminalControls(out), "Unable to create video output window: OpenGL not available\n") << out;
+
+    // Without TERM the driver's curses cannot start and ends the process
+    // with 1 before the viewer gets to print anything.
+    ChildProcess noTerminal(ViewerSpec({{"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}, {"TERM", std::nullopt}}));
+    ASSERT_EQ(noTerminal.WaitForExit(10s), 1);
+    EXPECT_EQ(WithoutTerminalControls(noTerminal.Stdout()), "") << noTerminal.Stdout();
+}
+
+TEST(StartupFailure, ServerWithoutGlxFailsToCreateTheWindow)
+{
+    XvfbOptions options;
+    options.glx = false;
+    XvfbServer server(options);
+    ChildProcess viewer(ViewerSpec(server.ClientEnvironment()));
+    ASSERT_EQ(viewer.WaitForExit(10s), 1) << viewer.Stdout();
+    const std::string out = viewer.Stdout();
+    EXPECT_EQ(LineCount(out), 1) << out;
+    EXPECT_TRUE(StartsWith(out, "Unable to create video output window: ")) << out;
+}
+
+}  // namespace
+}  // namespace e2e

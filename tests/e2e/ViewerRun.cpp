@@ -1,0 +1,116 @@
+#include "ViewerRun.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <thread>
+
+namespace e2e {
+
+using namespace std::chrono_literals;
+
+bool IsClearColour(Rgb pixel)
+{
+    // 0.7 × 255 = 178.5 may round either way.
+    return pixel.r == 0 && pixel.g == 102 && (pixel.b == 178 || pixel.b == 179);
+}
+
+bool IsScenery(Rgb pixel)
+{
+    return IsClearColour(pixel) || (pixel.r == pixel.g && pixel.g == pixel.b);
+}
+
+LaunchSpec ViewerSpec(const Environment& environment, const std::string& workingDirectory)
+{
+    LaunchSpec spec;
+    spec.argv = {kViewerPath};
+    spec.workingDirectory = workingDirectory;
+    spec.environment = environment;
+    return spec;
+}
+
+ViewerRun::ViewerRun(XvfbServer& server, const std::string& workingDirectory)
+    : server(server), process(ViewerSpec(server.ClientEnvironment(), workingDirectory))
+{
+    window = X().WaitForWindow(kWindowTitle, 20s, &process);
+    if (window != 0) {
+        X().Focus(window);
+    }
+}
+
+std::string ViewerRun::Diagnostics() const
+{
+    const std::optional<int> code = process.ExitCode();
+    return "viewer " + (code ? "exited with " + std::to_string(*code) : std::string("still running")) +
+           "\nstdout: " + process.Stdout() + "\nstderr: " + process.Stderr();
+}
+
+namespace {
+
+bool AllBlack(const Image& image)
+{
+    for (int y = 0; y < image.Height(); ++y) {
+        for (int x = 0; x < image.Width(); ++x) {
+            if (image.At(x, y) != Rgb{}) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Image ViewerRun::FirstFrame()
+{
+    // The window is black until start-up is over and the first frame is swapped.
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    Image shot = X().Capture(window);
+    while ((shot.Empty() || AllBlack(shot)) && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+        shot = X().Capture(window);
+    }
+    return shot;
+}
+
+Image ViewerRun::SettledCapture()
+{
+    Image previous = FirstFrame();
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        std::this_thread::sleep_for(100ms);
+        Image next = X().Capture(window);
+        if (Compare(previous, next).Identical()) {
+            return next;
+        }
+        previous = next;
+    }
+    return previous;
+}
+
+std::optional<int> ViewerRun::QuitWithEscape(std::chrono::milliseconds limit)
+{
+    // Held until the viewer ends: on a loaded machine a frame can outlast
+    // any fixed hold, and a key that goes down and up between two key
+    // snapshots is never seen.
+    X().KeyDown("Escape");
+    const std::optional<int> code = process.WaitForExit(limit);
+    X().KeyUp("Escape");
+    return code;
+}
+
+TemporaryDirectory::TemporaryDirectory()
+{
+    std::string pattern = "/tmp/orvandel-e2e-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+    path_ = pattern;
+}
+
+TemporaryDirectory::~TemporaryDirectory()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+}  // namespace e2e
