@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "terrain/Matrix2DInterface.h"
+
+// The heightmap as an uncompressed 24-bit grey TGA: an 18-byte header, then
+// one pixel of three equal bytes per cell, rows y = 0 upward (origin at the
+// bottom left), x fastest. Nothing follows the last pixel.
+
+enum { kTgaHeaderSize = 18 };
+
+// p = v * 255 in double, clamped to 255 and then to 0, truncated; NaN gives 0.
+uint8_t HeightToByte(float value);
+
+// "%Y-%m-%d %H-%M-%S heightmap.tga" for the given local time.
+std::string HeightMapFileName(const std::tm& localTime);
+
+// The whole file. Width and height are taken once each, as their low 16 bits,
+// and bound both the header and the pixels.
+std::vector<uint8_t> HeightMapTGABytes(const Matrix2DInterface<float>& grid);
+
+// Writes the grid to path, or, with a null path, to the dated name in the
+// working directory. A file that cannot be written is skipped with one line on
+// standard error, and no truncated image is left behind.
+void SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path);

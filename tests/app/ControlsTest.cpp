@@ -1,0 +1,228 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "../export/ScratchDirectory.h"
+#include "FakeGenerator.h"
+#include "FakeInput.h"
+#include "app/Controls.h"
+#include "export/HeightMapExport.h"
+#include "terrain/HeightMapGenerator.h"
+
+namespace {
+
+void ExpectNear(const Vector3& v, float x, float y, float z, const char* what)
+{
+    EXPECT_NEAR(v.x, x, 1e-6f) << what;
+    EXPECT_NEAR(v.y, y, 1e-6f) << what;
+    EXPECT_NEAR(v.z, z, 1e-6f) << what;
+}
+
+void ExpectSame(const Vector3& a, const Vector3& b, const char* what)
+{
+    EXPECT_EQ(a.x, b.x) << what;
+    EXPECT_EQ(a.y, b.y) << what;
+    EXPECT_EQ(a.z, b.z) << what;
+}
+
+class ControlsTest : public FakeInputTest {
+protected:
+    void SetUp() override
+    {
+        FakeInputTest::SetUp();
+        generationCalls.clear();
+        falloffExponent = 1.0f;
+        // The two frames differ, so each binding shows whose axes it scales.
+        viewFrame = {Vector3(0, 0, -1), Vector3(0, 1, 0), Vector3(1, 0, 0), Vector3(0, 0.5f, 1)};
+        targetFrame = {Vector3(0, -0.6f, -0.8f), Vector3(0, 0.8f, -0.6f), Vector3(1, 0, 0), Vector3(2, 3, 4)};
+        startTarget = targetFrame;
+        fakeSdl.mouseX = 400;
+        fakeSdl.mouseY = 300;
+    }
+
+    ControlState Start() { return StartControls(heightMap, roughness, viewFrame, targetFrame); }
+
+    void Frame(ControlState& state, std::initializer_list<int> keys, Uint8 buttons = 0)
+    {
+        fakeSdl.buttons = buttons;
+        SnapshotWithKeysDown(keys);
+        ApplyControls(state);
+    }
+
+    void ExpectTargetUnchanged(const char* what)
+    {
+        ExpectSame(targetFrame.at, startTarget.at, what);
+        ExpectSame(targetFrame.up, startTarget.up, what);
+        ExpectSame(targetFrame.lateral, startTarget.lateral, what);
+        ExpectSame(targetFrame.position, startTarget.position, what);
+    }
+
+    Array2D<float> heightMap{129, 129};
+    float roughness = 0.5f;
+    CameraFrame viewFrame;
+    CameraFrame targetFrame;
+    CameraFrame startTarget;
+};
+
+TEST_F(ControlsTest, EachGenerationKeyChangesItsParameterAndRegenerates)
+{
+    ControlState state = Start();
+    Frame(state, {SDLK_h});
+    EXPECT_EQ(roughness, 0.5f / 1.01f);
+    Frame(state, {SDLK_j});
+    const float afterJ = (0.5f / 1.01f) * 1.01f;
+    EXPECT_EQ(roughness, afterJ);
+    Frame(state, {SDLK_n});
+    EXPECT_EQ(falloffExponent, 1.0f / 1.01f);
+    Frame(state, {SDLK_m});
+    EXPECT_EQ(falloffExponent, (1.0f / 1.01f) * 1.01f);
+    EXPECT_EQ(roughness, afterJ);
+
+    ASSERT_EQ(generationCalls.size(), 4u);
+    const float roughnessSeen[] = {0.5f / 1.01f, afterJ, afterJ, afterJ};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(generationCalls[i].grid, &heightMap);
+        EXPECT_EQ(generationCalls[i].size, 128u);
+        EXPECT_EQ(generationCalls[i].amplitude, 30.0f);
+        EXPECT_EQ(generationCalls[i].roughness, roughnessSeen[i]) << i;
+    }
+    Frame(state, {});
+    EXPECT_EQ(generationCalls.size(), 4u);
+    ExpectTargetUnchanged("generation keys move nothing");
+}
+
+TEST_F(ControlsTest, KeysHeldTogetherActInOrderEachRegenerating)
+{
+    ControlState state = Start();
+    Frame(state, {SDLK_m, SDLK_j, SDLK_n, SDLK_h});
+    const float afterH = 0.5f / 1.01f;
+    const float afterJ = afterH * 1.01f;
+    EXPECT_EQ(roughness, afterJ);
+    EXPECT_EQ(falloffExponent, (1.0f / 1.01f) * 1.01f);
+    ASSERT_EQ(generationCalls.size(), 4u);
+    EXPECT_EQ(generationCalls[0].roughness, afterH);
+    EXPECT_EQ(generationCalls[1].roughness, afterJ);
+    EXPECT_EQ(generationCalls[1].falloffExponent, 1.0f);
+    EXPECT_EQ(generationCalls[2].falloffExponent, 1.0f / 1.01f);
+    EXPECT_EQ(generationCalls[3].falloffExponent, (1.0f / 1.01f) * 1.01f);
+
+    Frame(state, {SDLK_j});
+    Frame(state, {SDLK_j});
+    EXPECT_EQ(roughness, (afterJ * 1.01f) * 1.01f);
+    EXPECT_EQ(generationCalls.size(), 6u);
+}
+
+TEST_F(ControlsTest, GExportsOncePerPress)
+{
+    ScratchDirectory dir;
+    WorkingDirectoryScope inside(dir.Path());
+    ControlState state = Start();
+    heightMap.Fill(0.25f);
+
+    const time_t before = time(nullptr);
+    Frame(state, {SDLK_g});  // already down at the first snapshot: a press
+    const time_t after = time(nullptr);
+    std::vector<std::string> files = dir.Entries();
+    ASSERT_EQ(files.size(), 1u);
+    std::tm local{};
+    EXPECT_TRUE(files[0] == HeightMapFileName(*localtime_r(&before, &local)) ||
+                files[0] == HeightMapFileName(*localtime_r(&after, &local)))
+        << files[0];
+    EXPECT_EQ(ReadFileBytes(files[0]), HeightMapTGABytes(heightMap));
+    std::remove(files[0].c_str());
+
+    for (int held = 0; held < 5; ++held) {
+        Frame(state, {SDLK_g});
+    }
+    EXPECT_TRUE(dir.Entries().empty()) << "a held G exported again";
+    Frame(state, {});
+    Frame(state, {SDLK_g});
+    EXPECT_EQ(dir.Entries().size(), 1u) << "a new press did not export";
+    EXPECT_TRUE(generationCalls.empty());
+}
+
+TEST_F(ControlsTest, MovementKeysStepAlongTheTargetsOwnAxes)
+{
+    struct Binding {
+        int key;
+        Vector3 axis;
+        float sign;
+    };
+    const Binding bindings[] = {
+        {SDLK_a, startTarget.lateral, -1}, {SDLK_d, startTarget.lateral, 1}, {SDLK_w, startTarget.at, 1},
+        {SDLK_s, startTarget.at, -1},      {SDLK_q, startTarget.up, 1},      {SDLK_e, startTarget.up, -1},
+    };
+    ControlState state = Start();
+    for (const Binding& b : bindings) {
+        targetFrame = startTarget;
+        Frame(state, {b.key});
+        const Vector3& p = startTarget.position;
+        ExpectNear(targetFrame.position, p.x + b.sign * 0.01f * b.axis.x, p.y + b.sign * 0.01f * b.axis.y,
+                   p.z + b.sign * 0.01f * b.axis.z, std::string(1, char(b.key)).c_str());
+        ExpectSame(targetFrame.at, startTarget.at, "at");
+        ExpectSame(targetFrame.up, startTarget.up, "up");
+    }
+
+    targetFrame = startTarget;
+    Frame(state, {SDLK_w, SDLK_s, SDLK_a, SDLK_d, SDLK_q, SDLK_e});
+    ExpectNear(targetFrame.position, 2, 3, 4, "opposite keys cancel");
+
+    targetFrame = startTarget;
+    Frame(state, {SDLK_w, SDLK_d});
+    ExpectNear(targetFrame.position, 2.01f, 3 - 0.006f, 4 - 0.008f, "moves add up");
+}
+
+TEST_F(ControlsTest, LeftDragLooksAlongTheViewAxes)
+{
+    ControlState state = Start();
+    fakeSdl.mouseX = 410;  // right 10
+    fakeSdl.mouseY = 295;  // up 5
+    Frame(state, {}, SDL_BUTTON(1));
+    // at += view.up * 0.02, then at += view.lateral * 0.04
+    ExpectNear(targetFrame.at, 0.04f, -0.58f, -0.8f, "at");
+    ExpectSame(targetFrame.up, startTarget.up, "up");
+    ExpectSame(targetFrame.position, startTarget.position, "position");
+}
+
+TEST_F(ControlsTest, RightDragMovesAlongTheViewDirection)
+{
+    ControlState state = Start();
+    fakeSdl.mouseX = 377;  // sideways motion is not used
+    fakeSdl.mouseY = 290;  // up 10
+    Frame(state, {}, SDL_BUTTON(3));
+    ExpectNear(targetFrame.position, 2, 3, 4 - 0.06f, "position");
+    ExpectSame(targetFrame.at, startTarget.at, "at");
+    ExpectSame(targetFrame.up, startTarget.up, "up");
+}
+
+TEST_F(ControlsTest, BothButtonsOnlyRoll)
+{
+    ControlState state = Start();
+    fakeSdl.mouseX = 425;
+    fakeSdl.mouseY = 250;
+    Frame(state, {}, SDL_BUTTON(1) | SDL_BUTTON(3) | SDL_BUTTON(2));
+    ExpectNear(targetFrame.up, 0.1f, 0.8f, -0.6f, "up");
+    ExpectSame(targetFrame.at, startTarget.at, "at");
+    ExpectSame(targetFrame.position, startTarget.position, "position");
+}
+
+TEST_F(ControlsTest, MotionWithoutADragButtonChangesNothingAndMovesTheDragOrigin)
+{
+    ControlState state = Start();
+    Frame(state, {}, SDL_BUTTON(1));  // first frame: no motion yet, so no drag
+    ExpectTargetUnchanged("first frame");
+
+    fakeSdl.mouseX = 100;
+    fakeSdl.mouseY = 100;
+    Frame(state, {});
+    Frame(state, {}, SDL_BUTTON(2));
+    ExpectTargetUnchanged("no drag button");
+
+    fakeSdl.mouseX = 110;
+    Frame(state, {}, SDL_BUTTON(1));
+    ExpectNear(targetFrame.at, 0.04f, -0.6f, -0.8f, "drag from where the pointer last was");
+}
+
+}  // namespace

@@ -1,0 +1,15 @@
+#include "FakeGenerator.h"
+
+#include "terrain/HeightMapGenerator.h"
+
+std::vector<GenerationCall> generationCalls;
+
+float falloffExponent = 1.0f;
+
+// Fills the grid with the roughness, so an export shows which generation the
+// map holds.
+void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness)
+{
+    generationCalls.push_back({&grid, size, amplitude, roughness, falloffExponent});
+    grid.Fill(roughness);
+}
