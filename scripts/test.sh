@@ -17,14 +17,15 @@ cmake --build build -j"$jobs"
 (cd build && ctest --output-on-failure -j"$jobs" -LE e2e)
 (cd build && ctest --output-on-failure -L e2e)
 
-# The sanitizer build runs the unit and drawing tests. The end-to-end tests
-# stay in the normal build: under the sanitizers Mesa's software renderer is
-# too slow for the viewer to keep its frame timing, and the driver's own
-# allocations are not ours to check.
+# The same tests in the sanitizer build.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVANDEL_SANITIZE=ON -DORVANDEL_BENCH=OFF
 cmake --build build-asan -j"$jobs"
-(cd build-asan && UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --output-on-failure -j"$jobs" -LE e2e)
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd build-asan && ctest --output-on-failure -j"$jobs" -LE e2e)
+# The viewer under Xvfb keeps memory that libX11 and Mesa allocate for
+# themselves until exit (visual lists, driver modules); it is not ours to free,
+# so leak checking is off there and only there.
+(cd build-asan && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -L e2e)
 
 if [ -x scripts/fuzz-tga.sh ]; then
     FUZZ_TGA_SECONDS="${FUZZ_TGA_SECONDS:-60}" ./scripts/fuzz-tga.sh

@@ -13,7 +13,10 @@ const float kForwardPerPixel = 0.006f;
 const uint8_t kLeftButton = SDL_BUTTON(1);
 const uint8_t kRightButton = SDL_BUTTON(3);
 
-void Regenerate(ControlState& state) { GenerateHeightMap(state.heightMap, 128, 30.0f, state.roughness); }
+void Regenerate(ControlState& state)
+{
+    GenerateHeightMap(state.heightMap, heightMapSize, heightMapAmplitude, state.roughness);
+}
 
 void ApplyGenerationKeys(ControlState& state)
 {

@@ -24,7 +24,8 @@ const int kWindowHeight = 600;
 const char kWindowTitle[] = "Orvandel - SDL OpenGL";
 const unsigned kFrameMilliseconds = 15;
 
-// Set once, right after the context exists; the frame loop never changes it.
+// Set once, right after the context exists. Of these only depth testing is
+// switched later: off by the overlay and on again by the mesh, every frame.
 void SetFixedGlState()
 {
     glViewport(0, 0, kWindowWidth, kWindowHeight);
@@ -79,8 +80,8 @@ int main(int, char**)
 
     float roughness = 0.5f;
     {
-        Array2D<float> heightMap(129, 129);
-        GenerateHeightMap(heightMap, 128, 30.0f, roughness);
+        Array2D<float> heightMap(heightMapCells, heightMapCells);
+        GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);
 
         CameraFrame viewFrame = StartFrame();
         CameraFrame targetFrame = viewFrame;

@@ -72,14 +72,14 @@ bool DecodeTGA(TgaByteSource& source, TgaImage& image)
         return false;
     }
 
-    unsigned char spec[6];
-    if (!source.Read(spec, sizeof spec)) {
+    unsigned char imageFields[6];
+    if (!source.Read(imageFields, sizeof imageFields)) {
         return false;
     }
-    // spec[5], the descriptor, is ignored: rows stay in file order.
-    const unsigned width = spec[0] | (spec[1] << 8);
-    const unsigned height = spec[2] | (spec[3] << 8);
-    const unsigned depth = spec[4];
+    // byte 5, the descriptor, is ignored: rows stay in file order.
+    const unsigned width = imageFields[0] | (imageFields[1] << 8);
+    const unsigned height = imageFields[2] | (imageFields[3] << 8);
+    const unsigned depth = imageFields[4];
     if (depth != 24 && depth != 32) {
         return false;
     }

@@ -209,9 +209,16 @@ void ApplyFalloff(const Cells& v)
     }
 }
 
-bool IsPlainArray2D(const Matrix2DInterface<float>& grid)
+// Runs a pass over the grid's cells through the quickest access that gives
+// the same result: direct for an Array2D exactly, virtual for any other grid.
+template <typename Pass>
+void WithCells(Matrix2DInterface<float>& grid, Pass pass)
 {
-    return typeid(grid) == typeid(Array2D<float>);
+    if (typeid(grid) == typeid(Array2D<float>)) {
+        pass(BoundedGrid(static_cast<Array2D<float>&>(grid)));
+    } else {
+        pass(AnyGrid(grid));
+    }
 }
 
 } // namespace
@@ -219,11 +226,7 @@ bool IsPlainArray2D(const Matrix2DInterface<float>& grid)
 void DiamondSquare(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness)
 {
     SeedFromText();
-    if (IsPlainArray2D(grid)) {
-        Displace(BoundedGrid(static_cast<Array2D<float>&>(grid)), size, amplitude, roughness);
-    } else {
-        Displace(AnyGrid(grid), size, amplitude, roughness);
-    }
+    WithCells(grid, [&](const auto& cells) { Displace(cells, size, amplitude, roughness); });
 }
 
 void LogisticRemap(float* cell, void* params)
@@ -237,11 +240,7 @@ void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float ampl
 {
     grid.Fill(0.0f);
     DiamondSquare(grid, size, amplitude, roughness);
-    if (IsPlainArray2D(grid)) {
-        ApplyFalloff(BoundedGrid(static_cast<Array2D<float>&>(grid)));
-    } else {
-        ApplyFalloff(AnyGrid(grid));
-    }
+    WithCells(grid, [](const auto& cells) { ApplyFalloff(cells); });
     LogisticParams params{0.0f, 1.0f, 1.0f, 3.0f, 15.0f};
     grid.ForEach(LogisticRemap, &params);
 }

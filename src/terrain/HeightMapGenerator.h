@@ -9,6 +9,13 @@
 // and regenerate.
 extern float falloffExponent;
 
+// The viewer's map: 129 x 129 cells, the coarsest square 128 cells across and
+// a displacement amplitude of 30. The viewer, its controls and the heightmap
+// tool all generate with these, so they make the same terrain.
+constexpr uint32_t heightMapCells = 129;
+constexpr uint32_t heightMapSize = 128;
+constexpr float heightMapAmplitude = 30.0f;
+
 // Context record of LogisticRemap: cell = ceiling / (exp((midpoint - t) *
 // steepness) + 1) with t = (cell - offset) * scale.
 struct LogisticParams {

@@ -179,7 +179,7 @@ TEST_F(ViewerControls, GWritesOneDatedFilePerPressAndJChangesIt)
 
     TemporaryDirectory elsewhere;
     const std::string reference = elsewhere.Path() + "/reference.tga";
-    ChildProcess tool(LaunchSpec{{kToolPath, "--out", reference}, "", {}, -1});
+    ChildProcess tool(LaunchOptions{{kToolPath, "--out", reference}, "", {}, -1});
     ASSERT_EQ(tool.WaitForExit(10s), 0) << tool.Stderr();
     EXPECT_TRUE(first == ReadAll(reference)) << "the viewer's export differs from orvandel-heightmap's";
 

@@ -50,7 +50,7 @@ std::string WithoutTerminalControls(const std::string& text)
 
 TEST(StartupFailure, NoDisplayWithTheX11DriverFailsToInitSdl)
 {
-    ChildProcess viewer(ViewerSpec({{"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::string("x11")}}));
+    ChildProcess viewer(ViewerLaunch({{"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::string("x11")}}));
     ASSERT_EQ(viewer.WaitForExit(10s), 1);
     const std::string out = viewer.Stdout();
     EXPECT_EQ(LineCount(out), 1) << out;
@@ -63,7 +63,7 @@ TEST(StartupFailure, NoDisplayWithTheX11DriverFailsToInitSdl)
 // the terminal, then the video mode fails since that driver has no OpenGL.
 TEST(StartupFailure, NoDisplayFallsBackToTextModeWhereTheVideoModeFails)
 {
-    ChildProcess viewer(ViewerSpec(
+    ChildProcess viewer(ViewerLaunch(
         {{"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}, {"TERM", std::string("xterm")}}));
     ASSERT_EQ(viewer.WaitForExit(10s), 1);
     const std::string out = viewer.Stdout();
@@ -71,7 +71,7 @@ TEST(StartupFailure, NoDisplayFallsBackToTextModeWhereTheVideoModeFails)
 
     // Without TERM the driver's curses cannot start and ends the process
     // with 1 before the viewer gets to print anything.
-    ChildProcess noTerminal(ViewerSpec({{"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}, {"TERM", std::nullopt}}));
+    ChildProcess noTerminal(ViewerLaunch({{"DISPLAY", std::nullopt}, {"SDL_VIDEODRIVER", std::nullopt}, {"TERM", std::nullopt}}));
     ASSERT_EQ(noTerminal.WaitForExit(10s), 1);
     EXPECT_EQ(WithoutTerminalControls(noTerminal.Stdout()), "") << noTerminal.Stdout();
 }
@@ -81,7 +81,7 @@ TEST(StartupFailure, ServerWithoutGlxFailsToCreateTheWindow)
     XvfbOptions options;
     options.glx = false;
     XvfbServer server(options);
-    ChildProcess viewer(ViewerSpec(server.ClientEnvironment()));
+    ChildProcess viewer(ViewerLaunch(server.ClientEnvironment()));
     ASSERT_EQ(viewer.WaitForExit(10s), 1) << viewer.Stdout();
     const std::string out = viewer.Stdout();
     EXPECT_EQ(LineCount(out), 1) << out;

@@ -20,17 +20,17 @@ bool IsScenery(Rgb pixel)
     return IsClearColour(pixel) || (pixel.r == pixel.g && pixel.g == pixel.b);
 }
 
-LaunchSpec ViewerSpec(const Environment& environment, const std::string& workingDirectory)
+LaunchOptions ViewerLaunch(const Environment& environment, const std::string& workingDirectory)
 {
-    LaunchSpec spec;
-    spec.argv = {kViewerPath};
-    spec.workingDirectory = workingDirectory;
-    spec.environment = environment;
-    return spec;
+    LaunchOptions launch;
+    launch.argv = {kViewerPath};
+    launch.workingDirectory = workingDirectory;
+    launch.environment = environment;
+    return launch;
 }
 
 ViewerRun::ViewerRun(XvfbServer& server, const std::string& workingDirectory)
-    : server(server), process(ViewerSpec(server.ClientEnvironment(), workingDirectory))
+    : server(server), process(ViewerLaunch(server.ClientEnvironment(), workingDirectory))
 {
     window = X().WaitForWindow(kWindowTitle, 20s, &process);
     if (window != 0) {

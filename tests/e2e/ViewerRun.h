@@ -21,7 +21,7 @@ bool IsClearColour(Rgb pixel);
 // can show, as opposed to the tinted status text.
 bool IsScenery(Rgb pixel);
 
-LaunchSpec ViewerSpec(const Environment& environment, const std::string& workingDirectory = kViewerDir);
+LaunchOptions ViewerLaunch(const Environment& environment, const std::string& workingDirectory = kViewerDir);
 
 class ViewerRun {
 public:

@@ -18,11 +18,11 @@ using namespace std::chrono_literals;
 
 TEST(ChildProcess, RunsInItsDirectoryWithItsEnvironmentAndCapturesOutput)
 {
-    LaunchSpec spec;
-    spec.argv = {"sh", "-c", "echo \"$GREETING\"; pwd; echo \"${HOME-unset}\"; echo oops >&2; exit 7"};
-    spec.workingDirectory = "/tmp";
-    spec.environment = {{"GREETING", std::string("hello")}, {"HOME", std::nullopt}};
-    ChildProcess child(spec);
+    LaunchOptions launch;
+    launch.argv = {"sh", "-c", "echo \"$GREETING\"; pwd; echo \"${HOME-unset}\"; echo oops >&2; exit 7"};
+    launch.workingDirectory = "/tmp";
+    launch.environment = {{"GREETING", std::string("hello")}, {"HOME", std::nullopt}};
+    ChildProcess child(launch);
     EXPECT_EQ(child.WaitForExit(5s), 7);
     EXPECT_EQ(child.Stdout(), "hello\n/tmp\nunset\n");
     EXPECT_EQ(child.Stderr(), "oops\n");
@@ -38,9 +38,9 @@ bool Alive(pid_t pid)
 
 TEST(ChildProcess, KillEndsTheWholeProcessGroup)
 {
-    LaunchSpec spec;
-    spec.argv = {"sh", "-c", "sleep 30 & echo $!; wait"};
-    ChildProcess child(spec);
+    LaunchOptions launch;
+    launch.argv = {"sh", "-c", "sleep 30 & echo $!; wait"};
+    ChildProcess child(launch);
     while (child.Stdout().empty()) {
         std::this_thread::sleep_for(5ms);
     }
@@ -54,9 +54,9 @@ TEST(ChildProcess, KillEndsTheWholeProcessGroup)
 
 TEST(ChildProcess, ProgramThatCannotStartThrows)
 {
-    LaunchSpec spec;
-    spec.argv = {"/nonexistent/program"};
-    EXPECT_THROW(ChildProcess child(spec), std::runtime_error);
+    LaunchOptions launch;
+    launch.argv = {"/nonexistent/program"};
+    EXPECT_THROW(ChildProcess child(launch), std::runtime_error);
 }
 
 TEST(XvfbServer, ServersRunSideBySideOnTheirOwnDisplays)

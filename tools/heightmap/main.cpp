@@ -45,10 +45,9 @@ int main(int argc, char** argv)
         break;
     }
 
-    // The viewer's map, size and amplitude.
-    Array2D<float> heightMap(129, 129);
+    Array2D<float> heightMap(heightMapCells, heightMapCells);
     falloffExponent = options.falloff;
-    GenerateHeightMap(heightMap, 128, 30.0f, options.roughness);
+    GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, options.roughness);
 
     const std::vector<uint8_t> bytes = FileBytes(heightMap, options.format);
     return WriteWholeFile(options.out.c_str(), bytes.data(), bytes.size(), kProgram) ? 0 : 1;

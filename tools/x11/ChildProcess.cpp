@@ -79,15 +79,15 @@ std::string ReadWhole(int fd)
 
 }  // namespace
 
-ChildProcess::ChildProcess(const LaunchSpec& spec)
+ChildProcess::ChildProcess(const LaunchOptions& launch)
 {
-    if (spec.argv.empty()) {
+    if (launch.argv.empty()) {
         throw std::invalid_argument("no program to launch");
     }
     stdoutFd_ = CaptureFile();
     stderrFd_ = CaptureFile();
     try {
-        Start(spec);
+        Start(launch);
     } catch (...) {
         close(stdoutFd_);
         close(stderrFd_);
@@ -95,12 +95,12 @@ ChildProcess::ChildProcess(const LaunchSpec& spec)
     }
 }
 
-void ChildProcess::Start(const LaunchSpec& spec)
+void ChildProcess::Start(const LaunchOptions& launch)
 {
     // Everything the child needs is prepared here: after fork only
     // async-signal-safe calls are allowed.
-    std::vector<std::string> argv = spec.argv;
-    std::vector<std::string> envp = MergedEnvironment(spec.environment);
+    std::vector<std::string> argv = launch.argv;
+    std::vector<std::string> envp = MergedEnvironment(launch.environment);
     std::vector<char*> argvPointers = Pointers(argv);
     std::vector<char*> envpPointers = Pointers(envp);
     const int nullFd = open("/dev/null", O_RDONLY | O_CLOEXEC);
@@ -124,11 +124,11 @@ void ChildProcess::Start(const LaunchSpec& spec)
         dup2(nullFd, 0);
         dup2(stdoutFd_, 1);
         dup2(stderrFd_, 2);
-        if (spec.inheritedFd > 2) {
-            fcntl(spec.inheritedFd, F_SETFD, 0);
+        if (launch.inheritedFd > 2) {
+            fcntl(launch.inheritedFd, F_SETFD, 0);
         }
         int error = 0;
-        if (!spec.workingDirectory.empty() && chdir(spec.workingDirectory.c_str()) != 0) {
+        if (!launch.workingDirectory.empty() && chdir(launch.workingDirectory.c_str()) != 0) {
             error = errno;
         } else {
             execvpe(argvPointers[0], argvPointers.data(), envpPointers.data());
@@ -156,7 +156,7 @@ void ChildProcess::Start(const LaunchSpec& spec)
         int status = 0;
         waitpid(pid_, &status, 0);
         Reaped(status);
-        throw std::runtime_error("cannot start " + spec.argv[0] + " in '" + spec.workingDirectory +
+        throw std::runtime_error("cannot start " + launch.argv[0] + " in '" + launch.workingDirectory +
                                  "': " + std::strerror(childError));
     }
 }

@@ -15,7 +15,7 @@ namespace orvandel::x11 {
 // variable, std::nullopt removes it.
 using Environment = std::map<std::string, std::optional<std::string>>;
 
-struct LaunchSpec {
+struct LaunchOptions {
     std::vector<std::string> argv;     // argv[0] is looked up on PATH if it has no slash
     std::string workingDirectory;      // empty: this process's working directory
     Environment environment;
@@ -25,7 +25,7 @@ struct LaunchSpec {
 class ChildProcess {
 public:
     // Throws std::runtime_error if the program cannot be started at all.
-    explicit ChildProcess(const LaunchSpec& spec);
+    explicit ChildProcess(const LaunchOptions& launch);
     // Kills the whole process group if it is still running.
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -49,7 +49,7 @@ public:
     std::string Stderr() const;
 
 private:
-    void Start(const LaunchSpec& spec);
+    void Start(const LaunchOptions& launch);
     void Reaped(int status);
 
     pid_t pid_ = -1;

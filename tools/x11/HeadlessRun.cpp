@@ -96,18 +96,18 @@ void PassOn(const ChildProcess& program)
 
 int Run(const Options& options)
 {
-    LaunchSpec spec;
-    spec.argv = options.argv;
-    if (spec.argv[0].find('/') != std::string::npos) {
-        spec.argv[0] = Absolute(spec.argv[0]);
+    LaunchOptions launch;
+    launch.argv = options.argv;
+    if (launch.argv[0].find('/') != std::string::npos) {
+        launch.argv[0] = Absolute(launch.argv[0]);
     }
-    spec.workingDirectory = Absolute(options.workingDirectory.empty() ? Folder(spec.argv[0]) : options.workingDirectory);
+    launch.workingDirectory = Absolute(options.workingDirectory.empty() ? Folder(launch.argv[0]) : options.workingDirectory);
     const std::string output =
-        options.output.empty() ? spec.workingDirectory + "/orvandel-screenshot.png" : options.output;
+        options.output.empty() ? launch.workingDirectory + "/orvandel-screenshot.png" : options.output;
 
     XvfbServer server;
-    spec.environment = server.ClientEnvironment();
-    ChildProcess program(spec);
+    launch.environment = server.ClientEnvironment();
+    ChildProcess program(launch);
     X11Client& x = server.Client();
 
     const WindowId window = x.WaitForWindow(options.title, 30s, &program);

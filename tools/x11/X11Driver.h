@@ -3,11 +3,11 @@
 // headless screenshots. Link orvandel_x11driver; include "X11Driver.h".
 //
 //   XvfbServer server;                        // Xvfb on a free display (XvfbOptions: .glx = false for none)
-//   LaunchSpec spec;
-//   spec.argv = {"/path/to/orvandel"};
-//   spec.workingDirectory = "/path/to";       // the viewer reads font.tga from here
-//   spec.environment = server.ClientEnvironment();  // DISPLAY, SDL_VIDEODRIVER=x11, software GL
-//   ChildProcess viewer(spec);                // own process group, stdout/stderr captured
+//   LaunchOptions launch;
+//   launch.argv = {"/path/to/orvandel"};
+//   launch.workingDirectory = "/path/to";       // the viewer reads font.tga from here
+//   launch.environment = server.ClientEnvironment();  // DISPLAY, SDL_VIDEODRIVER=x11, software GL
+//   ChildProcess viewer(launch);                // own process group, stdout/stderr captured
 //
 //   X11Client& x = server.Client();
 //   WindowId window = x.WaitForWindow("Orvandel - SDL OpenGL", 10s, &viewer);  // 0: none

@@ -47,15 +47,15 @@ XvfbServer::XvfbServer(const XvfbOptions& options)
     if (pipe2(pipeFds, O_CLOEXEC) != 0) {
         throw std::runtime_error("cannot create a pipe for Xvfb");
     }
-    LaunchSpec spec;
-    spec.argv = {"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", options.screen,
+    LaunchOptions launch;
+    launch.argv = {"Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-screen", "0", options.screen,
                  "-nolisten", "tcp", "-noreset"};
     if (!options.glx) {
-        spec.argv.insert(spec.argv.end(), {"-extension", "GLX"});
+        launch.argv.insert(launch.argv.end(), {"-extension", "GLX"});
     }
-    spec.inheritedFd = pipeFds[1];
+    launch.inheritedFd = pipeFds[1];
     try {
-        process_ = std::make_unique<ChildProcess>(spec);
+        process_ = std::make_unique<ChildProcess>(launch);
     } catch (...) {
         close(pipeFds[0]);
         close(pipeFds[1]);
