@@ -8,7 +8,7 @@ packages="
   libsdl1.2-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   libosmesa6-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xkb-data x11-xkb-utils libx11-dev libxtst-dev zlib1g-dev
+  xvfb xkb-data x11-xkb-utils xfonts-base libx11-dev libxtst-dev zlib1g-dev
   clang libclang-rt-14-dev
 "
 
