@@ -50,24 +50,6 @@ std::vector<std::string> WaitForFiles(const std::string& dir)
     return FilesIn(dir);
 }
 
-// On a busy machine the software renderer can be slow, and the camera eases
-// toward its target over many frames, so a picture counts as settled once the
-// scene is drawn (the clear colour in the top right corner) and has stayed the
-// same over two whole intervals of 300 ms.
-Image Settled(ViewerRun& viewer)
-{
-    Image previous = viewer.X().Capture(viewer.window);
-    int unchanged = 0;
-    for (int attempt = 0; attempt < 40 && unchanged < 2; ++attempt) {
-        std::this_thread::sleep_for(300ms);
-        Image next = viewer.X().Capture(viewer.window);
-        const bool drawn = next.Width() == 800 && IsClearColour(next.At(790, 5));
-        unchanged = drawn && Compare(previous, next).Identical() ? unchanged + 1 : 0;
-        previous = next;
-    }
-    return previous;
-}
-
 // The viewer reads the buttons once a frame, after all of that frame's events:
 // motion in the frame that also sees the release would count as motion with
 // no button down. So the buttons go down and up only while the pointer rests.
@@ -199,11 +181,11 @@ TEST_F(ViewerControls, WForwardThenSBackReturnsCloseToTheStart)
 {
     ViewerRun viewer(server, dir.Path());
     ASSERT_NE(viewer.window, 0u) << viewer.Diagnostics();
-    const Image start = Settled(viewer);
+    const Image start = viewer.SettledCapture();
     HoldForFrames(viewer, "w", 12);
-    const Image forward = Settled(viewer);
+    const Image forward = viewer.SettledCapture();
     HoldForFrames(viewer, "s", 12);
-    const Image back = Settled(viewer);
+    const Image back = viewer.SettledCapture();
 
     const long moved = DifferingPixels(start, forward);
     const long returned = DifferingPixels(start, back);
@@ -215,9 +197,9 @@ TEST_F(ViewerControls, RightDragUpMovesTheView)
 {
     ViewerRun viewer(server, dir.Path());
     ASSERT_NE(viewer.window, 0u) << viewer.Diagnostics();
-    const Image start = Settled(viewer);
+    const Image start = viewer.SettledCapture();
     DragSlowly(viewer, {3}, {400, 350}, {400, 250});
-    EXPECT_GT(DifferingPixels(start, Settled(viewer)), 20000);
+    EXPECT_GT(DifferingPixels(start, viewer.SettledCapture()), 20000);
 }
 
 // A roll keeps the view direction, so the new picture is the old one turned
@@ -226,9 +208,9 @@ TEST_F(ViewerControls, LeftAndRightDragRollsTheView)
 {
     ViewerRun viewer(server, dir.Path());
     ASSERT_NE(viewer.window, 0u) << viewer.Diagnostics();
-    const Image start = Settled(viewer);
+    const Image start = viewer.SettledCapture();
     DragSlowly(viewer, {1, 3}, {300, 300}, {400, 300});
-    const Image rolled = Settled(viewer);
+    const Image rolled = viewer.SettledCapture();
 
     double bestAngle = 0;
     double bestMismatch = MismatchTurnedBy(start, rolled, 0);

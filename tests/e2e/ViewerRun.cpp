@@ -73,15 +73,17 @@ Image ViewerRun::FirstFrame()
     return shot;
 }
 
+// The camera eases over many frames and the software renderer can be slow on
+// a busy machine, so a picture counts as settled once it has stayed the same
+// over two whole intervals of 300 ms.
 Image ViewerRun::SettledCapture()
 {
     Image previous = FirstFrame();
-    for (int attempt = 0; attempt < 50; ++attempt) {
-        std::this_thread::sleep_for(100ms);
+    int unchanged = 0;
+    for (int attempt = 0; attempt < 40 && unchanged < 2; ++attempt) {
+        std::this_thread::sleep_for(300ms);
         Image next = X().Capture(window);
-        if (Compare(previous, next).Identical()) {
-            return next;
-        }
+        unchanged = Compare(previous, next).Identical() ? unchanged + 1 : 0;
         previous = next;
     }
     return previous;

@@ -34,8 +34,8 @@ public:
 
     // The first capture that shows a drawn frame (the window starts black).
     Image FirstFrame();
-    // Waits for the first frame, then until two captures 100 ms apart agree, so the first frames and
-    // the camera's easing are over.
+    // Waits for the first frame, then until the picture stays the same over
+    // two 300 ms intervals, so the first frames and the camera's easing are over.
     Image SettledCapture();
     // Holds Escape down until the viewer ends; its exit code if that
     // happens within limit of the key going down.
