@@ -1,8 +1,9 @@
 #!/bin/sh
 # Fuzzes the TGA decoder for a bounded time (FUZZ_TGA_SECONDS, default 60)
 # with clang's libFuzzer, ASan and UBSan. Exits non-zero if an input crashes
-# it; the input is kept as build-fuzz/tga-crash-* (copy it into
-# tests/render/regressions/ once fixed).
+# it; the input is kept as build-fuzz/tga-crash-* (once fixed, copy it into
+# tests/render/regressions/ named reject-*.tga or accept-*.tga by what the
+# decoder must then do with it).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -161,19 +161,6 @@ TEST_F(BitmapFontTest, UnmappedBytesAndDigitsFindTheirCells)
     ExpectCell(quads[1], 0.875, 1.0, -0.25, -0.3125);  // glyph 39: column 7, row 4
 }
 
-TEST_F(BitmapFontTest, LowerCaseDrawsTheCapitals)
-{
-    DrawString("AB", 1, 2, 0.5f, 0.25f, orange, 0.85f, 1.1f);
-    const std::vector<GlCall> upper = GlRecorder::Calls();
-    GlRecorder::Clear();
-    DrawString("ab", 1, 2, 0.5f, 0.25f, orange, 0.85f, 1.1f);
-    ASSERT_EQ(GlRecorder::Calls().size(), upper.size());
-    for (size_t i = 0; i < upper.size(); ++i) {
-        EXPECT_EQ(GlRecorder::Calls()[i].name, upper[i].name);
-        EXPECT_EQ(GlRecorder::Calls()[i].args, upper[i].args);
-    }
-}
-
 TEST_F(BitmapFontTest, SpaceAdvancesThePenWithoutDrawing)
 {
     DrawString("A B", 1, 0, 0.2f, 0.2f, orange, 0.85f, 1.1f);

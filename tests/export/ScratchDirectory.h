@@ -2,12 +2,14 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 #include <vector>
 
 // A fresh directory under /tmp, removed with its contents at the end of the
@@ -17,8 +19,11 @@ public:
     ScratchDirectory()
     {
         char pattern[] = "/tmp/orvandel-test-XXXXXX";
-        const char* made = mkdtemp(pattern);
-        path_ = made != nullptr ? made : "";
+        // Without it every File() would name a path under the root.
+        if (mkdtemp(pattern) == nullptr) {
+            throw std::system_error(errno, std::generic_category(), "mkdtemp");
+        }
+        path_ = pattern;
     }
     ~ScratchDirectory()
     {

@@ -9,6 +9,9 @@
 #include <filesystem>
 #include <string>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 using TgaBytes::Bytes;
 using TgaBytes::Concat;
 using TgaBytes::Header;
@@ -17,7 +20,15 @@ namespace {
 
 class TgaTexture : public ::testing::Test {
 protected:
-    void SetUp() override { GlRecorder::Clear(); }
+    void SetUp() override
+    {
+        GlRecorder::Clear();
+        // A file of its own, so concurrent runs of this binary cannot clash.
+        path = ::testing::TempDir() + "orvandel_tga_texture_XXXXXX";
+        const int fd = mkstemp(path.data());
+        ASSERT_NE(fd, -1) << path;
+        close(fd);
+    }
     void TearDown() override { std::remove(path.c_str()); }
 
     const char* Write(const Bytes& bytes)
@@ -28,7 +39,7 @@ protected:
         return path.c_str();
     }
 
-    std::string path = ::testing::TempDir() + "orvandel_tga_texture_test.tga";
+    std::string path;
 };
 
 size_t OpenDescriptorCount()

@@ -12,7 +12,8 @@
 namespace {
 
 constexpr int side = 129;
-const float borderHeight = static_cast<float>(1.0 / (1.0 + std::exp(45.0)));
+// A raw 0 through the remap: 1 / (1 + e^45).
+const float borderHeight = 2.8625186e-20f;
 
 std::vector<uint32_t> SeedKey()
 {
@@ -163,17 +164,27 @@ TEST_F(HeightMapGeneratorTest, MatchesThePlainGenerator)
 
 TEST_F(HeightMapGeneratorTest, FirstLevelsByHand)
 {
+    // Draws: 1 the centre; level zero's square points all touch the outside
+    // and draw nothing; 2-5 level one's diamonds (32,32), (32,96), (96,32),
+    // (96,96); then its square pass skips (0,32), (32,0) and (0,96), so
+    // (32,64) takes the 6th.
     SeedFromKey();
-    RandomUInt32();
-    const uint32_t second = RandomUInt32();
-    const uint32_t third = RandomUInt32();
+    double r[6];
+    for (double& draw : r) {
+        draw = RandomHalfOpen();
+    }
 
     heightMap.Fill(0.0f);
     DiamondSquare(heightMap, 128, 30.0f, 0.5f);
     EXPECT_EQ(heightMap.At(64, 64), 30.0f);
     // Level one: g = 30 * 0.5 * 0.5; mean of three zero corners and the centre.
-    EXPECT_EQ(heightMap.At(32, 32), static_cast<float>(7.5 + (second / 4294967296.0 * 7.5 * 2.0 - 7.5)));
-    EXPECT_EQ(heightMap.At(32, 96), static_cast<float>(7.5 + (third / 4294967296.0 * 7.5 * 2.0 - 7.5)));
+    const float at32_32 = static_cast<float>(7.5 + (r[1] * 15.0 - 7.5));
+    const float at32_96 = static_cast<float>(7.5 + (r[2] * 15.0 - 7.5));
+    EXPECT_EQ(heightMap.At(32, 32), at32_32);
+    EXPECT_EQ(heightMap.At(32, 96), at32_96);
+    // Its neighbours (32,32), (32,96), (0,64) and the centre.
+    const float mean = (((at32_32 + at32_96) + 0.0f) + 30.0f) * 0.25f;
+    EXPECT_EQ(heightMap.At(32, 64), mean + static_cast<float>(r[5] * 15.0 - 7.5));
 }
 
 TEST_F(HeightMapGeneratorTest, RoughnessChangesOnlyTheInterior)
@@ -195,7 +206,6 @@ TEST_F(HeightMapGeneratorTest, RoughnessChangesOnlyTheInterior)
     EXPECT_EQ(smooth[64 + 64 * side], 1.0f);
     EXPECT_EQ(rough[64 + 64 * side], 1.0f);
     EXPECT_GT(interiorChanged, 1000);
-    EXPECT_NEAR(borderHeight, 2.8625186e-20f, 1e-26f);
 }
 
 TEST_F(HeightMapGeneratorTest, RepeatsBitForBitAndDrawsOncePerInteriorCell)
