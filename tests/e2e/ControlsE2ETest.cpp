@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -13,10 +14,6 @@
 
 #include "ViewerRun.h"
 
-// Last: Xlib's macros must not reach the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
 namespace e2e {
 namespace {
 
@@ -24,6 +21,7 @@ using namespace std::chrono_literals;
 using Bytes = std::vector<char>;
 
 const std::string kToolPath = kViewerDir + "/orvandel-heightmap";
+const std::size_t kExportSize = 18 + 129 * 129 * 3;  // TGA header and 24-bit pixels
 
 Bytes ReadAll(const std::string& path)
 {
@@ -40,53 +38,93 @@ std::vector<std::string> FilesIn(const std::string& dir)
     return names;
 }
 
-// The export happens inside a frame; give the viewer a moment to reach it.
-std::vector<std::string> WaitForFiles(const std::string& dir)
+// Polls dir until it holds a file; its name, or empty at the deadline.
+std::string WaitForAFile(const std::string& dir)
 {
-    for (int attempt = 0; attempt < 40 && FilesIn(dir).empty(); ++attempt) {
-        std::this_thread::sleep_for(50ms);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    for (std::vector<std::string> files = FilesIn(dir);; files = FilesIn(dir)) {
+        if (!files.empty()) {
+            return files[0];
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "no file appeared in " << dir;
+            return {};
+        }
+        std::this_thread::sleep_for(10ms);
     }
-    std::this_thread::sleep_for(200ms);
-    return FilesIn(dir);
+}
+
+// The file appears when the export opens it; waits for the whole map, or
+// for the size to stop changing if it never gets there.
+void WaitForSize(const std::string& path, std::uintmax_t expected)
+{
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    std::uintmax_t previous = std::filesystem::file_size(path);
+    for (int unchanged = 0; previous != expected && unchanged < 10;) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << path << " still grows after 10 s";
+            return;
+        }
+        std::this_thread::sleep_for(100ms);
+        const std::uintmax_t size = std::filesystem::file_size(path);
+        unchanged = size == previous ? unchanged + 1 : 0;
+        previous = size;
+    }
+}
+
+// Holds G until the export's file appears and, if asked, on through the
+// whole next second, in which exporting every frame would write a second
+// name; the file's name once it is complete, or empty.
+std::string PressG(ViewerRun& viewer, const std::string& dir, bool holdThroughNextSecond)
+{
+    viewer.X().KeyDown("g");
+    const std::string name = WaitForAFile(dir);
+    const std::time_t secondAfterNext = std::time(nullptr) + 2;
+    while (holdThroughNextSecond && !name.empty() && std::time(nullptr) < secondAfterNext) {
+        std::this_thread::sleep_for(10ms);
+    }
+    viewer.X().KeyUp("g");
+    if (!name.empty()) {
+        WaitForSize(dir + "/" + name, kExportSize);
+    }
+    return name;
 }
 
 // The viewer reads the buttons once a frame, after all of that frame's events:
 // motion in the frame that also sees the release would count as motion with
-// no button down. So the buttons go down and up only while the pointer rests.
+// no button down. So the buttons go up only once the picture has followed the
+// whole drag and stopped moving. Motion right after the press is safe: events
+// are seen in order. The pointer must already rest at from, seen by the
+// viewer (move it there before the capture that precedes the drag).
 void DragSlowly(ViewerRun& viewer, const std::vector<unsigned>& buttons, std::pair<int, int> from,
                 std::pair<int, int> to)
 {
     X11Client& x = viewer.X();
-    x.MovePointer(viewer.window, from.first, from.second);
-    std::this_thread::sleep_for(300ms);
+    const Image before = x.Capture(viewer.window);
     for (unsigned button : buttons) {
         x.ButtonDown(button);
     }
-    std::this_thread::sleep_for(500ms);
     const int steps = 10;
     for (int i = 1; i <= steps; ++i) {
         x.MovePointer(viewer.window, from.first + (to.first - from.first) * i / steps,
                       from.second + (to.second - from.second) * i / steps);
-        std::this_thread::sleep_for(60ms);
+        std::this_thread::sleep_for(20ms);  // a hand's pace; the viewer adds up whatever it is given
     }
-    std::this_thread::sleep_for(500ms);
+    Image moved = x.Capture(viewer.window);
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (Compare(before, moved).Identical() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(20ms);
+        moved = x.Capture(viewer.window);
+    }
+    EXPECT_FALSE(Compare(before, moved).Identical()) << "the drag did not change the picture within 20 s";
+    viewer.StillCapture(std::move(moved));
     for (auto button = buttons.rbegin(); button != buttons.rend(); ++button) {
         x.ButtonUp(*button);
     }
 }
 
-// The raw pixels of a band across the window, through Xlib directly: far
-// cheaper than a whole capture, so polling it sees every frame the viewer draws.
-std::vector<char> Band(ViewerRun& viewer)
-{
-    XImage* shot = XGetImage(viewer.X().Raw(), viewer.window, 0, 100, 800, 200, AllPlanes, ZPixmap);
-    if (shot == nullptr) {
-        return {};
-    }
-    std::vector<char> bytes(shot->data, shot->data + size_t(shot->bytes_per_line) * shot->height);
-    XDestroyImage(shot);
-    return bytes;
-}
+// A band across the terrain, cheap enough to poll frame by frame.
+std::vector<char> Band(ViewerRun& viewer) { return viewer.RawRows(100, 200); }
 
 // Holds the key until the viewer has drawn the given number of changed
 // pictures with it down. Equal counts are equal holds in the viewer's own
@@ -96,7 +134,11 @@ void HoldForFrames(ViewerRun& viewer, const std::string& key, int frames)
     std::vector<char> previous = Band(viewer);
     viewer.X().KeyDown(key);
     const auto limit = std::chrono::steady_clock::now() + 20s;
-    for (int seen = 0; seen < frames && std::chrono::steady_clock::now() < limit;) {
+    for (int seen = 0; seen < frames;) {
+        if (std::chrono::steady_clock::now() > limit) {
+            ADD_FAILURE() << "only " << seen << " of " << frames << " frames with " << key << " down";
+            break;
+        }
         std::this_thread::sleep_for(1ms);
         std::vector<char> next = Band(viewer);
         if (next != previous) {
@@ -108,6 +150,18 @@ void HoldForFrames(ViewerRun& viewer, const std::string& key, int frames)
 }
 
 long DifferingPixels(const Image& a, const Image& b) { return Compare(a, b, 16).differingPixels; }
+
+// Terrain on screen: the nearer the camera, the more of the window it fills.
+long TerrainPixels(const Image& shot)
+{
+    long terrain = 0;
+    for (int y = 0; y < shot.Height(); ++y) {
+        for (int x = 0; x < shot.Width(); ++x) {
+            terrain += !IsClearColour(shot.At(x, y));
+        }
+    }
+    return terrain;
+}
 
 // Share of sampled pixels of after that do not match before turned by the
 // given angle about the picture's centre.
@@ -150,14 +204,12 @@ TEST_F(ViewerControls, GWritesOneDatedFilePerPressAndJChangesIt)
     ViewerRun viewer(server, dir.Path());
     ASSERT_NE(viewer.window, 0u) << viewer.Diagnostics();
 
-    // Held across a change of second: exporting every frame would leave two names.
-    viewer.X().HoldKey("g", 1300ms);
-    std::vector<std::string> files = WaitForFiles(dir.Path());
-    ASSERT_EQ(files.size(), 1u) << viewer.Diagnostics();
-    EXPECT_TRUE(std::regex_match(files[0], std::regex(R"(\d{4}-\d\d-\d\d \d\d-\d\d-\d\d heightmap\.tga)")))
-        << files[0];
-    const Bytes first = ReadAll(dir.Path() + "/" + files[0]);
-    EXPECT_EQ(first.size(), 49941u);
+    const std::string name = PressG(viewer, dir.Path(), true);
+    ASSERT_FALSE(name.empty()) << viewer.Diagnostics();
+    EXPECT_EQ(FilesIn(dir.Path()).size(), 1u) << "one press, held across a change of second";
+    EXPECT_TRUE(std::regex_match(name, std::regex(R"(\d{4}-\d\d-\d\d \d\d-\d\d-\d\d heightmap\.tga)"))) << name;
+    const Bytes first = ReadAll(dir.Path() + "/" + name);
+    EXPECT_EQ(first.size(), kExportSize);
 
     TemporaryDirectory elsewhere;
     const std::string reference = elsewhere.Path() + "/reference.tga";
@@ -165,13 +217,12 @@ TEST_F(ViewerControls, GWritesOneDatedFilePerPressAndJChangesIt)
     ASSERT_EQ(tool.WaitForExit(10s), 0) << tool.Stderr();
     EXPECT_TRUE(first == ReadAll(reference)) << "the viewer's export differs from orvandel-heightmap's";
 
-    std::filesystem::remove(dir.Path() + "/" + files[0]);
+    std::filesystem::remove(dir.Path() + "/" + name);
     HoldForFrames(viewer, "j", 3);
-    viewer.X().HoldKey("g", 400ms);
-    files = WaitForFiles(dir.Path());
-    ASSERT_EQ(files.size(), 1u) << viewer.Diagnostics();
-    const Bytes rougher = ReadAll(dir.Path() + "/" + files[0]);
-    EXPECT_EQ(rougher.size(), 49941u);
+    const std::string second = PressG(viewer, dir.Path(), false);
+    ASSERT_FALSE(second.empty()) << viewer.Diagnostics();
+    const Bytes rougher = ReadAll(dir.Path() + "/" + second);
+    EXPECT_EQ(rougher.size(), kExportSize);
     EXPECT_FALSE(rougher == first) << "holding J did not change the exported map";
 
     EXPECT_EQ(viewer.QuitWithEscape(), 0) << viewer.Diagnostics();
@@ -190,16 +241,20 @@ TEST_F(ViewerControls, WForwardThenSBackReturnsCloseToTheStart)
     const long moved = DifferingPixels(start, forward);
     const long returned = DifferingPixels(start, back);
     EXPECT_GT(moved, 20000);
+    EXPECT_GT(TerrainPixels(forward), TerrainPixels(start) + 10000) << "W did not bring the terrain nearer";
     EXPECT_LT(returned, moved / 3) << "forward changed " << moved << " pixels";
 }
 
-TEST_F(ViewerControls, RightDragUpMovesTheView)
+TEST_F(ViewerControls, RightDragUpMovesTheCameraForward)
 {
     ViewerRun viewer(server, dir.Path());
     ASSERT_NE(viewer.window, 0u) << viewer.Diagnostics();
+    viewer.X().MovePointer(viewer.window, 400, 350);
     const Image start = viewer.SettledCapture();
     DragSlowly(viewer, {3}, {400, 350}, {400, 250});
-    EXPECT_GT(DifferingPixels(start, viewer.SettledCapture()), 20000);
+    const Image forward = viewer.SettledCapture();
+    EXPECT_GT(DifferingPixels(start, forward), 20000);
+    EXPECT_GT(TerrainPixels(forward), TerrainPixels(start) + 10000) << "the drag did not bring the terrain nearer";
 }
 
 // A roll keeps the view direction, so the new picture is the old one turned
@@ -208,6 +263,7 @@ TEST_F(ViewerControls, LeftAndRightDragRollsTheView)
 {
     ViewerRun viewer(server, dir.Path());
     ASSERT_NE(viewer.window, 0u) << viewer.Diagnostics();
+    viewer.X().MovePointer(viewer.window, 300, 300);
     const Image start = viewer.SettledCapture();
     DragSlowly(viewer, {1, 3}, {300, 300}, {400, 300});
     const Image rolled = viewer.SettledCapture();

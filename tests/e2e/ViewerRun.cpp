@@ -1,9 +1,15 @@
 #include "ViewerRun.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <thread>
+
+// Last: Xlib's macros must not reach the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace e2e {
 
@@ -66,7 +72,11 @@ Image ViewerRun::FirstFrame()
     // The window is black until start-up is over and the first frame is swapped.
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     Image shot = X().Capture(window);
-    while ((shot.Empty() || AllBlack(shot)) && std::chrono::steady_clock::now() < deadline) {
+    while (shot.Empty() || AllBlack(shot)) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "no frame drawn within 20 s\n" << Diagnostics();
+            break;
+        }
         std::this_thread::sleep_for(20ms);
         shot = X().Capture(window);
     }
@@ -74,19 +84,36 @@ Image ViewerRun::FirstFrame()
 }
 
 // The camera eases over many frames and the software renderer can be slow on
-// a busy machine, so a picture counts as settled once it has stayed the same
+// a busy machine, so a picture counts as still once it has stayed the same
 // over two whole intervals of 300 ms.
-Image ViewerRun::SettledCapture()
+Image ViewerRun::StillCapture(Image latest)
 {
-    Image previous = FirstFrame();
-    int unchanged = 0;
-    for (int attempt = 0; attempt < 40 && unchanged < 2; ++attempt) {
+    const auto deadline = std::chrono::steady_clock::now() + 30s;
+    for (int unchanged = 0; unchanged < 2;) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "the picture still changes after 30 s\n" << Diagnostics();
+            break;
+        }
         std::this_thread::sleep_for(300ms);
         Image next = X().Capture(window);
-        unchanged = Compare(previous, next).Identical() ? unchanged + 1 : 0;
-        previous = next;
+        unchanged = Compare(latest, next).Identical() ? unchanged + 1 : 0;
+        latest = std::move(next);
     }
-    return previous;
+    return latest;
+}
+
+Image ViewerRun::SettledCapture() { return StillCapture(FirstFrame()); }
+
+std::vector<char> ViewerRun::RawRows(int top, int rows)
+{
+    const WindowSize size = X().Size(window);
+    XImage* shot = XGetImage(X().Raw(), window, 0, top, size.width, rows, AllPlanes, ZPixmap);
+    if (shot == nullptr) {
+        return {};
+    }
+    std::vector<char> bytes(shot->data, shot->data + std::size_t(shot->bytes_per_line) * shot->height);
+    XDestroyImage(shot);
+    return bytes;
 }
 
 std::optional<int> ViewerRun::QuitWithEscape(std::chrono::milliseconds limit)

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "X11Driver.h"
 
@@ -33,10 +34,18 @@ public:
     std::string Diagnostics() const;
 
     // The first capture that shows a drawn frame (the window starts black).
+    // A test failure if none comes within 20 s.
     Image FirstFrame();
-    // Waits for the first frame, then until the picture stays the same over
-    // two 300 ms intervals, so the first frames and the camera's easing are over.
+    // Polls from latest until the picture stays the same over two 300 ms
+    // intervals, so the camera's easing is over; the last capture. A test
+    // failure if it still moves after 30 s.
+    Image StillCapture(Image latest);
+    // StillCapture from the first frame: the first frames and any easing are over.
     Image SettledCapture();
+    // The window's rows from top on as the server stores them; empty once
+    // the window is gone. Far cheaper than a capture: fit for polling
+    // frame by frame.
+    std::vector<char> RawRows(int top, int rows);
     // Holds Escape down until the viewer ends; its exit code if that
     // happens within limit of the key going down.
     std::optional<int> QuitWithEscape(std::chrono::milliseconds limit = std::chrono::milliseconds(2000));

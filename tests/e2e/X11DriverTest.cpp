@@ -41,7 +41,11 @@ TEST(ChildProcess, KillEndsTheWholeProcessGroup)
     LaunchOptions launch;
     launch.argv = {"sh", "-c", "sleep 30 & echo $!; wait"};
     ChildProcess child(launch);
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
     while (child.Stdout().empty()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            FAIL() << "the shell printed no pid within 10 s";
+        }
         std::this_thread::sleep_for(5ms);
     }
     const pid_t grandchild = std::stoi(child.Stdout());
