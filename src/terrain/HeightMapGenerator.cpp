@@ -6,33 +6,17 @@
 #include <typeinfo>
 
 #include "terrain/Array2D.h"
+#include "terrain/DiamondSquareSteps.h"
 #include "terrain/RandomSource.h"
 
 float falloffExponent = 1.0f;
 
+TerrainSeed generationSeed = TerrainSeed::Default();
+
 namespace {
-
-// Only the first 40 bytes are the key; the last character is not used.
-const char seedText[] = "Quenby Marlowtide Sprocket Lantern Gambit";
-constexpr int keyLength = 10;
-
-// The first level always lifts the centre by this much, whatever the
-// amplitude, so the raw terrain is one mound with its top at 30.
-constexpr double firstLevelLift = 30.0;
 
 constexpr int falloffCentre = 64;
 constexpr float falloffRadius = 64.0f;
-
-void SeedFromText()
-{
-    uint32_t key[keyLength];
-    for (int w = 0; w < keyLength; ++w) {
-        const unsigned char* bytes = reinterpret_cast<const unsigned char*>(seedText) + 4 * w;
-        key[w] = static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-                 static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-    }
-    SeedRandomByKey(key, keyLength);
-}
 
 // Cell access for the generation passes. Any grid is reached through its
 // virtual At. The HeightMap's own type, an Array2D exactly, gets its At
@@ -73,35 +57,6 @@ private:
     int64_t height;
 };
 
-template <typename Cells>
-void DiamondPoint(const Cells& v, int x, int y, int step, float g, bool firstLevel)
-{
-    const int half = step / 2;
-    float a = v(x, y + step) + v(x, y);
-    a = a + v(x + step, y);
-    a = a + v(x + step, y + step);
-    a = a * 0.25f;
-    const double r = RandomHalfOpen();
-    const double displacement = firstLevel ? firstLevelLift : r * g * 2.0 - g;
-    v(x + half, y + half) = static_cast<float>(a + displacement);
-}
-
-template <typename Cells>
-void SquarePoint(const Cells& v, int px, int py, int half, float g)
-{
-    const float below = v(px, py + half);
-    const float above = v(px, py - half);
-    const float left = v(px - half, py);
-    const float right = v(px + half, py);
-    float a = above + below;
-    a = a + left;
-    a = a + right;
-    a = a * 0.25f;
-    const double r = RandomHalfOpen();
-    const float displacement = static_cast<float>(r * g * 2.0 - g);
-    v(px, py) = a + displacement;
-}
-
 // Each point runs under its own guard: an int from At means a neighbour is
 // off the grid and the point is abandoned; anything else passes out.
 template <typename Cells>
@@ -122,7 +77,7 @@ void Displace(const Cells& v, uint32_t size, float amplitude, float roughness)
                     continue;
                 }
                 try {
-                    DiamondPoint(v, x, y, s, g, firstLevel);
+                    DiamondPoint(v, x, y, s, g, firstLevel, RandomHalfOpen);
                 } catch (int) {
                 }
             }
@@ -132,13 +87,13 @@ void Displace(const Cells& v, uint32_t size, float amplitude, float roughness)
             for (int y = 0; static_cast<uint32_t>(y) < size; y += s) {
                 if (!v.Outside(int64_t{x} - h, y, int64_t{x} + h, int64_t{y} + s)) {
                     try {
-                        SquarePoint(v, x, y + h, h, g);
+                        SquarePoint(v, x, y + h, h, g, RandomHalfOpen);
                     } catch (int) {
                     }
                 }
                 if (!v.Outside(x, int64_t{y} - h, int64_t{x} + s, int64_t{y} + h)) {
                     try {
-                        SquarePoint(v, x + h, y, h, g);
+                        SquarePoint(v, x + h, y, h, g, RandomHalfOpen);
                     } catch (int) {
                     }
                 }
@@ -164,15 +119,6 @@ struct FalloffTable {
 
 FalloffTable falloffTable;
 
-float FalloffFactor(int di, int dj, float exponent)
-{
-    const float d = static_cast<float>(std::sqrt(static_cast<double>(di * di + dj * dj)));
-    if (d > falloffRadius) {
-        return 0.0f;
-    }
-    return static_cast<float>(std::pow(1.0 - static_cast<double>(d) / falloffRadius, static_cast<double>(exponent)));
-}
-
 const FalloffTable& FalloffFor(float exponent)
 {
     uint32_t bits;
@@ -181,7 +127,7 @@ const FalloffTable& FalloffFor(float exponent)
     if (!table.valid || table.exponentBits != bits) {
         for (int di = 0; di <= falloffCentre; ++di) {
             for (int dj = di; dj <= falloffCentre; ++dj) {
-                table.factor[di][dj] = table.factor[dj][di] = FalloffFactor(di, dj, exponent);
+                table.factor[di][dj] = table.factor[dj][di] = FalloffFactor(di, dj, falloffRadius, exponent);
             }
         }
         table.exponentBits = bits;
@@ -225,15 +171,19 @@ void WithCells(Matrix2DInterface<float>& grid, Pass pass)
 
 void DiamondSquare(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness)
 {
-    SeedFromText();
+    DiamondSquareWithSeed(grid, size, amplitude, roughness, generationSeed);
+}
+
+void DiamondSquareWithSeed(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness,
+                           const TerrainSeed& seed)
+{
+    SeedRandomByKey(seed.Words().data(), static_cast<int>(seed.Words().size()));
     WithCells(grid, [&](const auto& cells) { Displace(cells, size, amplitude, roughness); });
 }
 
 void LogisticRemap(float* cell, void* params)
 {
-    const LogisticParams& p = *static_cast<const LogisticParams*>(params);
-    const double t = (static_cast<double>(*cell) - p.offset) * p.scale;
-    *cell = static_cast<float>(p.ceiling / (std::exp((p.midpoint - t) * p.steepness) + 1.0));
+    *cell = Logistic(*cell, *static_cast<const LogisticParams*>(params));
 }
 
 void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness)
@@ -241,6 +191,6 @@ void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float ampl
     grid.Fill(0.0f);
     DiamondSquare(grid, size, amplitude, roughness);
     WithCells(grid, [](const auto& cells) { ApplyFalloff(cells); });
-    LogisticParams params{0.0f, 1.0f, 1.0f, 3.0f, 15.0f};
+    LogisticParams params = terrainLogistic;
     grid.ForEach(LogisticRemap, &params);
 }

@@ -3,11 +3,16 @@
 #include <cstdint>
 
 #include "terrain/Matrix2DInterface.h"
+#include "terrain/TerrainSeed.h"
 
 // Exponent of the radial falloff that shapes the mound into an island:
 // higher values pull the slopes in towards the centre. The controls change it
 // and regenerate.
 extern float falloffExponent;
+
+// The key every DiamondSquare call reseeds the random source with: the
+// viewer's fixed seed unless the viewer was started with another.
+extern TerrainSeed generationSeed;
 
 // The viewer's map: 129 x 129 cells, the coarsest square 128 cells across and
 // a displacement amplitude of 30. The viewer, its controls and the heightmap
@@ -31,10 +36,14 @@ struct LogisticParams {
 // have at least size + 1 columns and rows; size is a power of two, at least 2.
 void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness);
 
-// Reseeds the random source from the fixed seed text and displaces every
+// Reseeds the random source from generationSeed and displaces every
 // lattice point reached inside the grid; points with a neighbour outside the
 // grid (an int thrown by At) are skipped.
 void DiamondSquare(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness);
+
+// DiamondSquare reseeded from the given key instead of generationSeed.
+void DiamondSquareWithSeed(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness,
+                           const TerrainSeed& seed);
 
 // ElementFunction for ForEach; params points to a LogisticParams.
 void LogisticRemap(float* cell, void* params);

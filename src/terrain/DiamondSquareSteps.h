@@ -1,0 +1,72 @@
+#pragma once
+
+// The per-point arithmetic of the terrain generator, shared by the viewer's
+// 129 x 129 map and the maps of any size, so that both round every value in
+// the same places and give the same bits.
+
+#include <cmath>
+#include <cstdint>
+
+#include "terrain/HeightMapGenerator.h"
+
+// The first level always lifts the centre by this much, whatever the
+// amplitude, so the raw terrain is one mound with its top at 30.
+constexpr double firstLevelLift = 30.0;
+
+// The remap every generation uses: raw height 15 becomes 0.5, 0 about 2.9e-20
+// and 30 rounds to 1.
+constexpr LogisticParams terrainLogistic{0.0f, 1.0f, 1.0f, 3.0f, 15.0f};
+
+// Centre of the square whose corners are (x, y) and (x + step, y + step): the
+// mean of the corners plus a displacement in [-g, g). draw() is called after
+// the reads, so a point abandoned on a read draws nothing.
+template <typename Cells, typename Draw>
+inline void DiamondPoint(const Cells& v, int x, int y, int step, float g, bool firstLevel, Draw draw)
+{
+    const int half = step / 2;
+    float a = v(x, y + step) + v(x, y);
+    a = a + v(x + step, y);
+    a = a + v(x + step, y + step);
+    a = a * 0.25f;
+    const double r = draw();
+    const double displacement = firstLevel ? firstLevelLift : r * g * 2.0 - g;
+    v(x + half, y + half) = static_cast<float>(a + displacement);
+}
+
+// Edge midpoint (px, py): the mean of its four neighbours at distance half,
+// read below, above, left, right, plus a displacement in [-g, g).
+template <typename Cells, typename Draw>
+inline void SquarePoint(const Cells& v, int px, int py, int half, float g, Draw draw)
+{
+    const float below = v(px, py + half);
+    const float above = v(px, py - half);
+    const float left = v(px - half, py);
+    const float right = v(px + half, py);
+    float a = above + below;
+    a = a + left;
+    a = a + right;
+    a = a * 0.25f;
+    const double r = draw();
+    const float displacement = static_cast<float>(r * g * 2.0 - g);
+    v(px, py) = a + displacement;
+}
+
+// The radial falloff factor at column and row distances di, dj from the
+// centre: pow(1 - d / radius, exponent), 0 beyond the radius, with d rounded
+// to a float first. For a radius scaled by a power of two and distances
+// scaled alike, d / radius, and so the factor, is unchanged to the bit.
+inline float FalloffFactor(int64_t di, int64_t dj, float radius, float exponent)
+{
+    const float d = static_cast<float>(std::sqrt(static_cast<double>(di * di + dj * dj)));
+    if (d > radius) {
+        return 0.0f;
+    }
+    return static_cast<float>(std::pow(1.0 - static_cast<double>(d) / radius, static_cast<double>(exponent)));
+}
+
+// The logistic remap of one raw height, in double, stored as a float.
+inline float Logistic(float cell, const LogisticParams& p)
+{
+    const double t = (static_cast<double>(cell) - p.offset) * p.scale;
+    return static_cast<float>(p.ceiling / (std::exp((p.midpoint - t) * p.steepness) + 1.0));
+}

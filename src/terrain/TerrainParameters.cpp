@@ -1,0 +1,63 @@
+#include "terrain/TerrainParameters.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+float Clamp(float value, float low, float high)
+{
+    if (value < low) {
+        return low;
+    }
+    if (value > high) {
+        return high;
+    }
+    return value;
+}
+
+// The whole text must be a number; it is read as a 32-bit float, so "0.62"
+// means the float nearest 0.62, as in the viewer.
+bool ParseBounded(const std::string& text, const char* option, const char* range, float low, float high,
+                  float& value, std::string& error)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    const float parsed = std::strtof(begin, &end);
+    const bool number = !text.empty() && end != begin && *end == '\0' && !std::isspace(static_cast<unsigned char>(*begin));
+    if (!number || !std::isfinite(parsed) || parsed < low || parsed > high) {
+        error = std::string(option) + " needs a number in " + range + ", not '" + text + "'";
+        return false;
+    }
+    value = parsed;
+    return true;
+}
+
+}  // namespace
+
+float ClampRoughness(float roughness) { return Clamp(roughness, minRoughness, maxRoughness); }
+
+float ClampFalloffExponent(float exponent) { return Clamp(exponent, minFalloffExponent, maxFalloffExponent); }
+
+bool ParseRoughness(const std::string& text, float& roughness, std::string& error)
+{
+    return ParseBounded(text, "--roughness", "[2^-16, 2^9] (0.0000152587890625 to 512)", minRoughness,
+                        maxRoughness, roughness, error);
+}
+
+bool ParseFalloffExponent(const std::string& text, float& exponent, std::string& error)
+{
+    return ParseBounded(text, "--falloff", "[2^-16, 2^16] (0.0000152587890625 to 65536)", minFalloffExponent,
+                        maxFalloffExponent, exponent, error);
+}
+
+bool ParseSeed(const std::string& text, TerrainSeed& seed, std::string& error)
+{
+    if (!TerrainSeed::FromText(text, seed)) {
+        error = "--seed needs a text of 1 to 256 bytes, not one of " + std::to_string(text.size()) + " bytes";
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+#include "terrain/TerrainSeed.h"
+
+// Bounds that keep every generated cell finite and in [0, 1]: past them the
+// raw heights overflow (roughness) or the falloff's pow leaves the normal
+// floats (exponent). The viewer's keys stop at them; the command lines refuse
+// values outside them.
+constexpr float minRoughness = 1.0f / 65536.0f;  // 2^-16
+constexpr float maxRoughness = 512.0f;           // 2^9
+constexpr float minFalloffExponent = 1.0f / 65536.0f;  // 2^-16
+constexpr float maxFalloffExponent = 65536.0f;         // 2^16
+
+// What a terrain is made from; the defaults are the viewer's start-up values.
+struct TerrainParameters {
+    TerrainSeed seed = TerrainSeed::Default();
+    float roughness = 0.5f;
+    float falloffExponent = 1.0f;
+};
+
+float ClampRoughness(float roughness);
+float ClampFalloffExponent(float exponent);
+
+// Command-line readers shared by the viewer and the heightmap tool. Each reads
+// the whole text; on failure it returns false and sets error to one line
+// naming the option, the bad value and what is accepted.
+bool ParseRoughness(const std::string& text, float& roughness, std::string& error);
+bool ParseFalloffExponent(const std::string& text, float& exponent, std::string& error);
+bool ParseSeed(const std::string& text, TerrainSeed& seed, std::string& error);
