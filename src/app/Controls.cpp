@@ -3,6 +3,7 @@
 #include "app/Input.h"
 #include "export/HeightMapExport.h"
 #include "terrain/HeightMapGenerator.h"
+#include "terrain/TerrainParameters.h"
 
 namespace {
 
@@ -18,22 +19,24 @@ void Regenerate(ControlState& state)
     GenerateHeightMap(state.heightMap, heightMapSize, heightMapAmplitude, state.roughness);
 }
 
+// Each step stops at the bounds past which the map is no longer finite; a key
+// held at a bound still regenerates, as it does anywhere else.
 void ApplyGenerationKeys(ControlState& state)
 {
     if (currentKeys[SDLK_h]) {
-        state.roughness = state.roughness / kParameterStep;
+        state.roughness = ClampRoughness(state.roughness / kParameterStep);
         Regenerate(state);
     }
     if (currentKeys[SDLK_j]) {
-        state.roughness = state.roughness * kParameterStep;
+        state.roughness = ClampRoughness(state.roughness * kParameterStep);
         Regenerate(state);
     }
     if (currentKeys[SDLK_n]) {
-        falloffExponent = falloffExponent / kParameterStep;
+        falloffExponent = ClampFalloffExponent(falloffExponent / kParameterStep);
         Regenerate(state);
     }
     if (currentKeys[SDLK_m]) {
-        falloffExponent = falloffExponent * kParameterStep;
+        falloffExponent = ClampFalloffExponent(falloffExponent * kParameterStep);
         Regenerate(state);
     }
 }

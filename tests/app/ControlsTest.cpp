@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -114,6 +115,59 @@ TEST_F(ControlsTest, KeysHeldTogetherActInOrderEachRegenerating)
     Frame(state, {SDLK_j});
     EXPECT_EQ(roughness, (afterJ * 1.01f) * 1.01f);
     EXPECT_EQ(generationCalls.size(), 6u);
+}
+
+// Thousands of frames of each key: the value follows the unbounded ÷ or ×
+// 1.01 steps until the next one would cross the bound, then sits exactly on
+// the bound; every frame still regenerates, and one frame of the reverse key
+// steps back off the bound.
+TEST_F(ControlsTest, HeldGenerationKeysStopAtTheBoundsAndStillRegenerate)
+{
+    struct Case {
+        int key;
+        int reverseKey;
+        bool isRoughness;
+        bool up;
+        float bound;
+    };
+    const Case cases[] = {
+        {SDLK_j, SDLK_h, true, true, std::ldexp(1.0f, 9)},
+        {SDLK_h, SDLK_j, true, false, std::ldexp(1.0f, -16)},
+        {SDLK_m, SDLK_n, false, true, std::ldexp(1.0f, 16)},
+        {SDLK_n, SDLK_m, false, false, std::ldexp(1.0f, -16)},
+    };
+    const int frames = 3000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(1, char(c.key)));
+        roughness = 0.5f;
+        falloffExponent = 1.0f;
+        generationCalls.clear();
+        ControlState state = Start();
+        float& value = c.isRoughness ? roughness : falloffExponent;
+
+        float expected = value;
+        int framesToBound = -1;
+        for (int frame = 0; frame < frames; ++frame) {
+            Frame(state, {c.key});
+            const float next = c.up ? expected * 1.01f : expected / 1.01f;
+            const bool crosses = c.up ? next > c.bound : next < c.bound;
+            if (crosses && framesToBound < 0) {
+                framesToBound = frame;
+            }
+            expected = crosses ? c.bound : next;
+            ASSERT_EQ(value, expected) << "frame " << frame;
+        }
+        EXPECT_GT(framesToBound, 600) << "the bound came too soon";
+        EXPECT_LT(framesToBound, frames - 100) << "the bound was never reached";
+        EXPECT_EQ(value, c.bound);
+        ASSERT_EQ(generationCalls.size(), size_t(frames)) << "a key held at its bound stopped regenerating";
+        EXPECT_EQ(generationCalls.back().roughness, roughness);
+        EXPECT_EQ(generationCalls.back().falloffExponent, falloffExponent);
+
+        Frame(state, {c.reverseKey});
+        EXPECT_EQ(value, c.up ? c.bound / 1.01f : c.bound * 1.01f);
+        EXPECT_EQ(generationCalls.size(), size_t(frames) + 1);
+    }
 }
 
 TEST_F(ControlsTest, GExportsOncePerPress)

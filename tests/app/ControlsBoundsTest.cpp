@@ -1,0 +1,99 @@
+// The generation keys with the real generator: however long a key is held,
+// every cell of the map stays finite and between 0 and 1, and the reverse key
+// brings the parameter back.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "FakeInput.h"
+#include "app/Controls.h"
+#include "terrain/HeightMapGenerator.h"
+
+namespace {
+
+class ControlsBoundsTest : public FakeInputTest {
+protected:
+    void SetUp() override
+    {
+        FakeInputTest::SetUp();
+        falloffExponent = 1.0f;
+        roughness = 0.5f;
+        GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);
+    }
+    void TearDown() override
+    {
+        falloffExponent = 1.0f;
+        FakeInputTest::TearDown();
+    }
+
+    // Holds the key for the given frames, checking the map every checkEvery
+    // frames and after the last; the number of frames in which the
+    // parameter still changed.
+    int Hold(ControlState& state, int key, int frames, int checkEvery)
+    {
+        const float& value = (key == SDLK_h || key == SDLK_j) ? roughness : falloffExponent;
+        int changed = 0;
+        for (int frame = 1; frame <= frames; ++frame) {
+            const float before = value;
+            SnapshotWithKeysDown({key});
+            ApplyControls(state);
+            changed += value != before;
+            if (frame % checkEvery == 0 || frame == frames) {
+                ExpectEveryCellFiniteInUnitRange(frame);
+            }
+        }
+        return changed;
+    }
+
+    void ExpectEveryCellFiniteInUnitRange(int frame)
+    {
+        int bad = 0;
+        for (uint32_t y = 0; y < heightMapCells; ++y) {
+            for (uint32_t x = 0; x < heightMapCells; ++x) {
+                const float v = heightMap.At(x, y);
+                bad += !(std::isfinite(v) && v >= 0.0f && v <= 1.0f);
+            }
+        }
+        EXPECT_EQ(bad, 0) << "cells not finite or outside [0, 1] after frame " << frame << ", roughness "
+                          << roughness << ", falloff exponent " << falloffExponent;
+    }
+
+    Array2D<float> heightMap{heightMapCells, heightMapCells};
+    float roughness = 0.5f;
+    CameraFrame viewFrame = StartFrame();
+    CameraFrame targetFrame = StartFrame();
+};
+
+// Each key is held well past its bound (700 to 1100 frames from the start
+// values), then the reverse key for as many frames as the value moved:
+// it returns to its start value to within one step, since the last step
+// before the bound was cut short.
+TEST_F(ControlsBoundsTest, EveryKeyHeldPastItsBoundKeepsTheMapFiniteAndTheReverseKeyReturns)
+{
+    struct Case {
+        int key;
+        int reverseKey;
+    };
+    const Case cases[] = {{SDLK_j, SDLK_h}, {SDLK_h, SDLK_j}, {SDLK_m, SDLK_n}, {SDLK_n, SDLK_m}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(1, char(c.key)));
+        ControlState state = StartControls(heightMap, roughness, viewFrame, targetFrame);
+        const bool isRoughness = c.key == SDLK_h || c.key == SDLK_j;
+        const float& value = isRoughness ? roughness : falloffExponent;
+        const float start = value;
+
+        const int moved = Hold(state, c.key, 2000, 50);
+        EXPECT_LT(moved, 2000) << "the value never stopped at a bound";
+        const Array2D<float> atBound = heightMap;
+
+        const int movedBack = Hold(state, c.reverseKey, moved, 50);
+        EXPECT_EQ(movedBack, moved);
+        EXPECT_NEAR(value / start, 1.0f, 0.0101f);
+        EXPECT_NE(heightMap.At(40, 40), atBound.At(40, 40)) << "the map did not come back from the bound";
+        roughness = 0.5f;
+        falloffExponent = 1.0f;
+    }
+}
+
+}  // namespace
