@@ -2,8 +2,9 @@
 
 #include <cstddef>
 
-// The test program's operator new remembers the largest single request, to
-// show that a decoder did not trust a size that the data cannot back.
+// Every form of the test program's operator new (plain, nothrow, array,
+// aligned) remembers the largest single request, to show that a decoder did
+// not trust a size that the data cannot back.
 namespace AllocationSpy {
 void Reset();
 size_t Largest();
