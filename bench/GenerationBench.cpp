@@ -2,6 +2,8 @@
 
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapGenerator.h"
+#include "terrain/HeightMapOfSize.h"
+#include "terrain/ParallelRows.h"
 
 namespace {
 
@@ -31,5 +33,25 @@ void BM_DiamondSquare(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * (side - 2) * (side - 2));
 }
 BENCHMARK(BM_DiamondSquare)->Arg(129)->Arg(257)->Arg(513)->Arg(1025)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+namespace {
+
+// A whole map of N x N cells on every core: the heightmap tool's generation.
+void BM_GenerateHeightMapOfSize(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    Array2D<float> map(side, side);
+    const TerrainParameters parameters;
+    for (auto _ : state) {
+        GenerateHeightMapOfSize(map, parameters);
+        benchmark::DoNotOptimize(map.Row(side / 2));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t{side} * side);
+    state.counters["threads"] = EffectiveThreads(0);
+}
+BENCHMARK(BM_GenerateHeightMapOfSize)->Arg(129)->Arg(1025)->Arg(8193)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -22,6 +22,19 @@ public:
     unsigned GetWidth() const override { return _data_x_l; }
     unsigned GetHeight() const override { return _data_y_l; }
 
+    // A row's cells, x = 0 first: for passes over large maps that would
+    // otherwise pay the bounds check and the dispatch on every cell.
+    T* Row(uint32_t y)
+    {
+        assert(y < _data_y_l);
+        return data.data() + static_cast<size_t>(y) * _data_x_l;
+    }
+    const T* Row(uint32_t y) const
+    {
+        assert(y < _data_y_l);
+        return data.data() + static_cast<size_t>(y) * _data_x_l;
+    }
+
     void Fill(const T& value) override
     {
         data.clear();
