@@ -55,3 +55,22 @@ void BM_GenerateHeightMapOfSize(benchmark::State& state)
 BENCHMARK(BM_GenerateHeightMapOfSize)->Arg(129)->Arg(1025)->Arg(8193)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
+
+namespace {
+
+// The same on one thread, to show what the cores add.
+void BM_GenerateHeightMapOfSizeOneThread(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    Array2D<float> map(side, side);
+    const TerrainParameters parameters;
+    for (auto _ : state) {
+        GenerateHeightMapOfSize(map, parameters, 1);
+        benchmark::DoNotOptimize(map.Row(side / 2));
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t{side} * side);
+}
+BENCHMARK(BM_GenerateHeightMapOfSizeOneThread)->Arg(8193)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+} // namespace
