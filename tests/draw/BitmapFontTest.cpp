@@ -211,3 +211,60 @@ TEST(BitmapFontLoadTest, LoadsOnceAndUnloadsOnce)
     EXPECT_TRUE(LoadFont());
     GlRecorder::Clear();
 }
+
+namespace {
+
+// The font's layout as the image shows it, row by row from the top, eight
+// cells a row; written out here rather than derived from the code under test.
+const char kGlyphOrder[] = "ABCDEFGH"
+                           "IJKLMNOP"
+                           "QRSTUVWX"
+                           "YZ!?.,01"
+                           "23456789"
+                           "\"-+:=";
+
+// The cell a byte draws, or -1 for space, line feed and carriage return.
+int ExpectedCell(int byte)
+{
+    if (byte == ' ' || byte == '\n' || byte == '\r') return -1;
+    if (byte == '\'') byte = '"';
+    if (byte >= 'a' && byte <= 'z') byte -= 'a' - 'A';
+    for (int cell = 0; kGlyphOrder[cell] != '\0'; ++cell) {
+        if (kGlyphOrder[cell] == byte) return cell;
+    }
+    return 3 * 8 + 3;  // the question mark
+}
+
+}  // namespace
+
+// Every byte from 1 to 255, drawn between two letters: its cell's texture
+// coordinates, and the pen step it makes (the letter after it lands one
+// advance on, or at the start of the next line).
+TEST_F(BitmapFontTest, EveryByteDrawsItsCellAndAdvancesThePen)
+{
+    const float x = 2.0f, y = 1.0f, width = 0.5f, height = 0.25f, advance = 0.75f, lineSpacing = 1.5f;
+    for (int byte = 1; byte <= 255; ++byte) {
+        SCOPED_TRACE("byte " + std::to_string(byte));
+        GlRecorder::Clear();
+        const char text[] = {'E', char(byte), 'E', '\0'};
+        DrawString(text, x, y, width, height, orange, advance, lineSpacing);
+        const std::vector<Quad> quads = RecordedQuads();
+        const int cell = ExpectedCell(byte);
+        ASSERT_EQ(quads.size(), cell < 0 ? 2u : 3u);
+        if (cell >= 0) {
+            const int column = cell % 8, row = cell / 8;
+            ExpectCell(quads[1], column / 8.0, (column + 1) / 8.0, -row / 16.0, -(row + 1) / 16.0);
+            EXPECT_EQ(quads[1].x[0], x + 0.375) << "the glyph is not one advance from the first";
+            EXPECT_EQ(quads[1].y[0], y);
+        }
+        const Quad& last = quads.back();
+        ExpectCell(last, 0.5, 0.625, 0, -0.0625);  // E: column 4, row 0
+        if (byte == '\n' || byte == '\r') {
+            EXPECT_EQ(last.x[0], x);
+            EXPECT_EQ(last.y[0], y - 0.375);
+        } else {
+            EXPECT_EQ(last.x[0], x + 2 * 0.375);
+            EXPECT_EQ(last.y[0], y);
+        }
+    }
+}

@@ -65,3 +65,25 @@ TEST(CameraFrame, ViewMatrix)
     EXPECT_EQ(start.m[10], 1.0f);
     ExpectNear({start.m[12], start.m[13], start.m[14]}, {0, -0.5f, -1.25f});
 }
+
+// The weight of from is 1 - t formed wider than a float: 1 - 0.2f is
+// 0.79999999701976776 in double but 0.8000000119 as a float, and the blended
+// coordinate shows it in its last bit.
+TEST(CameraFrame, BlendFormsTheFromWeightInExtendedPrecision)
+{
+    const float fromX = 0.881298065f, toX = 1.73022938f, t = 0.2f;
+    CameraFrame from{{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {fromX, 0, 0}};
+    CameraFrame to{{0, 0, -1}, {0, 1, 0}, {1, 0, 0}, {toX, 0, 0}};
+
+    const float wide = float(fromX * (1.0 - double(t))) + float(toX * double(t));
+    const float narrowW = 1.0f - t;
+    const float narrow = float(fromX * double(narrowW)) + float(toX * double(t));
+    ASSERT_EQ(wide, 1.05108428f);
+    ASSERT_EQ(narrow, 1.0510844f);
+    ASSERT_NE(wide, narrow);
+
+    const CameraFrame blended = Blend(from, to, t);
+    EXPECT_EQ(blended.position.x, 1.05108428f);
+    EXPECT_EQ(blended.position.y, 0.0f);
+    EXPECT_EQ(blended.position.z, 0.0f);
+}
