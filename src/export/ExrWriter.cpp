@@ -1,0 +1,76 @@
+#include "export/ExrWriter.h"
+
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfOutputFile.h>
+
+#include <algorithm>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "export/ExrOutputStream.h"
+#include "export/GridRows.h"
+#include "export/SeekableOutput.h"
+
+namespace {
+
+// Lines handed to OpenEXR at a time: a whole number of its 16-line ZIP
+// blocks, a few megabytes at the largest size.
+constexpr unsigned kLinesPerBlock = 64;
+
+void WriteLines(const Matrix2DInterface<float>& map, Imf::OutputFile& file)
+{
+    const unsigned width = map.GetWidth();
+    const unsigned height = map.GetHeight();
+    std::vector<float> block(size_t(width) * kLinesPerBlock);
+    for (unsigned first = 0; first < height; first += kLinesPerBlock) {
+        const unsigned count = std::min(kLinesPerBlock, height - first);
+        for (unsigned line = 0; line < count; ++line) {
+            CopyGridRow(map, GridRowAt(first + line, height, RowOrder::TopFirst), &block[size_t(line) * width]);
+        }
+        // R, G and B all read the one grey cell.
+        Imf::FrameBuffer frame;
+        for (const char* channel : {"R", "G", "B"}) {
+            frame.insert(channel, Imf::Slice::Make(Imf::FLOAT, block.data(), Imath::V2i(0, int(first)), width,
+                                                   count, sizeof(float), sizeof(float) * width));
+        }
+        file.setFrameBuffer(frame);
+        file.writePixels(int(count));
+    }
+}
+
+}  // namespace
+
+bool WriteHeightMapExr(const Matrix2DInterface<float>& map, OutputFile& out)
+{
+    SeekableOutput output(out);
+    if (!output.Ready()) {
+        return out.Fail(output.Error());
+    }
+    std::string problem;
+    try {
+        ExrOutputStream stream(output, out.Path().c_str());
+        Imf::Header header(int(map.GetWidth()), int(map.GetHeight()));
+        header.compression() = Imf::ZIP_COMPRESSION;
+        header.lineOrder() = Imf::INCREASING_Y;
+        for (const char* channel : {"R", "G", "B"}) {
+            header.channels().insert(channel, Imf::Channel(Imf::FLOAT));
+        }
+        Imf::OutputFile file(stream, header, 0);
+        WriteLines(map, file);
+    } catch (const std::exception& error) {
+        problem = error.what();
+    } catch (...) {
+        problem = "unknown error";
+    }
+    // A failed write inside OpenEXR's destructor is only in the stream's record.
+    if (problem.empty() && !output.Finish()) {
+        problem = output.Error();
+    }
+    if (!problem.empty()) {
+        return out.Fail("OpenEXR: " + (output.Ready() ? problem : output.Error()));
+    }
+    return out.Flush();
+}

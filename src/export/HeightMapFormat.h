@@ -1,0 +1,53 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "export/OutputFile.h"
+#include "export/RowOrder.h"
+#include "terrain/Matrix2DInterface.h"
+
+// One file format the heightmap can be written in: how it is named and
+// described on the command line, what it accepts, what an importer needs to
+// know about it, and its writer.
+struct HeightMapFormat {
+    const char* name;         // as typed after --format
+    const char* description;  // one line for --help
+
+    bool acceptsRowOrder;  // --rows top|bottom
+    RowOrder defaultRows;  // the order written when --rows is not given
+    bool hasRows;          // false for meshes, which store no rows
+    unsigned largestSize;  // the largest N of an N x N map it accepts
+
+    // What an importer needs, as the --meta JSON states it.
+    const char* sampleType;   // "uint8", "uint16", "float32", "text"
+    const char* byteOrder;    // "little-endian", "big-endian", "none"
+    const char* valueMinimum;  // JSON number: the stored value of height 0
+    const char* valueMaximum;  // JSON number: the stored value of height 1
+    const char* valueMeaning;
+
+    // Writes the map into an opened OutputFile; rows is used only by formats
+    // that accept --rows, the others store their own fixed order. False
+    // after any failure, which the OutputFile has reported.
+    bool (*write)(const Matrix2DInterface<float>& map, RowOrder rows, OutputFile& out);
+};
+
+// Largest sizes: every raster format, and the meshes (a 4097 mesh is already
+// about 17 million vertices).
+constexpr unsigned kLargestRasterSize = 8193;
+constexpr unsigned kLargestMeshSize = 4097;
+
+// Every format, the default (tga) first.
+const std::vector<HeightMapFormat>& AllHeightMapFormats();
+
+// The format typed as name, or null.
+const HeightMapFormat* FindHeightMapFormat(const std::string& name);
+
+// The names joined by separator, in the order of AllHeightMapFormats: for the
+// usage text ("|") and error lines (", ").
+std::string HeightMapFormatNames(const char* separator);
+
+// Writes the map in the format. The caller opens out before and commits it
+// after; rows is ignored by formats that do not accept --rows.
+bool WriteHeightMapAs(const HeightMapFormat& format, const Matrix2DInterface<float>& map, RowOrder rows,
+                      OutputFile& out);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+
+#include "export/HeightMapFormat.h"
+#include "export/RowOrder.h"
+#include "terrain/TerrainParameters.h"
+
+// The --meta description written beside a heightmap: one JSON object with
+// what an importer needs, its keys always in this order: format, width,
+// height, sample_type, byte_order, row_order ("bottom_first", "top_first",
+// or "none" for meshes), first_row (the grid row stored first, null for
+// meshes), value_min, value_max, value_meaning, size, seed, roughness,
+// falloff, version. Floats are printed with nine significant digits, so they
+// read back as the same 32-bit floats.
+std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
+                                  const TerrainParameters& parameters, const std::string& version);
+
+// Writes HeightMapMetadataJson to path through its own OutputFile, whose
+// failure line starts with label. rows is the order the map was written in
+// (ignored by formats with a fixed order).
+bool WriteHeightMapMetadata(const std::string& path, const std::string& label, const HeightMapFormat& format,
+                            RowOrder rows, unsigned size, const TerrainParameters& parameters,
+                            const std::string& version);
+
+// bytes as a JSON string, quotes included. Pure ASCII comes out: '"' and '\'
+// are escaped, control characters and DEL become \u00XX, and so does every
+// byte from 0x80 up, one escape a byte, so that any seed gives valid JSON and
+// the string's characters (U+0000 to U+00FF) are the bytes one for one.
+std::string JsonString(const std::string& bytes);

@@ -1,0 +1,14 @@
+#pragma once
+
+#include "export/OutputFile.h"
+#include "terrain/Matrix2DInterface.h"
+
+// PNG, 16-bit greyscale, through libpng: one zlib stream in consecutive IDAT
+// chunks and no gAMA, sRGB or iCCP chunk, so importers take the samples as
+// they are. Rows run from the top of the picture (grid row N - 1) down; each
+// sample is HeightToSample16 of its cell.
+bool WriteHeightMapPng16(const Matrix2DInterface<float>& map, OutputFile& out);
+
+// The zlib level: fast enough for an 8193 x 8193 map within the tool's time
+// budget, and still about half the raw size on generated terrain.
+constexpr int kPng16CompressionLevel = 2;
