@@ -1,6 +1,6 @@
 #include "Image.h"
 
-#include <zlib.h>
+#include <png.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -57,58 +57,50 @@ Image Image::Crop(int x, int y, int width, int height) const
 
 namespace {
 
-void PutBigEndian32(std::vector<std::uint8_t>& out, std::uint32_t value)
+[[noreturn]] void OnPngError(png_structp png, png_const_charp)
 {
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
+    png_longjmp(png, 1);
 }
 
-void PutChunk(std::vector<std::uint8_t>& out, const char type[4], const std::vector<std::uint8_t>& data)
+void OnPngWarning(png_structp, png_const_charp)
 {
-    PutBigEndian32(out, static_cast<std::uint32_t>(data.size()));
-    const std::size_t typeStart = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    const uLong crc = crc32(0L, out.data() + typeStart, static_cast<uInt>(out.size() - typeStart));
-    PutBigEndian32(out, static_cast<std::uint32_t>(crc));
+}
+
+// libpng's longjmp returns here; everything it could skip is owned outside.
+bool EncodePng(png_structp png, png_infop info, std::FILE* out, int width, int height,
+               const std::vector<std::uint8_t>& rgb)
+{
+    if (setjmp(png_jmpbuf(png))) {
+        return false;
+    }
+    png_init_io(png, out);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // Filter type 0 (none) on every row: simple, and plenty for screenshots.
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_compression_level(png, 6);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+        png_write_row(png, rgb.data() + static_cast<std::size_t>(y) * width * 3);
+    }
+    png_write_end(png, nullptr);
+    return true;
 }
 
 }  // namespace
 
 bool Image::WritePng(const std::string& path) const
 {
-    // Every row gets filter type 0 (none): simple, and plenty for screenshots.
-    std::vector<std::uint8_t> raw;
-    raw.reserve(static_cast<std::size_t>(width_ * 3 + 1) * height_);
-    for (int y = 0; y < height_; ++y) {
-        raw.push_back(0);
-        const auto row = rgb_.begin() + static_cast<std::ptrdiff_t>(y) * width_ * 3;
-        raw.insert(raw.end(), row, row + width_ * 3);
-    }
-    uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
-    std::vector<std::uint8_t> packed(packedSize);
-    if (compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 6) != Z_OK) {
-        return false;
-    }
-    packed.resize(packedSize);
-
-    std::vector<std::uint8_t> header;
-    PutBigEndian32(header, static_cast<std::uint32_t>(width_));
-    PutBigEndian32(header, static_cast<std::uint32_t>(height_));
-    header.insert(header.end(), {8, 2, 0, 0, 0});  // 8 bits, RGB, deflate, adaptive filters, no interlace
-
-    std::vector<std::uint8_t> file = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    PutChunk(file, "IHDR", header);
-    PutChunk(file, "IDAT", packed);
-    PutChunk(file, "IEND", {});
-
     std::FILE* out = std::fopen(path.c_str(), "wb");
     if (out == nullptr) {
         return false;
     }
-    const bool written = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-    return std::fclose(out) == 0 && written;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+    png_infop info = png == nullptr ? nullptr : png_create_info_struct(png);
+    const bool encoded = info != nullptr && EncodePng(png, info, out, width_, height_, rgb_);
+    png_destroy_write_struct(&png, &info);
+    const bool closed = std::fclose(out) == 0;
+    return encoded && closed;
 }
 
 ImageDifference Compare(const Image& a, const Image& b, int tolerance)
