@@ -15,7 +15,9 @@ namespace {
 
 // Strips of about a megabyte: libtiff compresses a strip at a time.
 constexpr size_t kStripBytes = 1 << 20;
-constexpr int kDeflateLevel = 6;
+// Deflate level 1: half the time of level 6 on large maps, for 3 per cent
+// more bytes.
+constexpr int kDeflateLevel = 1;
 
 // The write's file and the first message libtiff reported.
 struct TiffTarget {
