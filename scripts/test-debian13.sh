@@ -136,7 +136,10 @@ in_root() {
     HOME=/root PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     LANG=C.UTF-8 TERM="${TERM:-dumb}" CI="${CI:-}" \
     ${FUZZ_TGA_SECONDS:+FUZZ_TGA_SECONDS="$FUZZ_TGA_SECONDS"} \
-    sh -c "cd /src/orvandel && $1"
+    sh -c "cd /src/orvandel && $1" &
+  # Waiting on a background job lets a signal's trap run at once; the trap
+  # ends everything inside the root.
+  wait $!
 }
 
 # The packages first, on their own, to time them; the test command's own
