@@ -19,21 +19,6 @@ void PutLittle16(uint8_t* at, uint16_t value)
 
 }  // namespace
 
-uint8_t HeightToByte(float value)
-{
-    double p = static_cast<double>(value) * 255.0;
-    if (std::isnan(p)) {
-        return 0;
-    }
-    if (p > 255.0) {
-        p = 255.0;
-    }
-    if (p < 0.0) {
-        p = 0.0;
-    }
-    return static_cast<uint8_t>(p);
-}
-
 std::string HeightMapFileName(const std::tm& localTime)
 {
     char name[1024];

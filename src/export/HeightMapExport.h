@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "export/HeightSamples.h"
 #include "terrain/Matrix2DInterface.h"
 
 // The heightmap as an uncompressed 24-bit grey TGA: an 18-byte header, then
@@ -12,9 +13,6 @@
 // bottom left), x fastest. Nothing follows the last pixel.
 
 enum { kTgaHeaderSize = 18 };
-
-// p = v * 255 in double, clamped to 255 and then to 0, truncated; NaN gives 0.
-uint8_t HeightToByte(float value);
 
 // "%Y-%m-%d %H-%M-%S heightmap.tga" for the given local time.
 std::string HeightMapFileName(const std::tm& localTime);

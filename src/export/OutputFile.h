@@ -1,8 +1,11 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // The one way every export reaches the disk.
 //
@@ -18,6 +21,14 @@
 // abandoned (the temporary removed, the name left as it was) and every later
 // call returns false without printing again. No temporary file outlives the
 // object.
+//
+// Libraries that write for themselves: call Flush() after any buffered Write
+// and before handing out Descriptor() or Stream(), and again after the library
+// is done and before the next Write or Commit (Flush also flushes Stream()).
+// The library may write and lseek through the descriptor but must not close
+// it, nor the stream; a library that insists on closing can be given
+// dup(Descriptor()). Commit then fsyncs and renames whatever the descriptor
+// holds.
 class OutputFile {
 public:
     explicit OutputFile(std::string label);
@@ -34,6 +45,7 @@ public:
     // (libtiff, OpenEXR): the open file's descriptor and stream. Call Flush
     // before handing out the descriptor after buffered Writes. Seekable only
     // when Seekable() says so (a temporary file is; a FIFO is not).
+    // Descriptor() is -1 and Stream() null when no file is open.
     int Descriptor() const;
     FILE* Stream() const;
     bool Flush();
@@ -50,8 +62,33 @@ public:
     bool Failed() const { return failed; }
 
 private:
-    // (implementation state)
+    bool OpenReplacement(const std::string& target);
+    bool OpenDirect();
+    bool FailOpening(int error);
+    bool FailWriting(int error);
+    bool Drain();
+    bool CloseDescriptor();
+    void Abandon();
+
     std::string label;
     std::string path;
     bool failed = false;
+    bool committed = false;
+
+    int descriptor = -1;
+    mutable FILE* stream = nullptr;  // made on first request, over descriptor
+    bool replacing = false;          // writing a temporary that Commit renames
+    std::string temporaryPath;
+    std::string targetPath;  // the regular file the temporary replaces
+    std::vector<char> buffer;
+    size_t buffered = 0;
 };
+
+// The system calls whose failure decides an export's outcome. Tests replace
+// entries to make a write, fsync or rename fail on cue, and put them back.
+struct OutputFileSystemCalls {
+    ssize_t (*write)(int descriptor, const void* bytes, size_t size);
+    int (*fsync)(int descriptor);
+    int (*rename)(const char* from, const char* to);
+};
+extern OutputFileSystemCalls outputFileSystemCalls;
