@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "export/WholeFileWriter.h"
+#include "export/OutputFile.h"
+#include "export/TgaWriter.h"
 
 namespace {
 
@@ -50,19 +51,23 @@ std::vector<uint8_t> HeightMapTGABytes(const Matrix2DInterface<float>& grid)
     return bytes;
 }
 
-void SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path)
+bool SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path, std::string* writtenPath)
 {
-    std::string datedName;
+    std::string name;
     if (path == nullptr) {
         const time_t now = time(nullptr);
         std::tm local{};
         if (localtime_r(&now, &local) == nullptr) {
             fprintf(stderr, "%s: cannot read the local time; nothing written\n", kLabel);
-            return;
+            return false;
         }
-        datedName = HeightMapFileName(local);
-        path = datedName.c_str();
+        name = HeightMapFileName(local);
+    } else {
+        name = path;
     }
-    const std::vector<uint8_t> bytes = HeightMapTGABytes(grid);
-    WriteWholeFile(path, bytes.data(), bytes.size(), kLabel);
+    if (writtenPath != nullptr) {
+        *writtenPath = name;
+    }
+    OutputFile output(kLabel);
+    return output.Open(name) && WriteHeightMapTga(grid, output) && output.Commit();
 }

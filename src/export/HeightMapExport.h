@@ -22,6 +22,8 @@ std::string HeightMapFileName(const std::tm& localTime);
 std::vector<uint8_t> HeightMapTGABytes(const Matrix2DInterface<float>& grid);
 
 // Writes the grid to path, or, with a null path, to the dated name in the
-// working directory. A file that cannot be written is skipped with one line on
-// standard error, and no truncated image is left behind.
-void SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path);
+// working directory, through OutputFile: the name ends up holding either its
+// older file or the complete new image. A failure is reported as one line on
+// standard error. Returns true only when the file was written and committed;
+// *writtenPath, when given, is set to the name used once it is chosen.
+bool SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path, std::string* writtenPath = nullptr);

@@ -119,7 +119,9 @@ TEST(SaveHeightMapTGA, ExplicitPathIsUsedUnchangedAndReplacesAnOlderFile)
     const std::string path = dir.File("my map.tga");
     std::ofstream(path) << std::string(100000, 'x');
     const Array2D<float> grid = Gradient(7, 4);
-    SaveHeightMapTGA(grid, path.c_str());
+    std::string written;
+    EXPECT_TRUE(SaveHeightMapTGA(grid, path.c_str(), &written));
+    EXPECT_EQ(written, path);
     EXPECT_EQ(ReadFileBytes(path), HeightMapTGABytes(grid));
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"my map.tga"});
 }
@@ -129,7 +131,7 @@ TEST(SaveHeightMapTGA, WrittenFileIsAcceptedByTheViewersReader)
     ScratchDirectory dir;
     const std::string path = dir.File("map.tga");
     const Array2D<float> grid = Gradient(5, 3);
-    SaveHeightMapTGA(grid, path.c_str());
+    ASSERT_TRUE(SaveHeightMapTGA(grid, path.c_str()));
     TgaFileSource file(path.c_str());
     TgaImage image;
     ASSERT_TRUE(DecodeTGA(file, image));
@@ -147,7 +149,8 @@ TEST(SaveHeightMapTGA, NullPathWritesTheDatedNameInTheWorkingDirectory)
     WorkingDirectoryScope inside(dir.Path());
     const Array2D<float> grid = Gradient(3, 3);
     const time_t before = time(nullptr);
-    SaveHeightMapTGA(grid, nullptr);
+    std::string written;
+    EXPECT_TRUE(SaveHeightMapTGA(grid, nullptr, &written));
     const time_t after = time(nullptr);
 
     const std::vector<std::string> entries = dir.Entries();
@@ -156,6 +159,7 @@ TEST(SaveHeightMapTGA, NullPathWritesTheDatedNameInTheWorkingDirectory)
     const std::string early = HeightMapFileName(*localtime_r(&before, &local));
     const std::string late = HeightMapFileName(*localtime_r(&after, &local));
     EXPECT_TRUE(entries[0] == early || entries[0] == late) << entries[0];
+    EXPECT_EQ(written, entries[0]);
     EXPECT_EQ(ReadFileBytes(entries[0]), HeightMapTGABytes(grid));
 }
 
@@ -164,8 +168,8 @@ TEST(SaveHeightMapTGA, UnopenableFileIsSkippedWithOneLine)
     ScratchDirectory dir;
     const std::string missing = dir.File("no such dir/map.tga");
     testing::internal::CaptureStderr();
-    SaveHeightMapTGA(Gradient(3, 3), missing.c_str());
-    SaveHeightMapTGA(Gradient(3, 3), dir.Path().c_str());  // a directory
+    EXPECT_FALSE(SaveHeightMapTGA(Gradient(3, 3), missing.c_str()));
+    EXPECT_FALSE(SaveHeightMapTGA(Gradient(3, 3), dir.Path().c_str()));  // a directory
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(LineCount(said), 2) << said;
     EXPECT_NE(said.find(missing + "\": No such file or directory"), std::string::npos) << said;
@@ -180,7 +184,7 @@ TEST(SaveHeightMapTGA, FullDeviceIsReportedAndLeftInPlace)
         GTEST_SKIP() << "no /dev/full here";
     }
     testing::internal::CaptureStderr();
-    SaveHeightMapTGA(Gradient(129, 129), "/dev/full");
+    EXPECT_FALSE(SaveHeightMapTGA(Gradient(129, 129), "/dev/full"));
     const std::string said = testing::internal::GetCapturedStderr();
     EXPECT_EQ(LineCount(said), 1) << said;
     EXPECT_NE(said.find("\"/dev/full\" failed: No space left on device"), std::string::npos) << said;
@@ -191,25 +195,27 @@ TEST(SaveHeightMapTGA, FullDeviceIsReportedAndLeftInPlace)
 
 // A file size limit makes the write fail part way on a regular file; the
 // death test's child process keeps the limit away from the other tests.
-void ExportUnderFileSizeLimit(const std::string& path)
+void ExportUnderFileSizeLimit(const std::string& path, const std::vector<uint8_t>& older)
 {
     signal(SIGXFSZ, SIG_IGN);
     rlimit small{};
     small.rlim_cur = 1000;
     small.rlim_max = RLIM_INFINITY;
     setrlimit(RLIMIT_FSIZE, &small);
-    SaveHeightMapTGA(Array2D<float>(129, 129), path.c_str());
-    struct stat left {};
-    std::exit(stat(path.c_str(), &left) == 0 ? 1 : 0);
+    const bool written = SaveHeightMapTGA(Array2D<float>(129, 129), path.c_str());
+    std::exit(!written && ReadFileBytes(path) == older ? 0 : 1);
 }
 
-TEST(SaveHeightMapTGADeathTest, FileCutShortByAWriteFailureIsRemoved)
+TEST(SaveHeightMapTGADeathTest, WriteFailureLeavesTheOlderFileWhole)
 {
     ScratchDirectory dir;
     const std::string path = dir.File("cut.tga");
-    EXPECT_EXIT(ExportUnderFileSizeLimit(path), testing::ExitedWithCode(0),
-                "cut.tga\" failed: File too large; the incomplete file was removed\n");
-    EXPECT_TRUE(dir.Entries().empty());
+    const std::vector<uint8_t> older = HeightMapTGABytes(Gradient(9, 9));
+    ASSERT_TRUE(SaveHeightMapTGA(Gradient(9, 9), path.c_str()));
+    EXPECT_EXIT(ExportUnderFileSizeLimit(path, older), testing::ExitedWithCode(0),
+                "^heightmap export: writing \".*cut.tga\" failed: File too large\n$");
+    EXPECT_EQ(ReadFileBytes(path), older);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"cut.tga"});
 }
 
 }  // namespace
