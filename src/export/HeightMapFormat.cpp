@@ -1,16 +1,14 @@
 #include "export/HeightMapFormat.h"
 
 #include "export/ExrWriter.h"
+#include "export/F32Writer.h"
 #include "export/ObjWriter.h"
+#include "export/Pgm16Writer.h"
 #include "export/Png16Writer.h"
 #include "export/R16Writer.h"
 #include "export/StlWriter.h"
+#include "export/TgaWriter.h"
 #include "export/Tif32Writer.h"
-
-// The formats kept from before the registry.
-bool WriteHeightMapTga(const Matrix2DInterface<float>& map, OutputFile& out);
-bool WriteHeightMapPgm16(const Matrix2DInterface<float>& map, OutputFile& out);
-bool WriteHeightMapF32(const Matrix2DInterface<float>& map, RowOrder rows, OutputFile& out);
 
 namespace {
 
