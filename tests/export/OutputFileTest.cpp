@@ -393,6 +393,31 @@ TEST(OutputFile, StandardOutputThroughAPipe)
     EXPECT_EQ(std::vector<uint8_t>(run.out.begin(), run.out.end()), bytes);
 }
 
+// Standard output sent to a file is written in place: the name /dev/stdout
+// leads to a descriptor, not to a file that could be replaced.
+TEST(OutputFile, StandardOutputThroughAFileIsWrittenInPlace)
+{
+    ScratchDirectory dir;
+    const std::string path = dir.File("captured");
+    WriteFile(path, {});
+    struct stat before {};
+    ASSERT_EQ(stat(path.c_str(), &before), 0);
+    const std::vector<uint8_t> bytes = Pattern(30000, 22);
+    const ChildRun run = RunInChild([&] {
+        const int file = open(path.c_str(), O_WRONLY);
+        if (file < 0 || dup2(file, 1) != 1) {
+            return 2;
+        }
+        return Export("/dev/stdout", bytes) ? 0 : 1;
+    });
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    struct stat after {};
+    ASSERT_EQ(stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino) << "replaced instead of written";
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"captured"});
+}
+
 TEST(OutputFile, FifoIsWrittenDirectly)
 {
     ScratchDirectory dir;
