@@ -11,7 +11,6 @@
 
 #include "terrain/Array2D.h"
 #include "terrain/DiamondSquareSteps.h"
-#include "terrain/FineLevelRandom.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/HeightMapOfSize.h"
 #include "terrain/RandomSource.h"
@@ -110,7 +109,21 @@ std::vector<float> PlainRawHeights(uint32_t n, const TerrainParameters& paramete
     auto V = [&](int x, int y) -> float& { return v[size_t(y) * n + x]; };
     auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x <= size && y <= size; };
     SeedRandomByKey(parameters.seed.Words().data(), static_cast<int>(parameters.seed.Words().size()));
-    const FineLevelRandom fine(parameters.seed);
+    // The finer levels' numbers as the README states them, written out here
+    // so that the documented function, not the class, is what is checked.
+    auto mix = [](uint64_t z) {
+        z += 0x9E3779B97F4A7C15u;
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+        return z ^ (z >> 31);
+    };
+    uint64_t digest = mix(parameters.seed.Words().size());
+    for (const uint32_t word : parameters.seed.Words()) {
+        digest = mix(digest ^ word);
+    }
+    auto documented = [&](uint64_t level, uint64_t x, uint64_t y) {
+        return static_cast<double>(mix(digest ^ mix(level << 48 | y << 24 | x)) >> 32) / 4294967296.0;
+    };
 
     float g = 30.0f;
     int level = 0;
@@ -119,7 +132,7 @@ std::vector<float> PlainRawHeights(uint32_t n, const TerrainParameters& paramete
         g = g * parameters.roughness;
         // On the viewer's lattice the MT19937 sequence is drawn in its order.
         auto draw = [&](int x, int y) {
-            return step > s ? RandomHalfOpen() : fine.Value(static_cast<uint32_t>(level), x, y);
+            return step > s ? RandomHalfOpen() : documented(level, x, y);
         };
         for (int x = 0; x < size; x += step) {
             for (int y = 0; y < size; y += step) {

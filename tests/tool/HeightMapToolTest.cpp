@@ -12,8 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "HeightMapFormats.h"
+#include "export/HeightSamples.h"
 #include "ScratchDirectory.h"
+#include "ToolRun.h"
 #include "export/HeightMapExport.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapGenerator.h"
@@ -22,48 +23,6 @@ namespace {
 
 const int kSide = 129;
 const std::string kPgmHeader = "P5\n129 129\n65535\n";
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs orvandel-heightmap with the arguments, inside dir, capturing what it
-// prints.
-ToolRun RunTool(const ScratchDirectory& dir, const std::vector<std::string>& arguments)
-{
-    std::vector<std::string> words = {HEIGHTMAP_TOOL};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-
-    const std::string outPath = dir.Path() + "/.stdout";
-    const std::string errPath = dir.Path() + "/.stderr";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    ToolRun run;
-    pid_t child = 0;
-    WorkingDirectoryScope inside(dir.Path());
-    if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    const std::vector<uint8_t> out = ReadFileBytes(outPath);
-    const std::vector<uint8_t> err = ReadFileBytes(errPath);
-    run.out.assign(out.begin(), out.end());
-    run.err.assign(err.begin(), err.end());
-    std::remove(outPath.c_str());
-    std::remove(errPath.c_str());
-    return run;
-}
 
 Array2D<float> Generated(float roughness, float falloff)
 {
@@ -111,8 +70,11 @@ TEST(HeightMapTool, HelpPrintsUsage)
     ScratchDirectory dir;
     const ToolRun run = RunTool(dir, {"--help"});
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out.rfind("usage: orvandel-heightmap [--roughness R] [--falloff E] [--format tga|pgm16|f32] --out FILE\n", 0), 0u)
-        << run.out;
+    EXPECT_EQ(run.out.rfind("usage: orvandel-heightmap [--size N]", 0), 0u) << run.out;
+    for (const char* option : {"--size", "--seed", "--roughness", "--falloff", "--format", "--rows", "--meta",
+                               "--threads", "--out", "--help"}) {
+        EXPECT_NE(run.out.find(std::string("  ") + option), std::string::npos) << option;
+    }
 }
 
 TEST(HeightMapTool, TgaIsTheViewersExportOfTheSameGeneration)

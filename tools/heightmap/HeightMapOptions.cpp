@@ -1,43 +1,86 @@
 #include "HeightMapOptions.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-const char kHeightMapUsage[] =
-    "usage: orvandel-heightmap [--roughness R] [--falloff E] [--format tga|pgm16|f32] --out FILE\n"
-    "Generates the viewer's 129 x 129 heightmap, without a window, and writes it to FILE.\n"
-    "  --roughness R  roughness of the generation, a positive number (default 0.5)\n"
-    "  --falloff E    exponent of the radial falloff, a positive number (default 1.0)\n"
-    "  --format F     tga   24-bit grey TGA, as the viewer's G key writes it (default)\n"
-    "                 pgm16 binary PGM, maxval 65535, top row of the picture first\n"
-    "                 f32   little-endian 32-bit floats, row y = 0 first, x fastest, no header\n"
-    "  --out FILE     the file to write; an existing file is replaced\n"
-    "  --help         print this text\n";
+#include "export/HeightMapFormat.h"
+#include "terrain/HeightMapOfSize.h"
 
 namespace {
 
-// The whole text must be a finite number above zero, read as a 32-bit float.
-bool ParsePositiveFloat(const char* text, float& value)
+const char kSizes[] = "33, 65, 129, 257, 513, 1025, 2049, 4097, 8193";
+constexpr unsigned kMostThreads = 256;
+
+// Digits only, so "129x", "+129", " 129" and "" are refused.
+bool ParseWhole(const std::string& text, unsigned long limit, unsigned long& value)
 {
-    char* end = nullptr;
-    const float parsed = strtof(text, &end);
-    if (end == text || *end != '\0' || !std::isfinite(parsed) || !(parsed > 0.0f)) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
-    value = parsed;
+    value = std::strtoul(text.c_str(), nullptr, 10);
+    return value <= limit;
+}
+
+bool ReadOption(const std::string& option, const std::string& value, HeightMapOptions& options, std::string& error)
+{
+    unsigned long whole = 0;
+    if (option == "--size") {
+        if (!ParseWhole(value, maxMapCells, whole) || !IsMapCells(static_cast<uint32_t>(whole))) {
+            error = "--size needs one of " + std::string(kSizes) + ", not '" + value + "'";
+            return false;
+        }
+        options.size = static_cast<uint32_t>(whole);
+    } else if (option == "--seed") {
+        return ParseSeed(value, options.terrain.seed, error);
+    } else if (option == "--roughness") {
+        return ParseRoughness(value, options.terrain.roughness, error);
+    } else if (option == "--falloff") {
+        return ParseFalloffExponent(value, options.terrain.falloffExponent, error);
+    } else if (option == "--format") {
+        if (FindHeightMapFormat(value) == nullptr) {
+            error = "--format needs one of " + HeightMapFormatNames(", ") + ", not '" + value + "'";
+            return false;
+        }
+        options.format = value;
+    } else if (option == "--rows") {
+        if (value != "top" && value != "bottom") {
+            error = "--rows needs top or bottom, not '" + value + "'";
+            return false;
+        }
+        options.rowsGiven = true;
+        options.rows = value == "top" ? RowOrder::TopFirst : RowOrder::BottomFirst;
+    } else if (option == "--threads") {
+        if (!ParseWhole(value, kMostThreads, whole)) {
+            error = "--threads needs a whole number from 0 (every core) to " + std::to_string(kMostThreads) +
+                    ", not '" + value + "'";
+            return false;
+        }
+        options.threads = static_cast<unsigned>(whole);
+    } else {
+        options.out = value;
+        if (value.empty()) {
+            error = "--out needs a file name, not an empty text";
+            return false;
+        }
+    }
     return true;
 }
 
-bool ParseFormat(const char* text, HeightMapFormat& format)
+// Combinations that each option alone cannot judge.
+bool Consistent(const HeightMapOptions& options, std::string& error)
 {
-    if (strcmp(text, "tga") == 0) {
-        format = HeightMapFormat::Tga;
-    } else if (strcmp(text, "pgm16") == 0) {
-        format = HeightMapFormat::Pgm16;
-    } else if (strcmp(text, "f32") == 0) {
-        format = HeightMapFormat::F32;
-    } else {
+    const HeightMapFormat& format = *FindHeightMapFormat(options.format);
+    if (options.rowsGiven && !format.acceptsRowOrder) {
+        error = "--rows applies to r16 and f32 only, not to " + options.format;
+        return false;
+    }
+    if (options.size > format.largestSize) {
+        error = "--size " + std::to_string(options.size) + " is too large for " + options.format +
+                ": the mesh would be too large (at most " + std::to_string(format.largestSize) + ")";
+        return false;
+    }
+    if (options.out.empty()) {
+        error = "--out FILE is required (see --help)";
         return false;
     }
     return true;
@@ -47,44 +90,73 @@ bool ParseFormat(const char* text, HeightMapFormat& format)
 
 ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& options, std::string& error)
 {
+    static const char* const valued[] = {"--size", "--seed", "--roughness", "--falloff", "--format",
+                                         "--rows", "--threads", "--out"};
     for (int i = 1; i < argc; ++i) {
-        const std::string option = argv[i];
-        if (option == "--help") {
+        std::string option = argv[i];
+        if (option == "--help" || option == "-h") {
             return ParseOutcome::Help;
         }
-        const bool takesValue =
-            option == "--roughness" || option == "--falloff" || option == "--format" || option == "--out";
-        if (!takesValue) {
-            error = "unknown option '" + option + "' (see --help)";
+        if (option == "--version") {
+            return ParseOutcome::Version;
+        }
+        if (option == "--meta") {
+            options.meta = true;
+            continue;
+        }
+        std::string value;
+        bool inlineValue = false;
+        const size_t equals = option.find('=');
+        if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
+            value = option.substr(equals + 1);
+            option.resize(equals);
+            inlineValue = true;
+        }
+        bool known = false;
+        for (const char* name : valued) {
+            known = known || option == name;
+        }
+        if (!known) {
+            error = "unknown option '" + std::string(argv[i]) + "' (see --help)";
             return ParseOutcome::Refused;
         }
-        if (i + 1 >= argc) {
-            error = option + " needs a value (see --help)";
-            return ParseOutcome::Refused;
+        if (!inlineValue) {
+            if (i + 1 >= argc) {
+                error = option + " needs a value (see --help)";
+                return ParseOutcome::Refused;
+            }
+            value = argv[++i];
         }
-        const char* value = argv[++i];
-        bool accepted = true;
-        if (option == "--roughness") {
-            accepted = ParsePositiveFloat(value, options.roughness);
-        } else if (option == "--falloff") {
-            accepted = ParsePositiveFloat(value, options.falloff);
-        } else if (option == "--format") {
-            accepted = ParseFormat(value, options.format);
-        } else {
-            options.out = value;
-            accepted = !options.out.empty();
-        }
-        if (!accepted) {
-            const char* wanted = option == "--format" ? "tga, pgm16 or f32"
-                                 : option == "--out"  ? "a file name"
-                                                      : "a finite positive number";
-            error = option + " needs " + wanted + ", not '" + value + "'";
+        if (!ReadOption(option, value, options, error)) {
             return ParseOutcome::Refused;
         }
     }
-    if (options.out.empty()) {
-        error = "--out FILE is required (see --help)";
-        return ParseOutcome::Refused;
+    return Consistent(options, error) ? ParseOutcome::Run : ParseOutcome::Refused;
+}
+
+std::string HeightMapUsage()
+{
+    std::string usage =
+        "usage: orvandel-heightmap [--size N] [--seed TEXT] [--roughness R] [--falloff E]\n"
+        "                          [--format F] [--rows top|bottom] [--meta] [--threads T] --out FILE\n"
+        "Generates the viewer's terrain, without a window, at any size, and writes it to FILE.\n"
+        "The map at size N holds the viewer's 129 x 129 map on every (N - 1)/128-th cell.\n"
+        "  --size N       cells a side: " + std::string(kSizes) + " (default 129)\n"
+        "  --seed TEXT    1 to 256 bytes of text (default: the viewer's seed)\n"
+        "  --roughness R  2^-16 to 2^9, how much detail each finer level keeps (default 0.5)\n"
+        "  --falloff E    2^-16 to 2^16, exponent of the island's radial falloff (default 1)\n"
+        "  --format F     (default tga)\n";
+    for (const HeightMapFormat& format : AllHeightMapFormats()) {
+        std::string name = format.name;
+        name.resize(6, ' ');
+        usage += "                 " + name + format.description + "\n";
     }
-    return ParseOutcome::Run;
+    usage +=
+        "  --rows R       for r16 and f32: bottom (grid row 0 first, the default) or top\n"
+        "  --meta         also write FILE.json describing the layout and the parameters\n"
+        "  --threads T    threads to generate with, 0 for every core (default 0)\n"
+        "  --out FILE     the file to write; an existing file is replaced only once the new one is complete\n"
+        "  --version      print the version\n"
+        "  --help         print this text\n";
+    return usage;
 }

@@ -1,20 +1,29 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
-enum class HeightMapFormat { Tga, Pgm16, F32 };
+#include "export/RowOrder.h"
+#include "terrain/TerrainParameters.h"
 
-// Defaults are the viewer's start-up parameters.
+// What the command line asks for. Defaults: the viewer's map (129, its seed,
+// roughness 0.5, falloff 1.0) as a TGA, on every core.
 struct HeightMapOptions {
-    float roughness = 0.5f;
-    float falloff = 1.0f;
-    HeightMapFormat format = HeightMapFormat::Tga;
+    TerrainParameters terrain;
+    uint32_t size = 129;
+    unsigned threads = 0;  // 0: every core
+    std::string format = "tga";
+    bool rowsGiven = false;
+    RowOrder rows = RowOrder::BottomFirst;
+    bool meta = false;
     std::string out;
 };
 
-enum class ParseOutcome { Run, Help, Refused };
+enum class ParseOutcome { Run, Help, Version, Refused };
 
-// Reads argv into options. On Refused, error holds a one-line reason.
+// Reads argv (options as "--name value" or "--name=value"). On Refused, error
+// holds one line naming the bad value and what is accepted.
 ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& options, std::string& error);
 
-extern const char kHeightMapUsage[];
+// The --help text.
+std::string HeightMapUsage();

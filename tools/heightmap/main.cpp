@@ -1,31 +1,39 @@
-// orvandel-heightmap: generates the heightmap exactly as the viewer does and
-// writes it as a file, without opening a window.
+// orvandel-heightmap: the viewer's terrain at any size and with any seed,
+// written in the formats engines, 3D suites and GIS import. It only reads
+// the command line and hands the work to the generator and the writers.
+
+#include <unistd.h>
 
 #include <cstdio>
-#include <vector>
+#include <new>
 
-#include "HeightMapFormats.h"
 #include "HeightMapOptions.h"
-#include "export/HeightMapExport.h"
-#include "export/WholeFileWriter.h"
+#include "ProgressLine.h"
+#include "export/HeightMapFormat.h"
+#include "export/HeightMapMetadata.h"
+#include "export/OutputFile.h"
 #include "terrain/Array2D.h"
-#include "terrain/HeightMapGenerator.h"
+#include "terrain/HeightMapOfSize.h"
 
 namespace {
 
 const char kProgram[] = "orvandel-heightmap";
+// Below this many cells the whole run takes a blink; no progress is drawn.
+constexpr double kProgressCells = 1e6;
 
-std::vector<uint8_t> FileBytes(const Matrix2DInterface<float>& map, HeightMapFormat format)
+bool WriteMap(const HeightMapOptions& options, const Array2D<float>& map)
 {
-    switch (format) {
-    case HeightMapFormat::Pgm16:
-        return HeightMapPGM16Bytes(map);
-    case HeightMapFormat::F32:
-        return HeightMapF32Bytes(map);
-    case HeightMapFormat::Tga:
-        break;
+    const HeightMapFormat& format = *FindHeightMapFormat(options.format);
+    const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
+    OutputFile out(kProgram);
+    if (!out.Open(options.out) || !WriteHeightMapAs(format, map, rows, out) || !out.Commit()) {
+        return false;
     }
-    return HeightMapTGABytes(map);
+    if (!options.meta) {
+        return true;
+    }
+    return WriteHeightMapMetadata(options.out + ".json", kProgram, format, rows, options.size, options.terrain,
+                                  ORVANDEL_VERSION);
 }
 
 }  // namespace
@@ -36,7 +44,10 @@ int main(int argc, char** argv)
     std::string error;
     switch (ParseHeightMapOptions(argc, argv, options, error)) {
     case ParseOutcome::Help:
-        fputs(kHeightMapUsage, stdout);
+        fputs(HeightMapUsage().c_str(), stdout);
+        return 0;
+    case ParseOutcome::Version:
+        printf("%s %s\n", kProgram, ORVANDEL_VERSION);
         return 0;
     case ParseOutcome::Refused:
         fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
@@ -45,10 +56,17 @@ int main(int argc, char** argv)
         break;
     }
 
-    Array2D<float> heightMap(heightMapCells, heightMapCells);
-    falloffExponent = options.falloff;
-    GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, options.roughness);
-
-    const std::vector<uint8_t> bytes = FileBytes(heightMap, options.format);
-    return WriteWholeFile(options.out.c_str(), bytes.data(), bytes.size(), kProgram) ? 0 : 1;
+    const double cells = double(options.size) * options.size;
+    try {
+        Array2D<float> map(options.size, options.size);
+        {
+            ProgressLine progress(kProgram, cells > kProgressCells && isatty(STDERR_FILENO));
+            GenerateHeightMapOfSize(map, options.terrain, options.threads,
+                                    [&](double fraction) { progress.Show("generating", fraction); });
+        }
+        return WriteMap(options, map) ? 0 : 1;
+    } catch (const std::bad_alloc&) {
+        fprintf(stderr, "%s: not enough memory for a %u x %u map\n", kProgram, options.size, options.size);
+        return 1;
+    }
 }

@@ -1,0 +1,33 @@
+#include "ProgressLine.h"
+
+#include <cstdio>
+
+ProgressLine::ProgressLine(std::string program, bool enabled) : program(std::move(program)), enabled(enabled) {}
+
+ProgressLine::~ProgressLine() { Clear(); }
+
+void ProgressLine::Show(const char* task, double fraction)
+{
+    if (!enabled) {
+        return;
+    }
+    const int percent = fraction <= 0.0 ? 0 : fraction >= 1.0 ? 100 : static_cast<int>(fraction * 100.0);
+    if (percent == lastPercent) {
+        return;
+    }
+    lastPercent = percent;
+    fprintf(stderr, "\r%s: %s %3d%%", program.c_str(), task, percent);
+    fflush(stderr);
+    shown = true;
+}
+
+void ProgressLine::Clear()
+{
+    if (shown) {
+        // Back to the line's start and erase to its end.
+        fputs("\r\033[K", stderr);
+        fflush(stderr);
+        shown = false;
+        lastPercent = -1;
+    }
+}
