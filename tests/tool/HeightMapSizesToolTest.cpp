@@ -199,3 +199,28 @@ TEST(HeightMapToolSizes, ProgressOnlyOnATerminal)
 }
 
 }  // namespace
+
+namespace {
+
+// Every format through the tool: a file on success, exit 1 with one line and
+// nothing left on a full device, and the --meta description beside it.
+TEST(HeightMapToolFormats, EveryFormatWritesOrFailsWithOneLine)
+{
+    ScratchDirectory dir;
+    for (const char* format : {"tga", "pgm16", "f32", "png16", "r16", "exr", "tif32", "obj", "stl"}) {
+        const std::string name = std::string("map.") + format;
+        const ToolRun written = RunTool(dir, {"--size", "65", "--format", format, "--meta", "--out", name});
+        EXPECT_EQ(written.status, 0) << format << ": " << written.err;
+        EXPECT_FALSE(ReadFileBytes(dir.File(name)).empty()) << format;
+        const std::vector<uint8_t> json = ReadFileBytes(dir.File(name + ".json"));
+        const std::string text(json.begin(), json.end());
+        EXPECT_NE(text.find(std::string("\"format\": \"") + format + "\""), std::string::npos) << text;
+
+        const ToolRun full = RunTool(dir, {"--size", "65", "--format", format, "--out", "/dev/full"});
+        EXPECT_EQ(full.status, 1) << format;
+        EXPECT_EQ(Lines(full.err), 1) << format << ": " << full.err;
+    }
+    EXPECT_EQ(dir.Entries().size(), 18u);
+}
+
+}  // namespace
