@@ -1,6 +1,10 @@
 #include "app/Controls.h"
 
+#include <cstdio>
+#include <string>
+
 #include "app/Input.h"
+#include "app/ToolCommand.h"
 #include "export/HeightMapExport.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/TerrainParameters.h"
@@ -70,6 +74,23 @@ void ApplyMouseDrag(uint8_t buttons, int dx, int dy, const CameraFrame& view, Ca
     }
 }
 
+// After a written export, one line naming the file and the heightmap tool's
+// command for the same map at any size; flushed at once, since standard
+// output is often a pipe. A failed export has already said why.
+void ExportAndReport(const ControlState& state)
+{
+    std::string writtenPath;
+    if (!SaveHeightMapTGA(state.heightMap, nullptr, &writtenPath)) {
+        return;
+    }
+    TerrainParameters parameters;
+    parameters.seed = generationSeed;
+    parameters.roughness = state.roughness;
+    parameters.falloffExponent = falloffExponent;
+    printf("%s\n", ExportReport(writtenPath, parameters).c_str());
+    fflush(stdout);
+}
+
 }  // namespace
 
 ControlState StartControls(Array2D<float>& heightMap, float& roughness, const CameraFrame& viewFrame,
@@ -85,7 +106,7 @@ void ApplyControls(ControlState& state)
 {
     ApplyGenerationKeys(state);
     if (KeyPressed(SDLK_g)) {
-        SaveHeightMapTGA(state.heightMap, nullptr);
+        ExportAndReport(state);
     }
     uint8_t buttons = 0;
     int x = 0;

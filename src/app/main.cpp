@@ -8,9 +8,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "app/Controls.h"
 #include "app/FrameLoop.h"
+#include "app/ViewerOptions.h"
 #include "math/CameraFrame.h"
 #include "render/Render.h"
 #include "terrain/Array2D.h"
@@ -40,8 +42,24 @@ void SetFixedGlState()
 
 }  // namespace
 
-int main(int, char**)
+int main(int argc, char** argv)
 {
+    // Options are settled before anything of SDL: a refusal opens no window.
+    TerrainParameters start;
+    std::string error;
+    switch (ParseViewerOptions(argc, argv, start, error)) {
+    case ViewerStart::Help:
+        fputs(viewerUsage, stdout);
+        return 0;
+    case ViewerStart::Refused:
+        fprintf(stderr, "orvandel: %s\n", error.c_str());
+        return 2;
+    case ViewerStart::Run:
+        break;
+    }
+    generationSeed = start.seed;
+    falloffExponent = start.falloffExponent;
+
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         printf("Unable to init SDL: %s\n", SDL_GetError());
         return 1;
@@ -55,7 +73,7 @@ int main(int, char**)
     glewInit();
     SetFixedGlState();
 
-    float roughness = 0.5f;
+    float roughness = start.roughness;
     {
         Array2D<float> heightMap(heightMapCells, heightMapCells);
         GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);

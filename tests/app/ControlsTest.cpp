@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -194,6 +195,54 @@ TEST_F(ControlsTest, GExportsOncePerPress)
     Frame(state, {SDLK_g});
     EXPECT_EQ(dir.Entries().size(), 1u) << "a new press did not export";
     EXPECT_TRUE(generationCalls.empty());
+}
+
+// Each written export reports the file and the heightmap tool's command for
+// the parameters the map was made with; the fixed seed is left out.
+TEST_F(ControlsTest, AnExportPrintsItsFileAndTheCommandForTheSameMap)
+{
+    ScratchDirectory dir;
+    WorkingDirectoryScope inside(dir.Path());
+    ControlState state = Start();
+    testing::internal::CaptureStdout();
+    Frame(state, {SDLK_j, SDLK_m, SDLK_g});
+    std::string out = testing::internal::GetCapturedStdout();
+    std::vector<std::string> files = dir.Entries();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(out, "wrote \"" + files[0] + "\"; at any size: orvandel-heightmap --roughness 0.505 --falloff 1.01 "
+                   "--size 1025 --format png16 --out heightmap.png\n");
+    std::remove(files[0].c_str());
+
+    const TerrainSeed fixed = generationSeed;
+    ASSERT_TRUE(TerrainSeed::FromText("don't", generationSeed));
+    testing::internal::CaptureStdout();
+    Frame(state, {});
+    Frame(state, {SDLK_g});
+    out = testing::internal::GetCapturedStdout();
+    generationSeed = fixed;
+    files = dir.Entries();
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(out, "wrote \"" + files[0] + "\"; at any size: orvandel-heightmap --seed 'don'\\''t' "
+                   "--roughness 0.505 --falloff 1.01 --size 1025 --format png16 --out heightmap.png\n");
+}
+
+TEST_F(ControlsTest, AFailedExportPrintsNoCommand)
+{
+    ControlState state = Start();
+    {
+        // A working directory that no longer exists: the dated file cannot
+        // be created.
+        ScratchDirectory dir;
+        WorkingDirectoryScope inside(dir.Path());
+        std::filesystem::remove_all(dir.Path());
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        Frame(state, {SDLK_g});
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    }
 }
 
 TEST_F(ControlsTest, MovementKeysStepAlongTheTargetsOwnAxes)

@@ -6,6 +6,8 @@ std::vector<GenerationCall> generationCalls;
 
 float falloffExponent = 1.0f;
 
+TerrainSeed generationSeed = TerrainSeed::Default();
+
 // Fills the grid with the roughness, so an export shows which generation the
 // map holds.
 void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness)

@@ -4,91 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <regex>
 #include <thread>
 #include <vector>
 
+#include "ViewerKeys.h"
 #include "ViewerRun.h"
 
 namespace e2e {
 namespace {
 
 using namespace std::chrono_literals;
-using Bytes = std::vector<char>;
-
-const std::string kToolPath = kViewerDir + "/orvandel-heightmap";
-const std::size_t kExportSize = 18 + 129 * 129 * 3;  // TGA header and 24-bit pixels
-
-Bytes ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> FilesIn(const std::string& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir)) {
-        names.push_back(entry.path().filename().string());
-    }
-    return names;
-}
-
-// Polls dir until it holds a file; its name, or empty at the deadline.
-std::string WaitForAFile(const std::string& dir)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    for (std::vector<std::string> files = FilesIn(dir);; files = FilesIn(dir)) {
-        if (!files.empty()) {
-            return files[0];
-        }
-        if (std::chrono::steady_clock::now() > deadline) {
-            ADD_FAILURE() << "no file appeared in " << dir;
-            return {};
-        }
-        std::this_thread::sleep_for(10ms);
-    }
-}
-
-// The file appears when the export opens it; waits for the whole map, or
-// for the size to stop changing if it never gets there.
-void WaitForSize(const std::string& path, std::uintmax_t expected)
-{
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    std::uintmax_t previous = std::filesystem::file_size(path);
-    for (int unchanged = 0; previous != expected && unchanged < 10;) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            ADD_FAILURE() << path << " still grows after 10 s";
-            return;
-        }
-        std::this_thread::sleep_for(100ms);
-        const std::uintmax_t size = std::filesystem::file_size(path);
-        unchanged = size == previous ? unchanged + 1 : 0;
-        previous = size;
-    }
-}
-
-// Holds G until the export's file appears and, if asked, on through the
-// whole next second, in which exporting every frame would write a second
-// name; the file's name once it is complete, or empty.
-std::string PressG(ViewerRun& viewer, const std::string& dir, bool holdThroughNextSecond)
-{
-    viewer.X().KeyDown("g");
-    const std::string name = WaitForAFile(dir);
-    const std::time_t secondAfterNext = std::time(nullptr) + 2;
-    while (holdThroughNextSecond && !name.empty() && std::time(nullptr) < secondAfterNext) {
-        std::this_thread::sleep_for(10ms);
-    }
-    viewer.X().KeyUp("g");
-    if (!name.empty()) {
-        WaitForSize(dir + "/" + name, kExportSize);
-    }
-    return name;
-}
 
 // The viewer reads the buttons once a frame, after all of that frame's events:
 // motion in the frame that also sees the release would count as motion with
@@ -121,32 +48,6 @@ void DragSlowly(ViewerRun& viewer, const std::vector<unsigned>& buttons, std::pa
     for (auto button = buttons.rbegin(); button != buttons.rend(); ++button) {
         x.ButtonUp(*button);
     }
-}
-
-// A band across the terrain, cheap enough to poll frame by frame.
-std::vector<char> Band(ViewerRun& viewer) { return viewer.RawRows(100, 200); }
-
-// Holds the key until the viewer has drawn the given number of changed
-// pictures with it down. Equal counts are equal holds in the viewer's own
-// time, however busy the machine is.
-void HoldForFrames(ViewerRun& viewer, const std::string& key, int frames)
-{
-    std::vector<char> previous = Band(viewer);
-    viewer.X().KeyDown(key);
-    const auto limit = std::chrono::steady_clock::now() + 20s;
-    for (int seen = 0; seen < frames;) {
-        if (std::chrono::steady_clock::now() > limit) {
-            ADD_FAILURE() << "only " << seen << " of " << frames << " frames with " << key << " down";
-            break;
-        }
-        std::this_thread::sleep_for(1ms);
-        std::vector<char> next = Band(viewer);
-        if (next != previous) {
-            ++seen;
-            previous = std::move(next);
-        }
-    }
-    viewer.X().KeyUp(key);
 }
 
 long DifferingPixels(const Image& a, const Image& b) { return Compare(a, b, 16).differingPixels; }

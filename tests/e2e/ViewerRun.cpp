@@ -26,17 +26,20 @@ bool IsScenery(Rgb pixel)
     return IsClearColour(pixel) || (pixel.r == pixel.g && pixel.g == pixel.b);
 }
 
-LaunchOptions ViewerLaunch(const Environment& environment, const std::string& workingDirectory)
+LaunchOptions ViewerLaunch(const Environment& environment, const std::string& workingDirectory,
+                           const std::vector<std::string>& arguments)
 {
     LaunchOptions launch;
     launch.argv = {kViewerPath};
+    launch.argv.insert(launch.argv.end(), arguments.begin(), arguments.end());
     launch.workingDirectory = workingDirectory;
     launch.environment = environment;
     return launch;
 }
 
-ViewerRun::ViewerRun(XvfbServer& server, const std::string& workingDirectory)
-    : server(server), process(ViewerLaunch(server.ClientEnvironment(), workingDirectory))
+ViewerRun::ViewerRun(XvfbServer& server, const std::string& workingDirectory,
+                     const std::vector<std::string>& arguments)
+    : server(server), process(ViewerLaunch(server.ClientEnvironment(), workingDirectory, arguments))
 {
     window = X().WaitForWindow(kWindowTitle, 20s, &process);
     if (window != 0) {

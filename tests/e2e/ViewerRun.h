@@ -22,12 +22,15 @@ bool IsClearColour(Rgb pixel);
 // can show, as opposed to the tinted status text.
 bool IsScenery(Rgb pixel);
 
-LaunchOptions ViewerLaunch(const Environment& environment, const std::string& workingDirectory = kViewerDir);
+// arguments follow the program's path in argv.
+LaunchOptions ViewerLaunch(const Environment& environment, const std::string& workingDirectory = kViewerDir,
+                           const std::vector<std::string>& arguments = {});
 
 class ViewerRun {
 public:
     // Starts the viewer and waits for its window; window is 0 if none came.
-    explicit ViewerRun(XvfbServer& server, const std::string& workingDirectory = kViewerDir);
+    explicit ViewerRun(XvfbServer& server, const std::string& workingDirectory = kViewerDir,
+                       const std::vector<std::string>& arguments = {});
 
     X11Client& X() { return server.Client(); }
     // What the viewer printed and how it ended, for failure messages.

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+#include "terrain/TerrainParameters.h"
+
+// The orvandel-heightmap command that makes the map of these parameters at
+// any size: a 1025 x 1025 16-bit PNG as printed, and, with --size 129
+// --format tga, the very file the viewer's G writes. The seed is left out
+// when it is the viewer's fixed one.
+std::string HeightMapToolCommand(const TerrainParameters& parameters);
+
+// The line the viewer prints after G has written writtenPath:
+// wrote "NAME"; at any size: COMMAND
+std::string ExportReport(const std::string& writtenPath, const TerrainParameters& parameters);

@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "app/ViewerOptions.h"
+
+namespace {
+
+struct Parsed {
+    ViewerStart outcome;
+    TerrainParameters parameters;
+    std::string error;
+};
+
+Parsed Parse(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "orvandel");
+    std::vector<const char*> argv;
+    for (const std::string& arg : args) {
+        argv.push_back(arg.c_str());
+    }
+    Parsed parsed;
+    parsed.outcome = ParseViewerOptions(int(argv.size()), argv.data(), parsed.parameters, parsed.error);
+    return parsed;
+}
+
+TEST(ViewerOptionsTest, WithoutOptionsTheViewerStartsAsItAlwaysHas)
+{
+    const Parsed parsed = Parse({});
+    ASSERT_EQ(parsed.outcome, ViewerStart::Run);
+    EXPECT_TRUE(parsed.parameters.seed.IsDefault());
+    EXPECT_EQ(parsed.parameters.roughness, 0.5f);
+    EXPECT_EQ(parsed.parameters.falloffExponent, 1.0f);
+}
+
+TEST(ViewerOptionsTest, ReadsEachOptionAsA32BitValueInEitherForm)
+{
+    const Parsed spaced = Parse({"--seed", "two words", "--roughness", "0.62", "--falloff", "1.7"});
+    ASSERT_EQ(spaced.outcome, ViewerStart::Run) << spaced.error;
+    EXPECT_EQ(spaced.parameters.seed.Text(), "two words");
+    EXPECT_FALSE(spaced.parameters.seed.IsDefault());
+    EXPECT_EQ(spaced.parameters.roughness, 0.62f);
+    EXPECT_EQ(spaced.parameters.falloffExponent, 1.7f);
+
+    const Parsed joined = Parse({"--falloff=65536", "--roughness=1.52587890625e-05", "--seed=a=b"});
+    ASSERT_EQ(joined.outcome, ViewerStart::Run) << joined.error;
+    EXPECT_EQ(joined.parameters.falloffExponent, std::ldexp(1.0f, 16));
+    EXPECT_EQ(joined.parameters.roughness, std::ldexp(1.0f, -16));
+    EXPECT_EQ(joined.parameters.seed.Text(), "a=b");
+
+    const Parsed repeated = Parse({"--roughness", "3", "--roughness", "4"});
+    EXPECT_EQ(repeated.parameters.roughness, 4.0f) << "the last of a repeated option counts";
+}
+
+TEST(ViewerOptionsTest, RefusesWithOneLineNamingTheProblem)
+{
+    struct Case {
+        std::vector<std::string> args;
+        std::string mentions;
+    };
+    const Case cases[] = {
+        {{"--size", "129"}, "--size"},
+        {{"-r", "1"}, "-r"},
+        {{"seventeen"}, "seventeen"},
+        {{"--seed"}, "--seed needs a value"},
+        {{"--roughness", "0.5", "--falloff"}, "--falloff needs a value"},
+        {{"--roughness", "0"}, "--roughness"},
+        {{"--roughness", "512.1"}, "--roughness"},
+        {{"--roughness", "7.62939453125e-06"}, "--roughness"},  // 2^-17
+        {{"--roughness", "nan"}, "--roughness"},
+        {{"--roughness", "0.5x"}, "--roughness"},
+        {{"--roughness", ""}, "--roughness"},
+        {{"--falloff", "65537"}, "--falloff"},
+        {{"--falloff", "inf"}, "--falloff"},
+        {{"--falloff", "-1"}, "--falloff"},
+        {{"--falloff", "1\nsecond line"}, "--falloff"},
+        {{"--seed", ""}, "--seed"},
+        {{"--seed", std::string(257, 's')}, "--seed"},
+        {{"--bogus\nline"}, "--bogus"},
+    };
+    for (const Case& c : cases) {
+        const Parsed parsed = Parse(c.args);
+        EXPECT_EQ(parsed.outcome, ViewerStart::Refused) << c.mentions;
+        EXPECT_NE(parsed.error.find(c.mentions), std::string::npos) << parsed.error;
+        EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
+    }
+    EXPECT_EQ(Parse({"--seed", std::string(256, 's')}).outcome, ViewerStart::Run);
+}
+
+TEST(ViewerOptionsTest, HelpIsAnsweredBeforeLaterOptionsAreRead)
+{
+    EXPECT_EQ(Parse({"--help"}).outcome, ViewerStart::Help);
+    EXPECT_EQ(Parse({"--roughness", "2", "--help", "--falloff", "0"}).outcome, ViewerStart::Help);
+    const std::string usage = viewerUsage;
+    for (const char* option : {"--seed", "--roughness", "--falloff", "--help"}) {
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+    }
+}
+
+}  // namespace
