@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -49,6 +50,50 @@ bool InsideProc(const std::string& name)
     return inside;
 }
 
+// The descriptor of this process that a /proc name such as /proc/self/fd/1
+// stands for, or -1. Writing through a copy of it keeps what the shell set
+// up: its offset, and its appending for ">>".
+int OwnDescriptorNamed(const std::string& procName)
+{
+    char* directory = realpath(DirectoryOf(procName).c_str(), nullptr);
+    if (directory == nullptr) {
+        return -1;
+    }
+    const bool own = std::string(directory) == "/proc/" + std::to_string(getpid()) + "/fd";
+    free(directory);
+    const std::string base = BaseNameOf(procName);
+    if (!own || base.empty() || base.size() > 9 || base.find_first_not_of("0123456789") != std::string::npos) {
+        return -1;
+    }
+    return std::stoi(base);
+}
+
+// The temporary being written, for the signal handler: the name is copied
+// in before `temporaryKnown` is set and cleared after it is reset, so the
+// handler never reads half a name. One export at a time per process.
+char signalledTemporary[PATH_MAX + 1];
+volatile sig_atomic_t temporaryKnown = 0;
+
+void KnowTemporary(const std::string& name)
+{
+    temporaryKnown = 0;
+    if (name.size() <= PATH_MAX) {
+        memcpy(signalledTemporary, name.c_str(), name.size() + 1);
+        temporaryKnown = 1;
+    }
+}
+
+void ForgetTemporary() { temporaryKnown = 0; }
+
+void RemoveTemporaryAndEnd(int signalNumber)
+{
+    if (temporaryKnown) {
+        unlink(signalledTemporary);
+    }
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+}
+
 enum class Landing { Replace, Direct };
 
 // Follows the symbolic links of the name itself to the file they lead to,
@@ -59,6 +104,7 @@ int FollowLinks(const std::string& name, std::string& target, Landing& landing)
     std::string current = name;
     for (int step = 0; step <= kMaxLinks; ++step) {
         if (InsideProc(current)) {
+            target = current;
             landing = Landing::Direct;
             return 0;
         }
@@ -149,7 +195,7 @@ bool OutputFile::Open(const std::string& name)
     if (error != 0) {
         return FailOpening(error);
     }
-    return landing == Landing::Direct ? OpenDirect() : OpenReplacement(target);
+    return landing == Landing::Direct ? OpenThroughProc(target) : OpenReplacement(target);
 }
 
 bool OutputFile::OpenReplacement(const std::string& target)
@@ -171,6 +217,7 @@ bool OutputFile::OpenReplacement(const std::string& target)
         return FailOpening(errno);
     }
     temporaryPath = pattern;
+    KnowTemporary(temporaryPath);
     targetPath = target;
     replacing = true;
     // The new file looks like the one it replaces, or like any newly created
@@ -191,6 +238,20 @@ bool OutputFile::OpenReplacement(const std::string& target)
 bool OutputFile::OpenDirect()
 {
     descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (descriptor < 0) {
+        return FailOpening(errno);
+    }
+    replacing = false;
+    buffer.resize(kBufferSize);
+    return true;
+}
+
+// A file behind a /proc name is already open somewhere: it is neither
+// created nor cut short here, so "--out /dev/stdout >> log" appends.
+bool OutputFile::OpenThroughProc(const std::string& procName)
+{
+    const int own = OwnDescriptorNamed(procName);
+    descriptor = own >= 0 ? fcntl(own, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_WRONLY | O_CLOEXEC);
     if (descriptor < 0) {
         return FailOpening(errno);
     }
@@ -308,6 +369,7 @@ bool OutputFile::Commit()
         if (outputFileSystemCalls.rename(temporaryPath.c_str(), targetPath.c_str()) != 0) {
             return FailWriting(errno);
         }
+        ForgetTemporary();
         temporaryPath.clear();
         SyncDirectory(DirectoryOf(targetPath));
     }
@@ -359,6 +421,17 @@ void OutputFile::Abandon()
     buffered = 0;
     if (!temporaryPath.empty()) {
         unlink(temporaryPath.c_str());
+        ForgetTemporary();
         temporaryPath.clear();
+    }
+}
+
+void OutputFile::RemoveTemporaryOnSignals()
+{
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction action {};
+        action.sa_handler = RemoveTemporaryAndEnd;
+        sigemptyset(&action.sa_mask);
+        sigaction(signalNumber, &action, nullptr);
     }
 }

@@ -59,10 +59,17 @@ public:
     bool Commit();
 
     const std::string& Path() const { return path; }
+
+    // Makes SIGINT, SIGTERM and SIGHUP remove the temporary file being
+    // written before the process ends as the signal would end it, so an
+    // interrupted long write leaves nothing behind. For programs that keep
+    // the default handling of those signals (the heightmap tool).
+    static void RemoveTemporaryOnSignals();
     bool Failed() const { return failed; }
 
 private:
     bool OpenReplacement(const std::string& target);
+    bool OpenThroughProc(const std::string& procName);
     bool OpenDirect();
     bool FailOpening(int error);
     bool FailWriting(int error);

@@ -418,6 +418,29 @@ TEST(OutputFile, StandardOutputThroughAFileIsWrittenInPlace)
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"captured"});
 }
 
+// ">> log": the bytes go after what the file held, which is kept.
+TEST(OutputFile, StandardOutputAppendingToAFileKeepsWhatItHeld)
+{
+    ScratchDirectory dir;
+    const std::string path = dir.File("log");
+    const std::vector<uint8_t> earlier = Pattern(5000, 3);
+    WriteFile(path, earlier);
+    const std::vector<uint8_t> bytes = Pattern(30000, 22);
+    const ChildRun run = RunInChild([&] {
+        const int file = open(path.c_str(), O_WRONLY | O_APPEND);
+        if (file < 0 || dup2(file, 1) != 1) {
+            return 2;
+        }
+        return Export("/dev/stdout", bytes) && Export("/dev/fd/1", bytes) ? 0 : 1;
+    });
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<uint8_t> expected = earlier;
+    expected.insert(expected.end(), bytes.begin(), bytes.end());
+    expected.insert(expected.end(), bytes.begin(), bytes.end());
+    EXPECT_EQ(ReadFileBytes(path), expected);
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"log"});
+}
+
 TEST(OutputFile, FifoIsWrittenDirectly)
 {
     ScratchDirectory dir;
