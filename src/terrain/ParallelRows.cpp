@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -43,7 +44,14 @@ void ParallelRows(int count, unsigned threads, const std::function<void(int, int
     std::vector<std::thread> helpers;
     helpers.reserve(workers - 1);
     for (int t = 1; t < workers; ++t) {
-        helpers.emplace_back(run, false);
+        try {
+            helpers.emplace_back(run, false);
+        } catch (const std::system_error&) {
+            // No more threads to be had (a limit, no memory for a stack): the
+            // ones running share the work, and the result does not depend on
+            // how many there are.
+            break;
+        }
     }
     run(true);
     for (std::thread& helper : helpers) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -221,6 +222,48 @@ TEST(HeightMapToolFormats, EveryFormatWritesOrFailsWithOneLine)
         EXPECT_EQ(Lines(full.err), 1) << format << ": " << full.err;
     }
     EXPECT_EQ(dir.Entries().size(), 18u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(HeightMapToolFiles, MetaBesideADeviceIsRefused)
+{
+    ScratchDirectory dir;
+    const ToolRun run = RunTool(dir, {"--meta", "--out", "/dev/null"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(Lines(run.err), 1) << run.err;
+    EXPECT_NE(access("/dev/null.json", F_OK), 0);
+}
+
+// An interrupted long write leaves neither a temporary nor a partial file,
+// and the process still ends by the signal, as a shell expects.
+TEST(HeightMapToolFiles, TerminatedDuringAWriteLeavesNothing)
+{
+    ScratchDirectory dir;
+    const pid_t child = fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        const std::string out = dir.File("big.exr");
+        execl(HEIGHTMAP_TOOL, HEIGHTMAP_TOOL, "--size", "8193", "--format", "exr", "--out", out.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Wait for the temporary to appear, then interrupt the write.
+    bool seen = false;
+    for (int tries = 0; tries < 120000 && !seen; ++tries) {
+        seen = !dir.Entries().empty();
+        if (!seen) {
+            usleep(500);
+        }
+    }
+    kill(child, SIGTERM);
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(seen) << "no temporary file appeared";
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(dir.Entries().empty());
 }
 
 }  // namespace

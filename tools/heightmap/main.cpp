@@ -2,9 +2,11 @@
 // written in the formats engines, 3D suites and GIS import. It only reads
 // the command line and hands the work to the generator and the writers.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
+#include <exception>
 #include <new>
 
 #include "HeightMapOptions.h"
@@ -56,6 +58,15 @@ int main(int argc, char** argv)
         break;
     }
 
+    // FILE.json beside a device or a pipe would land in /dev or fail only
+    // after the map was written.
+    struct stat target {};
+    if (options.meta && stat(options.out.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+        fprintf(stderr, "%s: --meta needs --out to name a regular file, not '%s'\n", kProgram, options.out.c_str());
+        return 2;
+    }
+
+    OutputFile::RemoveTemporaryOnSignals();
     const double cells = double(options.size) * options.size;
     try {
         Array2D<float> map(options.size, options.size);
@@ -67,6 +78,9 @@ int main(int argc, char** argv)
         return WriteMap(options, map) ? 0 : 1;
     } catch (const std::bad_alloc&) {
         fprintf(stderr, "%s: not enough memory for a %u x %u map\n", kProgram, options.size, options.size);
+        return 1;
+    } catch (const std::exception& error) {
+        fprintf(stderr, "%s: %s\n", kProgram, error.what());
         return 1;
     }
 }
