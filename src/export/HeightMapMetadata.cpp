@@ -5,18 +5,83 @@
 
 #include "export/OutputFile.h"
 
+namespace {
+
+// The length of the well-formed UTF-8 sequence starting at bytes[at], or 0
+// when there is none there: no overlong forms, no surrogates, nothing past
+// U+10FFFF. The second byte's range carries all three rules; the rest are
+// plain continuation bytes.
+size_t Utf8SequenceLength(const std::string& bytes, size_t at)
+{
+    const auto byte = [&bytes](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(at);
+    size_t length = 0;
+    unsigned char secondLow = 0x80;
+    unsigned char secondHigh = 0xBF;
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) {
+            secondLow = 0xA0;  // below is overlong
+        } else if (lead == 0xED) {
+            secondHigh = 0x9F;  // above is a surrogate
+        }
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) {
+            secondLow = 0x90;  // below is overlong
+        } else if (lead == 0xF4) {
+            secondHigh = 0x8F;  // above is past U+10FFFF
+        }
+    } else {
+        return 0;
+    }
+    if (bytes.size() - at < length || byte(at + 1) < secondLow || byte(at + 1) > secondHigh) {
+        return 0;
+    }
+    for (size_t i = 2; i < length; ++i) {
+        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+bool IsValidUtf8(const std::string& bytes)
+{
+    for (size_t at = 0; at < bytes.size();) {
+        const size_t length = Utf8SequenceLength(bytes, at);
+        if (length == 0) {
+            return false;
+        }
+        at += length;
+    }
+    return true;
+}
+
+void AppendEscape(std::string& json, unsigned char byte)
+{
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", byte);
+    json += escape;
+}
+
+}  // namespace
+
 std::string JsonString(const std::string& bytes)
 {
+    const bool keepNonAscii = IsValidUtf8(bytes);
     std::string json = "\"";
     for (const char c : bytes) {
         const unsigned char byte = static_cast<unsigned char>(c);
         if (byte == '"' || byte == '\\') {
             json += '\\';
             json += c;
-        } else if (byte < 0x20 || byte >= 0x7F) {
-            char escape[8];
-            std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-            json += escape;
+        } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && !keepNonAscii)) {
+            AppendEscape(json, byte);
         } else {
             json += c;
         }
@@ -25,6 +90,19 @@ std::string JsonString(const std::string& bytes)
 }
 
 namespace {
+
+std::string LowercaseHex(const std::string& bytes)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(2 * bytes.size());
+    for (const char c : bytes) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        hex += digits[byte >> 4];
+        hex += digits[byte & 0x0F];
+    }
+    return hex;
+}
 
 std::string JsonFloat(float value)
 {
@@ -67,6 +145,7 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
     field("value_meaning", JsonString(format.valueMeaning));
     field("size", side);
     field("seed", JsonString(parameters.seed.Text()));
+    field("seed_hex", "\"" + LowercaseHex(parameters.seed.Text()) + "\"");
     field("roughness", JsonFloat(parameters.roughness));
     field("falloff", JsonFloat(parameters.falloffExponent));
     field("version", JsonString(version), true);

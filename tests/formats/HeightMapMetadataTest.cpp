@@ -45,7 +45,7 @@ TEST(HeightMapMetadata, KeysInTheirStableOrderWithWhatAnImporterNeeds)
 {
     const std::vector<std::string> order = {"format", "width", "height", "sample_type", "byte_order",
                                             "row_order", "first_row", "value_min", "value_max", "value_meaning",
-                                            "size", "seed", "roughness", "falloff", "version"};
+                                            "size", "seed", "seed_hex", "roughness", "falloff", "version"};
     for (const HeightMapFormat& format : AllHeightMapFormats()) {
         const Members members =
             Parse(HeightMapMetadataJson(format, format.defaultRows, 257, TerrainParameters{}, "1.2.3"));
@@ -104,21 +104,117 @@ TEST(HeightMapMetadata, ParametersReadBackAsTheSameFloats)
     }
 }
 
-TEST(HeightMapMetadata, AnySeedBytesGiveValidJsonThatReadsBackByteForByte)
+// The bytes seed_hex stands for, or "?" when it is not two lowercase hex
+// digits a byte.
+std::string FromLowercaseHex(const std::string& hex)
 {
+    const std::string digits = "0123456789abcdef";
+    std::string bytes;
+    for (size_t at = 0; at + 1 < hex.size(); at += 2) {
+        const size_t high = digits.find(hex[at]);
+        const size_t low = digits.find(hex[at + 1]);
+        if (high == std::string::npos || low == std::string::npos) {
+            return "?";
+        }
+        bytes += char(high * 16 + low);
+    }
+    return hex.size() % 2 == 0 ? bytes : "?";
+}
+
+// The UTF-8 text of the characters U+0000 to U+00FF that match bytes one for
+// one: what a JSON reader makes of the one-escape-a-byte fallback.
+std::string EachByteAsCharacter(const std::string& bytes)
+{
+    std::string text;
+    for (const char c : bytes) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += char(0xC0 | (byte >> 6));
+            text += char(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
+}
+
+std::string SeedJson(const std::string& seed)
+{
+    return HeightMapMetadataJson(*FindHeightMapFormat("tga"), RowOrder::BottomFirst, 129,
+                                 Parameters(seed, 0.5f, 1.0f), "v");
+}
+
+bool PrintableAsciiLines(const std::string& json)
+{
+    for (const char c : json) {
+        if (!(c == '\n' || (c >= 0x20 && c < 0x7F))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TEST(HeightMapMetadata, ReaderDecodesStringsAsStandardJsonDoes)
+{
+    const Members members = Parse("{\"escaped\": \"\\u00e9t\\u00E9 \\ud83c\\udf0b \\u0000\","
+                                  " \"raw\": \"\xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\x8B\"}");
+    EXPECT_EQ(Value(members, "escaped"), std::string("\xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\x8B \0", 12));
+    EXPECT_EQ(Value(members, "raw"), "\xC3\xA9t\xC3\xA9 \xF0\x9F\x8C\x8B");
+    for (const std::string bad : {"\"\xC3\"", "\"\xC0\xAF\"", "\"\xED\xA0\x80\"", "\"\xF4\x90\x80\x80\"",
+                                  "\"\\udc00\"", "\"\\ud800x\"", "\"\x01\""}) {
+        Members ignored;
+        EXPECT_FALSE(JsonReader("{\"k\": " + bad + "}").ReadObject(ignored)) << bad;
+    }
+}
+
+TEST(HeightMapMetadata, Utf8SeedReadsBackAsItsTextWithItsBytesInHex)
+{
+    const std::string json = SeedJson("\xC3\xA9t\xC3\xA9");
+    EXPECT_NE(json.find("\"seed\": \"\xC3\xA9t\xC3\xA9\",\n  \"seed_hex\": \"c3a974c3a9\",\n"), std::string::npos)
+        << json;
+    const Members members = Parse(json);
+    EXPECT_EQ(Value(members, "seed"), "\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(Value(members, "seed_hex"), "c3a974c3a9");
+
+    // Each length's first and last character, either side of the surrogates,
+    // and the characters JSON makes escape.
     std::string seed = "quote \" backslash \\ slash / tab \t newline \n";
     seed += std::string("nul \0 del \x7f", 12);
-    seed += "\xC3\xA9 \xFF\xFE lone \x80";
+    seed += "\xC2\x80 \xDF\xBF \xE0\xA0\x80 \xED\x9F\xBF \xEE\x80\x80 \xEF\xBF\xBF \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF";
+    const std::string full = SeedJson(seed);
+    const Members fullMembers = Parse(full);
+    EXPECT_EQ(Value(fullMembers, "seed"), seed);
+    EXPECT_EQ(FromLowercaseHex(Value(fullMembers, "seed_hex")), seed);
+    EXPECT_NE(full.find("\xF4\x8F\xBF\xBF"), std::string::npos) << "UTF-8 is written as it is";
+}
+
+TEST(HeightMapMetadata, SeedThatIsNotUtf8FallsBackToOneEscapeAByte)
+{
+    std::string everyByte = std::string("nul \0 ", 6);
     for (int byte = 1; byte < 256; ++byte) {
-        seed += char(byte);
+        everyByte += char(byte);
     }
-    seed = seed.substr(0, TerrainSeed::maxTextBytes);
-    const std::string json = HeightMapMetadataJson(*FindHeightMapFormat("tga"), RowOrder::BottomFirst, 129,
-                                                   Parameters(seed, 0.5f, 1.0f), "v");
-    const Members members = Parse(json);
-    EXPECT_EQ(Value(members, "seed"), seed);
-    for (const char c : json) {
-        ASSERT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << "only printable ASCII and line ends";
+    everyByte = everyByte.substr(0, TerrainSeed::maxTextBytes);
+    const std::string seeds[] = {
+        "\xC0\xAF",                     // overlong '/'
+        "\xE0\x9F\xBF",                 // overlong U+07FF
+        "\xF0\x8F\xBF\xBF",             // overlong U+FFFF
+        "\xED\xA0\x80",                 // first surrogate
+        "\xED\xBF\xBF",                 // last surrogate
+        "\xF4\x90\x80\x80",             // past U+10FFFF
+        "\xF5\x80\x80\x80",             // no such lead byte
+        "lone \x80",                    // continuation with no lead
+        "\xE2\x82 cut short",           // truncated in the middle
+        "\xC3\xA9t\xC3\xA9 \xC3",       // valid, then cut short at the end
+        "\xC3\xA9 \xFF\xFE \"\\ \x7f",  // valid and invalid with escapes
+        everyByte,
+    };
+    for (const std::string& seed : seeds) {
+        const std::string json = SeedJson(seed);
+        EXPECT_TRUE(PrintableAsciiLines(json)) << json;
+        const Members members = Parse(json);
+        EXPECT_EQ(Value(members, "seed"), EachByteAsCharacter(seed)) << json;
+        EXPECT_EQ(FromLowercaseHex(Value(members, "seed_hex")), seed) << json;
     }
 }
 
