@@ -13,8 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "../support/HeightMapTgaBytes.h"
 #include "ScratchDirectory.h"
 #include "export/HeightMapExport.h"
+#include "export/HeightSamples.h"
 #include "render/TgaFileSource.h"
 #include "render/TgaImage.h"
 #include "terrain/Array2D.h"

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "../support/HeightMapTgaBytes.h"
 #include "ScratchDirectory.h"
 #include "export/F32Writer.h"
 #include "export/HeightMapExport.h"

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../support/HeightMapTgaBytes.h"
 #include "ScratchDirectory.h"
 #include "ToolRun.h"
 #include "export/HeightMapExport.h"
