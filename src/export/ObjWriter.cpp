@@ -1,5 +1,6 @@
 #include "export/ObjWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <vector>
@@ -30,9 +31,11 @@ public:
         return written;
     }
 
+    // Reserve keeps a line's room free; the bound here also lets the
+    // compiler see that the copy stays inside the block.
     void Text(const char* text)
     {
-        const size_t length = std::strlen(text);
+        const size_t length = std::min(std::strlen(text), block.size() - used);
         std::memcpy(block.data() + used, text, length);
         used += length;
     }
