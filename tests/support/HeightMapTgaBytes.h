@@ -25,7 +25,7 @@ inline std::vector<uint8_t> HeightMapTGABytes(const Matrix2DInterface<float>& gr
         0,  // no image ID
         0,  // no colour map
         2,  // uncompressed true-colour
-        0, 0, 0, 0, 0,  // colour map specification, unused
+        0, 0, 0, 0, 0,  // colour map fields, unused
         0, 0, 0, 0,     // x and y origin
         static_cast<uint8_t>(width & 0xFF), static_cast<uint8_t>(width >> 8),
         static_cast<uint8_t>(height & 0xFF), static_cast<uint8_t>(height >> 8),
