@@ -75,8 +75,8 @@ bool Consistent(const HeightMapOptions& options, std::string& error)
         return false;
     }
     if (options.size > format.largestSize) {
-        error = "--size " + std::to_string(options.size) + " is too large for " + options.format +
-                ": the mesh would be too large (at most " + std::to_string(format.largestSize) + ")";
+        error = "--size " + std::to_string(options.size) + " would make the mesh too large (" + options.format +
+                " takes at most " + std::to_string(format.largestSize) + " cells a side)";
         return false;
     }
     if (options.out.empty()) {
