@@ -38,39 +38,27 @@ BENCHMARK(BM_DiamondSquare)->Arg(129)->Arg(257)->Arg(513)->Arg(1025)->Unit(bench
 
 namespace {
 
-// A whole map of N x N cells on every core: the heightmap tool's generation.
-void BM_GenerateHeightMapOfSize(benchmark::State& state)
+// A whole map of N x N cells on `threads` threads (0: every core).
+void GenerateMapsOfSize(benchmark::State& state, unsigned threads)
 {
     const auto side = static_cast<uint32_t>(state.range(0));
     Array2D<float> map(side, side);
     const TerrainParameters parameters;
     for (auto _ : state) {
-        GenerateHeightMapOfSize(map, parameters);
+        GenerateHeightMapOfSize(map, parameters, threads);
         benchmark::DoNotOptimize(map.Row(side / 2));
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * int64_t{side} * side);
-    state.counters["threads"] = EffectiveThreads(0);
+    state.counters["threads"] = EffectiveThreads(threads);
 }
+
+// The heightmap tool's generation, on every core.
+void BM_GenerateHeightMapOfSize(benchmark::State& state) { GenerateMapsOfSize(state, 0); }
 BENCHMARK(BM_GenerateHeightMapOfSize)->Arg(129)->Arg(1025)->Arg(8193)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-} // namespace
-
-namespace {
-
 // The same on one thread, to show what the cores add.
-void BM_GenerateHeightMapOfSizeOneThread(benchmark::State& state)
-{
-    const auto side = static_cast<uint32_t>(state.range(0));
-    Array2D<float> map(side, side);
-    const TerrainParameters parameters;
-    for (auto _ : state) {
-        GenerateHeightMapOfSize(map, parameters, 1);
-        benchmark::DoNotOptimize(map.Row(side / 2));
-        benchmark::ClobberMemory();
-    }
-    state.SetItemsProcessed(state.iterations() * int64_t{side} * side);
-}
+void BM_GenerateHeightMapOfSizeOneThread(benchmark::State& state) { GenerateMapsOfSize(state, 1); }
 BENCHMARK(BM_GenerateHeightMapOfSizeOneThread)->Arg(8193)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace

@@ -2,14 +2,14 @@
 
 #include <Iex.h>
 
-ExrOutputStream::ExrOutputStream(SeekableOutput& output, const char* name) : Imf::OStream(name), output(output)
+ExrOutputStream::ExrOutputStream(OutputFile& output, const char* name) : Imf::OStream(name), output(output)
 {
 }
 
 void ExrOutputStream::write(const char bytes[], int size)
 {
     if (size < 0 || !output.Write(bytes, static_cast<size_t>(size))) {
-        throw Iex::IoExc(output.Error());
+        throw Iex::IoExc("cannot write the file");
     }
 }
 
@@ -21,6 +21,6 @@ uint64_t ExrOutputStream::tellp()
 void ExrOutputStream::seekp(uint64_t position)
 {
     if (!output.Seek(position)) {
-        throw Iex::IoExc(output.Error());
+        throw Iex::IoExc("cannot seek in the file");
     }
 }

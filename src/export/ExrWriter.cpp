@@ -14,7 +14,6 @@
 
 #include "export/ExrOutputStream.h"
 #include "export/GridRows.h"
-#include "export/SeekableOutput.h"
 
 namespace {
 
@@ -51,13 +50,12 @@ void WriteLines(const Matrix2DInterface<float>& map, Imf::OutputFile& file)
 
 bool WriteHeightMapExr(const Matrix2DInterface<float>& map, OutputFile& out)
 {
-    SeekableOutput output(out);
-    if (!output.Ready()) {
-        return out.Fail(output.Error());
+    if (!out.RequireSeeking()) {
+        return false;
     }
     std::string problem;
     try {
-        ExrOutputStream stream(output, out.Path().c_str());
+        ExrOutputStream stream(out, out.Path().c_str());
         Imf::Header header(int(map.GetWidth()), int(map.GetHeight()));
         header.compression() = Imf::ZIP_COMPRESSION;
         header.zipCompressionLevel() = kZipLevel;
@@ -78,12 +76,10 @@ bool WriteHeightMapExr(const Matrix2DInterface<float>& map, OutputFile& out)
     } catch (...) {
         problem = "unknown error";
     }
-    // A failed write inside OpenEXR's destructor is only in the stream's record.
-    if (problem.empty() && !output.Finish()) {
-        problem = output.Error();
-    }
+    // A failed write has already made its report, inside OpenEXR's
+    // destructor too; OpenEXR's own account of it adds nothing.
     if (!problem.empty()) {
-        return out.Fail("OpenEXR: " + (output.Ready() ? problem : output.Error()));
+        return out.Fail("OpenEXR: " + problem);
     }
-    return out.Flush();
+    return !out.Failed();
 }

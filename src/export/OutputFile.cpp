@@ -37,17 +37,25 @@ std::string BaseNameOf(const std::string& name)
     return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
+// The directory holding name, with every link resolved; empty if it cannot
+// be resolved.
+std::string RealDirectoryOf(const std::string& name)
+{
+    char* directory = realpath(DirectoryOf(name).c_str(), nullptr);
+    if (directory == nullptr) {
+        return "";
+    }
+    const std::string real = directory;
+    free(directory);
+    return real;
+}
+
 // Names under /proc (/dev/stdout, /dev/fd/N) are links to open descriptors,
 // not to files that could be replaced: they are written directly.
 bool InsideProc(const std::string& name)
 {
-    char* directory = realpath(DirectoryOf(name).c_str(), nullptr);
-    if (directory == nullptr) {
-        return false;
-    }
-    const bool inside = strcmp(directory, "/proc") == 0 || strncmp(directory, "/proc/", 6) == 0;
-    free(directory);
-    return inside;
+    const std::string directory = RealDirectoryOf(name);
+    return directory == "/proc" || directory.rfind("/proc/", 0) == 0;
 }
 
 // The descriptor of this process that a /proc name such as /proc/self/fd/1
@@ -55,12 +63,7 @@ bool InsideProc(const std::string& name)
 // up: its offset, and its appending for ">>".
 int OwnDescriptorNamed(const std::string& procName)
 {
-    char* directory = realpath(DirectoryOf(procName).c_str(), nullptr);
-    if (directory == nullptr) {
-        return -1;
-    }
-    const bool own = std::string(directory) == "/proc/" + std::to_string(getpid()) + "/fd";
-    free(directory);
+    const bool own = RealDirectoryOf(procName) == "/proc/" + std::to_string(getpid()) + "/fd";
     const std::string base = BaseNameOf(procName);
     if (!own || base.empty() || base.size() > 9 || base.find_first_not_of("0123456789") != std::string::npos) {
         return -1;
@@ -338,6 +341,58 @@ bool OutputFile::Flush()
         return FailWriting(errno);
     }
     return true;
+}
+
+bool OutputFile::RequireSeeking()
+{
+    if (failed) {
+        return false;
+    }
+    if (!Seekable()) {
+        return Fail("this format seeks back to finish the file, and the output cannot seek (a pipe?)");
+    }
+    return true;
+}
+
+bool OutputFile::Seek(uint64_t position)
+{
+    if (failed || !Drain()) {
+        return false;
+    }
+    if (lseek(descriptor, static_cast<off_t>(position), SEEK_SET) < 0) {
+        return FailWriting(errno);
+    }
+    return true;
+}
+
+uint64_t OutputFile::Tell() const
+{
+    if (failed || descriptor < 0) {
+        return 0;
+    }
+    const off_t at = lseek(descriptor, 0, SEEK_CUR);
+    return at < 0 ? 0 : static_cast<uint64_t>(at) + buffered;
+}
+
+uint64_t OutputFile::Size()
+{
+    struct stat status {};
+    if (failed || !Drain() || fstat(descriptor, &status) != 0) {
+        return 0;
+    }
+    return static_cast<uint64_t>(status.st_size);
+}
+
+size_t OutputFile::Read(void* bytes, size_t size)
+{
+    if (failed || !Drain()) {
+        return 0;
+    }
+    ssize_t got = 0;
+    do {
+        got = read(descriptor, bytes, size);
+    } while (got < 0 && errno == EINTR);
+    return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
 bool OutputFile::Seekable() const

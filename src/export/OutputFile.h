@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -50,6 +51,16 @@ public:
     FILE* Stream() const;
     bool Flush();
     bool Seekable() const;
+
+    // For formats that go back to fill in what they wrote earlier (OpenEXR's
+    // line offsets, libtiff's directory): positions are offsets in the file.
+    // Seek and Read first write out what is buffered. Tell and Size are 0,
+    // and Read reads nothing, once the file has failed.
+    bool RequireSeeking();  // fails, saying why, when the output cannot seek
+    bool Seek(uint64_t position);
+    uint64_t Tell() const;
+    uint64_t Size();
+    size_t Read(void* bytes, size_t size);
 
     // A library reported an error: abandon the file with this reason.
     // Always returns false, so callers can `return output.Fail(...)`.

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "export/GridRows.h"
-#include "export/SeekableOutput.h"
 
 namespace {
 
@@ -21,7 +20,7 @@ constexpr int kDeflateLevel = 1;
 
 // The write's file and the first message libtiff reported.
 struct TiffTarget {
-    SeekableOutput* output;
+    OutputFile* output;
     std::string error;
 };
 
@@ -84,7 +83,7 @@ private:
     TIFFErrorHandler previousWarning;
 };
 
-SeekableOutput& OutputOf(thandle_t handle)
+OutputFile& OutputOf(thandle_t handle)
 {
     return *static_cast<TiffTarget*>(handle)->output;
 }
@@ -101,7 +100,7 @@ tmsize_t WriteTiff(thandle_t handle, void* bytes, tmsize_t size)
 
 toff_t SeekTiff(thandle_t handle, toff_t offset, int whence)
 {
-    SeekableOutput& output = OutputOf(handle);
+    OutputFile& output = OutputOf(handle);
     uint64_t target = offset;
     if (whence == SEEK_CUR) {
         target = output.Tell() + offset;
@@ -167,11 +166,10 @@ bool WriteStrips(TIFF* tiff, const Matrix2DInterface<float>& map, unsigned rowsP
 
 bool WriteHeightMapTif32(const Matrix2DInterface<float>& map, OutputFile& out)
 {
-    SeekableOutput output(out);
-    if (!output.Ready()) {
-        return out.Fail(output.Error());
+    if (!out.RequireSeeking()) {
+        return false;
     }
-    TiffTarget target{&output, {}};
+    TiffTarget target{&out, {}};
     GlobalTiffHandlers handlers(target);
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (options == nullptr) {
@@ -193,9 +191,10 @@ bool WriteHeightMapTif32(const Matrix2DInterface<float>& map, OutputFile& out)
                   TIFFWriteDirectory(tiff);
         TIFFClose(tiff);
     }
-    // The first failed write says more than libtiff's account of it.
-    if (!output.Ready()) {
-        return out.Fail(output.Error());
+    // A failed write has already made its report, which says more than
+    // libtiff's account of it.
+    if (out.Failed()) {
+        return false;
     }
     if (!target.error.empty()) {
         return out.Fail("libtiff: " + target.error);
@@ -203,8 +202,5 @@ bool WriteHeightMapTif32(const Matrix2DInterface<float>& map, OutputFile& out)
     if (!written) {
         return out.Fail("libtiff: cannot write the image");
     }
-    if (!output.Finish()) {
-        return out.Fail(output.Error());
-    }
-    return out.Flush();
+    return true;
 }

@@ -31,19 +31,22 @@ private:
 constexpr double pointCost = 1.0;
 constexpr double remapCost = 3.0;
 
+// Runs the generation's passes on the threads and reports, as it goes, the
+// fraction of `total` done so far.
 class ProgressShare {
 public:
     ProgressShare(const std::function<void(double)>& report, double total) : report(report), total(total) {}
-    // The callback for a pass of `items` items worth `cost` each.
-    std::function<void(int)> Pass(double cost)
+
+    // One pass of `items` rows (or row pairs) worth `cost` each.
+    void Run(int items, double cost, unsigned threads, const std::function<void(int, int)>& work)
     {
-        if (!report) {
-            return {};
+        std::function<void(int)> step;
+        if (report) {
+            step = [this, start = finished, cost](int done) { report((start + done * cost) / total); };
         }
-        const double start = finished;
-        return [this, start, cost](int done) { report((start + done * cost) / total); };
+        ParallelRows(items, threads, work, step);
+        finished += items * cost;
     }
-    void Finish(int items, double cost) { finished += items * cost; }
 
 private:
     const std::function<void(double)>& report;
@@ -66,77 +69,67 @@ float AmplitudeAfterViewerLevels(float roughness)
 // the edge midpoints, on every interior point the 129 map's rule reaches
 // (a point with a neighbour off the map is skipped, so the border stays 0).
 void FineLevel(Array2D<float>& map, int step, float g, uint32_t level, const FineLevelRandom& random,
-               unsigned threads, ProgressShare& share)
+               unsigned threads, ProgressShare& passes)
 {
     const Cells v(map);
     const int size = static_cast<int>(map.GetWidth()) - 1;
     const int half = step / 2;
     const int squares = size / step;
 
-    ParallelRows(squares, threads,
-                 [&](int begin, int end) {
-                     for (int row = begin; row < end; ++row) {
-                         const int y = row * step;
-                         for (int x = 0; x < size; x += step) {
-                             DiamondPoint(v, x, y, step, g, false,
-                                          [&] { return random.Value(level, x + half, y + half); });
-                         }
-                     }
-                 },
-                 share.Pass(pointCost * squares));
-    share.Finish(squares, pointCost * squares);
+    passes.Run(squares, pointCost * squares, threads, [&](int begin, int end) {
+        for (int row = begin; row < end; ++row) {
+            const int y = row * step;
+            for (int x = 0; x < size; x += step) {
+                DiamondPoint(v, x, y, step, g, false, [&] { return random.Value(level, x + half, y + half); });
+            }
+        }
+    });
 
     // Rows half, step, step + half, ... up to size - half: odd rows hold the
     // midpoints of vertical edges (x = step, 2 step, ...; x = 0 is skipped),
     // even ones those of horizontal edges (x = half, half + step, ...).
     const int rows = 2 * squares - 1;
-    ParallelRows(rows, threads,
-                 [&](int begin, int end) {
-                     for (int row = begin; row < end; ++row) {
-                         const int y = (row + 1) * half;
-                         const int first = (row % 2 == 0) ? step : half;
-                         for (int x = first; x < size; x += step) {
-                             SquarePoint(v, x, y, half, g, [&] { return random.Value(level, x, y); });
-                         }
-                     }
-                 },
-                 share.Pass(pointCost * squares));
-    share.Finish(rows, pointCost * squares);
+    passes.Run(rows, pointCost * squares, threads, [&](int begin, int end) {
+        for (int row = begin; row < end; ++row) {
+            const int y = (row + 1) * half;
+            const int first = (row % 2 == 0) ? step : half;
+            for (int x = first; x < size; x += step) {
+                SquarePoint(v, x, y, half, g, [&] { return random.Value(level, x, y); });
+            }
+        }
+    });
 }
 
 // The falloff around the middle of the map times each raw height, then the
 // remap. Rows j and N - 1 - j lie at the same distance from the middle, so
 // they are done together from one row of factors.
-void FalloffAndRemap(Array2D<float>& map, float exponent, unsigned threads, ProgressShare& share)
+void FalloffAndRemap(Array2D<float>& map, float exponent, unsigned threads, ProgressShare& passes)
 {
     const int n = static_cast<int>(map.GetWidth());
     const int centre = (n - 1) / 2;
     const float radius = static_cast<float>(centre);
     const int pairs = centre + 1;  // the middle row pairs with itself
 
-    ParallelRows(pairs, threads,
-                 [&](int begin, int end) {
-                     std::vector<float> factor(centre + 1);
-                     for (int j = begin; j < end; ++j) {
-                         const int dj = centre - j;
-                         for (int di = 0; di <= centre; ++di) {
-                             factor[di] = FalloffFactor(di, dj, radius, exponent);
-                         }
-                         const int mirror = n - 1 - j;
-                         for (const int y : {j, mirror}) {
-                             float* row = map.Row(y);
-                             for (int i = 0; i < n; ++i) {
-                                 const float lowered = row[i] * factor[std::abs(i - centre)];
-                                 row[i] = Logistic(lowered, terrainLogistic);
-                             }
-                             if (mirror == j) {
-                                 break;
-                             }
-                         }
-                     }
-                 },
-                 share.Pass(remapCost * 2 * n));
-    share.Finish(pairs, remapCost * 2 * n);
+    passes.Run(pairs, remapCost * 2 * n, threads, [&](int begin, int end) {
+        std::vector<float> factor(centre + 1);
+        for (int j = begin; j < end; ++j) {
+            const int dj = centre - j;
+            for (int di = 0; di <= centre; ++di) {
+                factor[di] = FalloffFactor(di, dj, radius, exponent);
+            }
+            const int mirror = n - 1 - j;
+            for (const int y : {j, mirror}) {
+                float* row = map.Row(y);
+                for (int i = 0; i < n; ++i) {
+                    const float lowered = row[i] * factor[std::abs(i - centre)];
+                    row[i] = Logistic(lowered, terrainLogistic);
+                }
+                if (mirror == j) {
+                    break;
+                }
+            }
+        }
+    });
 }
 
 // The viewer's raw heights (before falloff and remap) for this seed.
@@ -168,8 +161,8 @@ void GenerateHeightMapOfSize(Array2D<float>& map, const TerrainParameters& param
 
     if (n <= heightMapCells) {
         const std::function<void(double)> quiet;  // too small to report on
-        ProgressShare share(quiet, 1.0);
-        FalloffAndRemap(coarse, parameters.falloffExponent, 1, share);
+        ProgressShare passes(quiet, 1.0);
+        FalloffAndRemap(coarse, parameters.falloffExponent, 1, passes);
         const uint32_t every = heightMapSize / (n - 1);
         for (uint32_t y = 0; y < n; ++y) {
             for (uint32_t x = 0; x < n; ++x) {
@@ -201,16 +194,16 @@ void GenerateHeightMapOfSize(Array2D<float>& map, const TerrainParameters& param
         const double squares = double(n - 1) / step;
         total += pointCost * 3 * squares * squares;
     }
-    ProgressShare share(progress, total);
+    ProgressShare passes(progress, total);
 
     const FineLevelRandom random(parameters.seed);
     float g = AmplitudeAfterViewerLevels(parameters.roughness);
     uint32_t level = viewerLevels;
     for (uint32_t step = s; step >= 2; step /= 2, ++level) {
         g = g * parameters.roughness;
-        FineLevel(map, static_cast<int>(step), g, level, random, threads, share);
+        FineLevel(map, static_cast<int>(step), g, level, random, threads, passes);
     }
-    FalloffAndRemap(map, parameters.falloffExponent, threads, share);
+    FalloffAndRemap(map, parameters.falloffExponent, threads, passes);
     if (progress) {
         progress(1.0);
     }
