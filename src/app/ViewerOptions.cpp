@@ -25,17 +25,6 @@ bool ReadValue(const std::string& option, const std::string& value, TerrainParam
     return ParseFalloffExponent(value, parameters.falloffExponent, error);
 }
 
-// A value can hold line breaks; the refusal stays one line.
-std::string OneLine(std::string text)
-{
-    for (char& c : text) {
-        if (c == '\n' || c == '\r') {
-            c = ' ';
-        }
-    }
-    return text;
-}
-
 }  // namespace
 
 ViewerStart ParseViewerOptions(int argc, const char* const* argv, TerrainParameters& parameters,
@@ -48,23 +37,8 @@ ViewerStart ParseViewerOptions(int argc, const char* const* argv, TerrainParamet
         }
         // "--name value" or "--name=value", as orvandel-heightmap takes them.
         std::string value;
-        bool inlineValue = false;
-        const size_t equals = option.find('=');
-        if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = option.substr(equals + 1);
-            option.resize(equals);
-            inlineValue = true;
-        }
-        if (option != "--seed" && option != "--roughness" && option != "--falloff") {
-            error = OneLine("unknown option '" + std::string(argv[i]) + "' (see --help)");
+        if (!ReadValuedOption(argc, argv, i, {"--seed", "--roughness", "--falloff"}, option, value, error)) {
             return ViewerStart::Refused;
-        }
-        if (!inlineValue) {
-            if (i + 1 >= argc) {
-                error = option + " needs a value (see --help)";
-                return ViewerStart::Refused;
-            }
-            value = argv[++i];
         }
         if (!ReadValue(option, value, parameters, error)) {
             error = OneLine(error);

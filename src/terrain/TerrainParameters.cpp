@@ -61,3 +61,41 @@ bool ParseSeed(const std::string& text, TerrainSeed& seed, std::string& error)
     }
     return true;
 }
+
+bool ReadValuedOption(int argc, const char* const* argv, int& i, std::initializer_list<const char*> names,
+                      std::string& name, std::string& value, std::string& error)
+{
+    name = argv[i];
+    const size_t equals = name.find('=');
+    const bool inlineValue = name.rfind("--", 0) == 0 && equals != std::string::npos;
+    if (inlineValue) {
+        value = name.substr(equals + 1);
+        name.resize(equals);
+    }
+    bool known = false;
+    for (const char* candidate : names) {
+        known = known || name == candidate;
+    }
+    if (!known) {
+        error = OneLine("unknown option '" + std::string(argv[i]) + "' (see --help)");
+        return false;
+    }
+    if (!inlineValue) {
+        if (i + 1 >= argc) {
+            error = name + " needs a value (see --help)";
+            return false;
+        }
+        value = argv[++i];
+    }
+    return true;
+}
+
+std::string OneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\n' || c == '\r') {
+            c = ' ';
+        }
+    }
+    return text;
+}

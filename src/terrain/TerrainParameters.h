@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <string>
 
 #include "terrain/TerrainSeed.h"
@@ -29,3 +30,12 @@ float ClampFalloffExponent(float exponent);
 bool ParseRoughness(const std::string& text, float& roughness, std::string& error);
 bool ParseFalloffExponent(const std::string& text, float& exponent, std::string& error);
 bool ParseSeed(const std::string& text, TerrainSeed& seed, std::string& error);
+
+// Reads the option at argv[i] when it is one of `names`, each taking a value
+// written "--name value" or "--name=value", and moves i onto its value. False,
+// with error set, for an option not among them or a missing value.
+bool ReadValuedOption(int argc, const char* const* argv, int& i, std::initializer_list<const char*> names,
+                      std::string& name, std::string& value, std::string& error);
+
+// Line breaks as spaces, so that a refusal quoting a value stays one line.
+std::string OneLine(std::string text);

@@ -90,8 +90,6 @@ bool Consistent(const HeightMapOptions& options, std::string& error)
 
 ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& options, std::string& error)
 {
-    static const char* const valued[] = {"--size", "--seed", "--roughness", "--falloff", "--format",
-                                         "--rows", "--threads", "--out"};
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h") {
@@ -105,29 +103,14 @@ ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& opti
             continue;
         }
         std::string value;
-        bool inlineValue = false;
-        const size_t equals = option.find('=');
-        if (option.rfind("--", 0) == 0 && equals != std::string::npos) {
-            value = option.substr(equals + 1);
-            option.resize(equals);
-            inlineValue = true;
-        }
-        bool known = false;
-        for (const char* name : valued) {
-            known = known || option == name;
-        }
-        if (!known) {
-            error = "unknown option '" + std::string(argv[i]) + "' (see --help)";
+        if (!ReadValuedOption(argc, argv, i,
+                              {"--size", "--seed", "--roughness", "--falloff", "--format", "--rows", "--threads",
+                               "--out"},
+                              option, value, error)) {
             return ParseOutcome::Refused;
         }
-        if (!inlineValue) {
-            if (i + 1 >= argc) {
-                error = option + " needs a value (see --help)";
-                return ParseOutcome::Refused;
-            }
-            value = argv[++i];
-        }
         if (!ReadOption(option, value, options, error)) {
+            error = OneLine(error);
             return ParseOutcome::Refused;
         }
     }

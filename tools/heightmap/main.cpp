@@ -62,7 +62,8 @@ int main(int argc, char** argv)
     // after the map was written.
     struct stat target {};
     if (options.meta && stat(options.out.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
-        fprintf(stderr, "%s: --meta needs --out to name a regular file, not '%s'\n", kProgram, options.out.c_str());
+        fprintf(stderr, "%s: --meta needs --out to name a regular file, not '%s'\n", kProgram,
+                OneLine(options.out).c_str());
         return 2;
     }
 
