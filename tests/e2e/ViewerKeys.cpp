@@ -31,8 +31,12 @@ std::string WaitForAFile(const std::string& dir)
 {
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     for (std::vector<std::string> files = FilesIn(dir);; files = FilesIn(dir)) {
-        if (!files.empty()) {
-            return files[0];
+        // An export is written to a hidden temporary and renamed once
+        // complete: only the name it lands under counts.
+        for (const std::string& name : files) {
+            if (name[0] != '.') {
+                return name;
+            }
         }
         if (std::chrono::steady_clock::now() > deadline) {
             ADD_FAILURE() << "no file appeared in " << dir;
