@@ -5,6 +5,7 @@
 
 #include "app/Input.h"
 #include "app/ToolCommand.h"
+#include "erosion/Erosion.h"
 #include "export/HeightMapExport.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/TerrainParameters.h"
@@ -17,11 +18,10 @@ const float kLookPerPixel = 0.004f;
 const float kForwardPerPixel = 0.006f;
 const uint8_t kLeftButton = SDL_BUTTON(1);
 const uint8_t kRightButton = SDL_BUTTON(3);
+// R switches erosion on at the amount recommended for a natural look.
+const float kErosionSwitchedOn = 1.0f;
 
-void Regenerate(ControlState& state)
-{
-    GenerateHeightMap(state.heightMap, heightMapSize, heightMapAmplitude, state.roughness);
-}
+void Regenerate(ControlState& state) { RegenerateViewerMap(state.heightMap, state.roughness); }
 
 // Each step stops at the bounds past which the map is no longer finite; a key
 // held at a bound still regenerates, as it does anywhere else.
@@ -41,6 +41,18 @@ void ApplyGenerationKeys(ControlState& state)
     }
     if (currentKeys[SDLK_m]) {
         falloffExponent = ClampFalloffExponent(falloffExponent * kParameterStep);
+        Regenerate(state);
+    }
+    if (currentKeys[SDLK_k]) {
+        terrainSharpness = ClampSharpness(terrainSharpness / kParameterStep);
+        Regenerate(state);
+    }
+    if (currentKeys[SDLK_l]) {
+        terrainSharpness = ClampSharpness(terrainSharpness * kParameterStep);
+        Regenerate(state);
+    }
+    if (KeyPressed(SDLK_r)) {
+        viewerErosion = viewerErosion > 0.0f ? 0.0f : kErosionSwitchedOn;
         Regenerate(state);
     }
 }
@@ -87,11 +99,23 @@ void ExportAndReport(const ControlState& state)
     parameters.seed = generationSeed;
     parameters.roughness = state.roughness;
     parameters.falloffExponent = falloffExponent;
+    parameters.sharpness = terrainSharpness;
+    parameters.erosion = viewerErosion;
     printf("%s\n", ExportReport(writtenPath, parameters).c_str());
     fflush(stdout);
 }
 
 }  // namespace
+
+float viewerErosion = 0.0f;
+
+void RegenerateViewerMap(Array2D<float>& heightMap, float roughness)
+{
+    GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);
+    if (viewerErosion > 0.0f) {
+        ErodeHeightMap(heightMap, viewerErosion, 1);
+    }
+}
 
 ControlState StartControls(Array2D<float>& heightMap, float& roughness, const CameraFrame& viewFrame,
                            CameraFrame& targetFrame)

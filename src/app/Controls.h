@@ -13,6 +13,14 @@ struct ControlState {
     int previousMouseY;
 };
 
+// The erosion amount the viewer's map is made with: 0 (off) unless the
+// viewer was started with another; R switches it between 0 and 1.
+extern float viewerErosion;
+
+// Fills the viewer's map from the generator's parameters and roughness, then
+// erodes it by viewerErosion, on this thread.
+void RegenerateViewerMap(Array2D<float>& heightMap, float roughness);
+
 // The previous mouse position starts at the pointer's position, so the first
 // frame sees no drag.
 ControlState StartControls(Array2D<float>& heightMap, float& roughness, const CameraFrame& viewFrame,

@@ -1,17 +1,11 @@
 #include "app/ToolCommand.h"
 
-#include "app/CommandLineText.h"
+#include "cli/TerrainOptions.h"
 
 std::string HeightMapToolCommand(const TerrainParameters& parameters)
 {
-    std::string command = "orvandel-heightmap";
-    if (!parameters.seed.IsDefault()) {
-        command += " --seed " + ShellQuoted(parameters.seed.Text());
-    }
-    command += " --roughness " + RoundTripFloatText(parameters.roughness);
-    command += " --falloff " + RoundTripFloatText(parameters.falloffExponent);
-    command += " --size 1025 --format png16 --out heightmap.png";
-    return command;
+    return "orvandel-heightmap" + TerrainOptionsCommand(parameters) +
+           " --size 1025 --format png16 --out heightmap.png";
 }
 
 std::string ExportReport(const std::string& writtenPath, const TerrainParameters& parameters)

@@ -49,7 +49,7 @@ int main(int argc, char** argv)
     std::string error;
     switch (ParseViewerOptions(argc, argv, start, error)) {
     case ViewerStart::Help:
-        fputs(viewerUsage, stdout);
+        fputs(ViewerUsage().c_str(), stdout);
         return 0;
     case ViewerStart::Refused:
         fprintf(stderr, "orvandel: %s\n", error.c_str());
@@ -59,6 +59,8 @@ int main(int argc, char** argv)
     }
     generationSeed = start.seed;
     falloffExponent = start.falloffExponent;
+    terrainSharpness = start.sharpness;
+    viewerErosion = start.erosion;
 
     if (SDL_Init(SDL_INIT_VIDEO) < 0) {
         printf("Unable to init SDL: %s\n", SDL_GetError());
@@ -76,7 +78,7 @@ int main(int argc, char** argv)
     float roughness = start.roughness;
     {
         Array2D<float> heightMap(heightMapCells, heightMapCells);
-        GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);
+        RegenerateViewerMap(heightMap, roughness);
 
         CameraFrame viewFrame = StartFrame();
         CameraFrame targetFrame = viewFrame;

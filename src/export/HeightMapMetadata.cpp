@@ -148,6 +148,8 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
     field("seed_hex", "\"" + LowercaseHex(parameters.seed.Text()) + "\"");
     field("roughness", JsonFloat(parameters.roughness));
     field("falloff", JsonFloat(parameters.falloffExponent));
+    field("sharpness", JsonFloat(parameters.sharpness));
+    field("erosion", JsonFloat(parameters.erosion));
     field("version", JsonString(version), true);
     return json + "}\n";
 }

@@ -11,7 +11,7 @@
 // height, sample_type, byte_order, row_order ("bottom_first", "top_first",
 // or "none" for meshes), first_row (the grid row stored first, null for
 // meshes), value_min, value_max, value_meaning, size, seed, seed_hex,
-// roughness, falloff, version. seed is the seed text as JsonString writes
+// roughness, falloff, sharpness, erosion, version. seed is the seed text as JsonString writes
 // it: the same characters when the text is UTF-8, otherwise the fallback
 // below. seed_hex is the seed's bytes as lowercase hex, two digits a byte,
 // the exact key whatever the text holds. Floats are printed with nine

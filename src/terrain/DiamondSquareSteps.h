@@ -70,3 +70,33 @@ inline float Logistic(float cell, const LogisticParams& p)
     const double t = (static_cast<double>(cell) - p.offset) * p.scale;
     return static_cast<float>(p.ceiling / (std::exp((p.midpoint - t) * p.steepness) + 1.0));
 }
+
+// The remap with the logistic's steepness as a parameter, the sharpness K.
+// K = 3 is the viewer's remap, to the bit. Any other K is shifted and scaled
+// so that the open sea (raw height 0) is exactly 0 and nothing passes 1:
+//   v = (L(h) - L(0)) / (1 - L(0)), L(h) = 1 / (exp((15 - h) K) + 1),
+// in double, raw heights below the sea's staying 0, stored as a float.
+class TerrainShape {
+public:
+    explicit TerrainShape(float sharpness)
+        : sharpness(sharpness), viewers(sharpness == terrainLogistic.steepness),
+          sea(1.0 / (std::exp(15.0 * static_cast<double>(sharpness)) + 1.0))
+    {
+    }
+
+    float operator()(float cell) const
+    {
+        if (viewers) {
+            return Logistic(cell, terrainLogistic);
+        }
+        const double k = sharpness;
+        const double v = 1.0 / (std::exp((15.0 - static_cast<double>(cell)) * k) + 1.0);
+        const double shaped = (v - sea) / (1.0 - sea);
+        return shaped > 0.0 ? static_cast<float>(shaped) : 0.0f;
+    }
+
+private:
+    float sharpness;
+    bool viewers;
+    double sea;
+};

@@ -8,8 +8,11 @@
 #include "terrain/Array2D.h"
 #include "terrain/DiamondSquareSteps.h"
 #include "terrain/RandomSource.h"
+#include "terrain/TerrainParameters.h"
 
 float falloffExponent = 1.0f;
+
+float terrainSharpness = defaultSharpness;
 
 TerrainSeed generationSeed = TerrainSeed::Default();
 
@@ -186,11 +189,21 @@ void LogisticRemap(float* cell, void* params)
     *cell = Logistic(*cell, *static_cast<const LogisticParams*>(params));
 }
 
+void ShapeRemap(float* cell, void* params)
+{
+    *cell = (*static_cast<const TerrainShape*>(params))(*cell);
+}
+
 void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float amplitude, float roughness)
 {
     grid.Fill(0.0f);
     DiamondSquare(grid, size, amplitude, roughness);
     WithCells(grid, [](const auto& cells) { ApplyFalloff(cells); });
-    LogisticParams params = terrainLogistic;
-    grid.ForEach(LogisticRemap, &params);
+    if (terrainSharpness == terrainLogistic.steepness) {
+        LogisticParams params = terrainLogistic;
+        grid.ForEach(LogisticRemap, &params);
+    } else {
+        TerrainShape shape(terrainSharpness);
+        grid.ForEach(ShapeRemap, &shape);
+    }
 }

@@ -10,6 +10,10 @@
 // and regenerate.
 extern float falloffExponent;
 
+// Steepness of the remap (see TerrainShape): 3, the viewer's logistic, unless
+// the viewer was started with another or its keys changed it.
+extern float terrainSharpness;
+
 // The key every DiamondSquare call reseeds the random source with: the
 // viewer's fixed seed unless the viewer was started with another.
 extern TerrainSeed generationSeed;
@@ -47,3 +51,6 @@ void DiamondSquareWithSeed(Matrix2DInterface<float>& grid, uint32_t size, float 
 
 // ElementFunction for ForEach; params points to a LogisticParams.
 void LogisticRemap(float* cell, void* params);
+
+// ElementFunction for ForEach; params points to a TerrainShape.
+void ShapeRemap(float* cell, void* params);

@@ -103,7 +103,8 @@ void FineLevel(Array2D<float>& map, int step, float g, uint32_t level, const Fin
 // The falloff around the middle of the map times each raw height, then the
 // remap. Rows j and N - 1 - j lie at the same distance from the middle, so
 // they are done together from one row of factors.
-void FalloffAndRemap(Array2D<float>& map, float exponent, unsigned threads, ProgressShare& passes)
+void FalloffAndRemap(Array2D<float>& map, float exponent, const TerrainShape& shape, unsigned threads,
+                     ProgressShare& passes)
 {
     const int n = static_cast<int>(map.GetWidth());
     const int centre = (n - 1) / 2;
@@ -122,7 +123,7 @@ void FalloffAndRemap(Array2D<float>& map, float exponent, unsigned threads, Prog
                 float* row = map.Row(y);
                 for (int i = 0; i < n; ++i) {
                     const float lowered = row[i] * factor[std::abs(i - centre)];
-                    row[i] = Logistic(lowered, terrainLogistic);
+                    row[i] = shape(lowered);
                 }
                 if (mirror == j) {
                     break;
@@ -162,7 +163,7 @@ void GenerateHeightMapOfSize(Array2D<float>& map, const TerrainParameters& param
     if (n <= heightMapCells) {
         const std::function<void(double)> quiet;  // too small to report on
         ProgressShare passes(quiet, 1.0);
-        FalloffAndRemap(coarse, parameters.falloffExponent, 1, passes);
+        FalloffAndRemap(coarse, parameters.falloffExponent, TerrainShape(parameters.sharpness), 1, passes);
         const uint32_t every = heightMapSize / (n - 1);
         for (uint32_t y = 0; y < n; ++y) {
             for (uint32_t x = 0; x < n; ++x) {
@@ -203,7 +204,7 @@ void GenerateHeightMapOfSize(Array2D<float>& map, const TerrainParameters& param
         g = g * parameters.roughness;
         FineLevel(map, static_cast<int>(step), g, level, random, threads, passes);
     }
-    FalloffAndRemap(map, parameters.falloffExponent, threads, passes);
+    FalloffAndRemap(map, parameters.falloffExponent, TerrainShape(parameters.sharpness), threads, passes);
     if (progress) {
         progress(1.0);
     }

@@ -17,10 +17,10 @@ float Clamp(float value, float low, float high)
     return value;
 }
 
-// The whole text must be a number; it is read as a 32-bit float, so "0.62"
-// means the float nearest 0.62, as in the viewer.
-bool ParseBounded(const std::string& text, const char* option, const char* range, float low, float high,
-                  float& value, std::string& error)
+}  // namespace
+
+bool ParseBoundedFloat(const std::string& text, const char* option, const char* range, float low, float high,
+                       float& value, std::string& error)
 {
     const char* begin = text.c_str();
     char* end = nullptr;
@@ -35,21 +35,21 @@ bool ParseBounded(const std::string& text, const char* option, const char* range
     return true;
 }
 
-}  // namespace
-
 float ClampRoughness(float roughness) { return Clamp(roughness, minRoughness, maxRoughness); }
 
 float ClampFalloffExponent(float exponent) { return Clamp(exponent, minFalloffExponent, maxFalloffExponent); }
 
+float ClampSharpness(float sharpness) { return Clamp(sharpness, minSharpness, maxSharpness); }
+
 bool ParseRoughness(const std::string& text, float& roughness, std::string& error)
 {
-    return ParseBounded(text, "--roughness", "[2^-16, 2^9] (0.0000152587890625 to 512)", minRoughness,
+    return ParseBoundedFloat(text, "--roughness", "[2^-16, 2^9] (0.0000152587890625 to 512)", minRoughness,
                         maxRoughness, roughness, error);
 }
 
 bool ParseFalloffExponent(const std::string& text, float& exponent, std::string& error)
 {
-    return ParseBounded(text, "--falloff", "[2^-16, 2^16] (0.0000152587890625 to 65536)", minFalloffExponent,
+    return ParseBoundedFloat(text, "--falloff", "[2^-16, 2^16] (0.0000152587890625 to 65536)", minFalloffExponent,
                         maxFalloffExponent, exponent, error);
 }
 
@@ -62,7 +62,7 @@ bool ParseSeed(const std::string& text, TerrainSeed& seed, std::string& error)
     return true;
 }
 
-bool ReadValuedOption(int argc, const char* const* argv, int& i, std::initializer_list<const char*> names,
+bool ReadValuedOption(int argc, const char* const* argv, int& i, const std::vector<std::string>& names,
                       std::string& name, std::string& value, std::string& error)
 {
     name = argv[i];
@@ -73,7 +73,7 @@ bool ReadValuedOption(int argc, const char* const* argv, int& i, std::initialize
         name.resize(equals);
     }
     bool known = false;
-    for (const char* candidate : names) {
+    for (const std::string& candidate : names) {
         known = known || name == candidate;
     }
     if (!known) {

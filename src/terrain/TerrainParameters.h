@@ -1,7 +1,7 @@
 #pragma once
 
-#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include "terrain/TerrainSeed.h"
 
@@ -13,16 +13,27 @@ constexpr float minRoughness = 1.0f / 65536.0f;  // 2^-16
 constexpr float maxRoughness = 512.0f;           // 2^9
 constexpr float minFalloffExponent = 1.0f / 65536.0f;  // 2^-16
 constexpr float maxFalloffExponent = 65536.0f;         // 2^16
+// Sharpness (the remap's steepness): any value in these bounds keeps every
+// cell in [0, 1]; they are where the slopes stop changing visibly.
+constexpr float minSharpness = 1.0f / 1024.0f;  // 2^-10
+constexpr float maxSharpness = 1024.0f;         // 2^10
+constexpr float defaultSharpness = 3.0f;
+// Erosion amount: 0 is off, 1 the recommended look, 4 the most it carves.
+constexpr float minErosion = 0.0f;
+constexpr float maxErosion = 4.0f;
 
 // What a terrain is made from; the defaults are the viewer's start-up values.
 struct TerrainParameters {
     TerrainSeed seed = TerrainSeed::Default();
     float roughness = 0.5f;
     float falloffExponent = 1.0f;
+    float sharpness = defaultSharpness;
+    float erosion = 0.0f;
 };
 
 float ClampRoughness(float roughness);
 float ClampFalloffExponent(float exponent);
+float ClampSharpness(float sharpness);
 
 // Command-line readers shared by the viewer and the heightmap tool. Each reads
 // the whole text; on failure it returns false and sets error to one line
@@ -31,10 +42,16 @@ bool ParseRoughness(const std::string& text, float& roughness, std::string& erro
 bool ParseFalloffExponent(const std::string& text, float& exponent, std::string& error);
 bool ParseSeed(const std::string& text, TerrainSeed& seed, std::string& error);
 
+// The whole text must be a number; it is read as a 32-bit float, so "0.62"
+// means the float nearest 0.62, as in the viewer. Refused outside [low,
+// high] with "OPTION needs a number in RANGE, not 'TEXT'".
+bool ParseBoundedFloat(const std::string& text, const char* option, const char* range, float low, float high,
+                       float& value, std::string& error);
+
 // Reads the option at argv[i] when it is one of `names`, each taking a value
 // written "--name value" or "--name=value", and moves i onto its value. False,
 // with error set, for an option not among them or a missing value.
-bool ReadValuedOption(int argc, const char* const* argv, int& i, std::initializer_list<const char*> names,
+bool ReadValuedOption(int argc, const char* const* argv, int& i, const std::vector<std::string>& names,
                       std::string& name, std::string& value, std::string& error);
 
 // Line breaks as spaces, so that a refusal quoting a value stays one line.

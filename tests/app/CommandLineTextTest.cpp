@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "app/CommandLineText.h"
+#include "cli/CommandLineText.h"
 #include "app/ToolCommand.h"
 
 namespace {

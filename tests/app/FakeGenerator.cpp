@@ -6,6 +6,8 @@ std::vector<GenerationCall> generationCalls;
 
 float falloffExponent = 1.0f;
 
+float terrainSharpness = 3.0f;
+
 TerrainSeed generationSeed = TerrainSeed::Default();
 
 // Fills the grid with the roughness, so an export shows which generation the

@@ -93,7 +93,7 @@ TEST(ViewerOptionsTest, HelpIsAnsweredBeforeLaterOptionsAreRead)
 {
     EXPECT_EQ(Parse({"--help"}).outcome, ViewerStart::Help);
     EXPECT_EQ(Parse({"--roughness", "2", "--help", "--falloff", "0"}).outcome, ViewerStart::Help);
-    const std::string usage = viewerUsage;
+    const std::string usage = ViewerUsage();
     for (const char* option : {"--seed", "--roughness", "--falloff", "--help"}) {
         EXPECT_NE(usage.find(option), std::string::npos) << option;
     }

@@ -45,7 +45,8 @@ TEST(HeightMapMetadata, KeysInTheirStableOrderWithWhatAnImporterNeeds)
 {
     const std::vector<std::string> order = {"format", "width", "height", "sample_type", "byte_order",
                                             "row_order", "first_row", "value_min", "value_max", "value_meaning",
-                                            "size", "seed", "seed_hex", "roughness", "falloff", "version"};
+                                            "size", "seed", "seed_hex", "roughness", "falloff", "sharpness",
+                                            "erosion", "version"};
     for (const HeightMapFormat& format : AllHeightMapFormats()) {
         const Members members =
             Parse(HeightMapMetadataJson(format, format.defaultRows, 257, TerrainParameters{}, "1.2.3"));

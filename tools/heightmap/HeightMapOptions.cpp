@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/TerrainOptions.h"
 #include "export/HeightMapFormat.h"
 #include "terrain/HeightMapOfSize.h"
 
@@ -30,12 +31,8 @@ bool ReadOption(const std::string& option, const std::string& value, HeightMapOp
             return false;
         }
         options.size = static_cast<uint32_t>(whole);
-    } else if (option == "--seed") {
-        return ParseSeed(value, options.terrain.seed, error);
-    } else if (option == "--roughness") {
-        return ParseRoughness(value, options.terrain.roughness, error);
-    } else if (option == "--falloff") {
-        return ParseFalloffExponent(value, options.terrain.falloffExponent, error);
+    } else if (const TerrainOption* terrain = FindTerrainOption(option)) {
+        return terrain->read(value, options.terrain, error);
     } else if (option == "--format") {
         if (FindHeightMapFormat(value) == nullptr) {
             error = "--format needs one of " + HeightMapFormatNames(", ") + ", not '" + value + "'";
@@ -90,6 +87,8 @@ bool Consistent(const HeightMapOptions& options, std::string& error)
 
 ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& options, std::string& error)
 {
+    std::vector<std::string> names = TerrainOptionNames();
+    names.insert(names.end(), {"--size", "--format", "--rows", "--threads", "--out"});
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h") {
@@ -103,10 +102,7 @@ ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& opti
             continue;
         }
         std::string value;
-        if (!ReadValuedOption(argc, argv, i,
-                              {"--size", "--seed", "--roughness", "--falloff", "--format", "--rows", "--threads",
-                               "--out"},
-                              option, value, error)) {
+        if (!ReadValuedOption(argc, argv, i, names, option, value, error)) {
             return ParseOutcome::Refused;
         }
         if (!ReadOption(option, value, options, error)) {
@@ -121,13 +117,12 @@ std::string HeightMapUsage()
 {
     std::string usage =
         "usage: orvandel-heightmap [--size N] [--seed TEXT] [--roughness R] [--falloff E]\n"
+        "                          [--sharpness K] [--erosion E]\n"
         "                          [--format F] [--rows top|bottom] [--meta] [--threads T] --out FILE\n"
         "Generates the viewer's terrain, without a window, at any size, and writes it to FILE.\n"
-        "The map at size N holds the viewer's 129 x 129 map on every (N - 1)/128-th cell.\n"
-        "  --size N       cells a side: " + std::string(kSizes) + " (default 129)\n"
-        "  --seed TEXT    1 to 256 bytes of text (default: the viewer's seed)\n"
-        "  --roughness R  2^-16 to 2^9, how much detail each finer level keeps (default 0.5)\n"
-        "  --falloff E    2^-16 to 2^16, exponent of the island's radial falloff (default 1)\n"
+        "Without erosion the map at size N holds the viewer's 129 x 129 map on every (N - 1)/128-th cell.\n"
+        "  --size N       cells a side: " + std::string(kSizes) + " (default 129)\n" +
+        TerrainOptionsUsage(17) +
         "  --format F     (default tga)\n";
     for (const HeightMapFormat& format : AllHeightMapFormats()) {
         std::string name = format.name;

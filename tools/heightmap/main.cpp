@@ -15,7 +15,7 @@
 #include "export/HeightMapMetadata.h"
 #include "export/OutputFile.h"
 #include "terrain/Array2D.h"
-#include "terrain/HeightMapOfSize.h"
+#include "erosion/Terrain.h"
 
 namespace {
 
@@ -73,8 +73,8 @@ int main(int argc, char** argv)
         Array2D<float> map(options.size, options.size);
         {
             ProgressLine progress(kProgram, cells > kProgressCells && isatty(STDERR_FILENO));
-            GenerateHeightMapOfSize(map, options.terrain, options.threads,
-                                    [&](double fraction) { progress.Show("generating", fraction); });
+            GenerateTerrain(map, options.terrain, options.threads,
+                            [&](double fraction) { progress.Show("generating", fraction); });
         }
         return WriteMap(options, map) ? 0 : 1;
     } catch (const std::bad_alloc&) {

@@ -1,4 +1,4 @@
-#include "app/CommandLineText.h"
+#include "cli/CommandLineText.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "terrain/TerrainParameters.h"
+
+// The terrain options both programs take, in one table: the viewer's and the
+// tool's parsers, their --help, the command the viewer prints for G and the
+// tool's --meta all read it, so a new option is one entry here.
+struct TerrainOption {
+    const char* name;       // as typed: "--roughness"
+    const char* valueName;  // in usage lines: "R"
+    const char* help;       // what it does, its bounds and default, one line
+    const char* metaKey;    // its key in --meta, or nullptr for none (the seed has its own)
+    // Reads the whole text into parameters; on failure one line in error.
+    bool (*read)(const std::string& text, TerrainParameters& parameters, std::string& error);
+    // The value as a command line takes it back exactly.
+    std::string (*text)(const TerrainParameters& parameters);
+    // Whether the printed command may leave it out.
+    bool (*atDefault)(const TerrainParameters& parameters);
+    // Its value for --meta (metaKey options only).
+    float (*number)(const TerrainParameters& parameters);
+};
+
+const std::vector<TerrainOption>& TerrainOptions();
+
+// The table's option names, for ReadValuedOption.
+std::vector<std::string> TerrainOptionNames();
+
+// The entry named `name`, or nullptr.
+const TerrainOption* FindTerrainOption(const std::string& name);
+
+// The --help lines of every terrain option, each starting with two spaces
+// and the name, the help aligned at column `column`.
+std::string TerrainOptionsUsage(size_t column);
+
+// The options of these parameters as a command line: each option not at its
+// default, and always roughness and falloff (the viewer's two keys), each
+// " --name value", the seed shell-quoted.
+std::string TerrainOptionsCommand(const TerrainParameters& parameters);

@@ -1,0 +1,125 @@
+#include "erosion/Erosion.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cassert>
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+#include "erosion/FlowRouting.h"
+#include "erosion/ErosionSteps.h"
+#include "terrain/HeightMapGenerator.h"
+#include "terrain/ParallelRows.h"
+
+namespace {
+
+// Cells of `map` on the lattice of spacing `stride`, row-major.
+std::vector<float> Lattice(const Array2D<float>& map, uint32_t stride)
+{
+    const uint32_t n = (map.GetWidth() - 1) / stride + 1;
+    std::vector<float> cells(static_cast<size_t>(n) * n);
+    for (uint32_t y = 0; y < n; ++y) {
+        const float* row = map.Row(y * stride);
+        for (uint32_t x = 0; x < n; ++x) {
+            cells[static_cast<size_t>(y) * n + x] = row[x * stride];
+        }
+    }
+    return cells;
+}
+
+// Adds to the n x n fine cells what the coarse lattice (every other fine
+// cell) gained or lost: exact on the shared cells, the mean of the two or
+// four nearest coarse changes between them.
+void AddCoarseChange(float* fine, int n, const std::vector<float>& eroded, const std::vector<float>& original,
+                     unsigned threads)
+{
+    const int c = (n - 1) / 2 + 1;
+    auto change = [&](int x, int y) {
+        const size_t i = static_cast<size_t>(y) * c + x;
+        return eroded[i] - original[i];
+    };
+    ParallelRows(n, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const int y0 = y / 2;
+            const int y1 = (y + 1) / 2;
+            for (int x = 0; x < n; ++x) {
+                const int x0 = x / 2;
+                const int x1 = (x + 1) / 2;
+                float d;
+                if (x0 == x1 && y0 == y1) {
+                    d = change(x0, y0);
+                } else if (y0 == y1) {
+                    d = (change(x0, y0) + change(x1, y0)) * 0.5f;
+                } else if (x0 == x1) {
+                    d = (change(x0, y0) + change(x0, y1)) * 0.5f;
+                } else {
+                    d = ((change(x0, y0) + change(x1, y0)) + (change(x0, y1) + change(x1, y1))) * 0.25f;
+                }
+                float& cell = fine[static_cast<size_t>(y) * n + x];
+                cell = cell + d;
+            }
+        }
+    });
+}
+
+}  // namespace
+
+void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const std::function<void(double)>& progress)
+{
+    const int big = static_cast<int>(map.GetWidth());
+    assert(map.GetHeight() == map.GetWidth());
+    if (!(amount > 0.0f)) {
+        return;
+    }
+    ErosionWork work;
+    const ErosionPlan plan = PlanErosion(amount);
+    // Cost of a level in cell-iterations, for the progress fraction.
+    double total = 0.0;
+    double done = 0.0;
+    const int first = std::min(big, static_cast<int>(heightMapCells));
+    for (int n = first; n <= big; n = 2 * n - 1) {
+        total += double(n) * n * (n == first ? plan.coarseIterations : plan.fineIterations);
+    }
+    auto report = [&](int n, int iterations) {
+        done += double(n) * n * iterations;
+        if (progress) {
+            progress(std::min(1.0, done / total));
+        }
+    };
+
+    if (big <= first) {
+        std::vector<float> cells = Lattice(map, 1);
+        ErodeCells(cells.data(), big, plan, plan.coarseIterations, threads, work);
+        FillToDrain(cells.data(), big);
+        std::copy(cells.begin(), cells.end(), map.Row(0));
+        report(big, plan.coarseIterations);
+        return;
+    }
+
+    uint32_t stride = (big - 1) / (first - 1);
+    std::vector<float> original = Lattice(map, stride);
+    std::vector<float> eroded = original;
+    ErodeCells(eroded.data(), first, plan, plan.coarseIterations, threads, work);
+    FillToDrain(eroded.data(), first);
+    report(first, plan.coarseIterations);
+    for (int n = 2 * first - 1; n <= big; n = 2 * n - 1) {
+        stride /= 2;
+        if (n < big) {
+            std::vector<float> fineOriginal = Lattice(map, stride);
+            std::vector<float> fine = fineOriginal;
+            AddCoarseChange(fine.data(), n, eroded, original, threads);
+            ErodeCells(fine.data(), n, plan, plan.fineIterations, threads, work);
+            original = std::move(fineOriginal);
+            eroded = std::move(fine);
+        } else {
+            // The finest level works in the map itself: no third copy of it.
+            AddCoarseChange(map.Row(0), n, eroded, original, threads);
+            original = {};
+            eroded = {};
+            ErodeCells(map.Row(0), n, plan, plan.fineIterations, threads, work);
+            FillToDrain(map.Row(0), n);
+        }
+        report(n, plan.fineIterations);
+    }
+}

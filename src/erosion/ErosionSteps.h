@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// The steps one erosion iteration takes on an n x n grid of heights (the map
+// one unit across, heights in map units). Everything is in map-relative
+// units, so a coarse and a fine grid of the same map erode alike.
+
+struct ErosionPlan {
+    int coarseIterations;  // on the 129 lattice (or the whole map, if smaller)
+    int fineIterations;    // on each finer lattice
+    double streamPower;    // K dt in K A^(1/2) S: coefficient times time step
+    double deposition;     // G: share of carried sediment a cell of the
+                           // map's smallest catchment drops
+    double talusSlope;     // steepest stable slope, height per map width
+    double thermalRate;    // share of the excess over the talus moved a pass
+    int thermalPasses;     // relaxation passes per iteration
+};
+
+// The plan for an erosion amount in (0, maxErosion].
+ErosionPlan PlanErosion(float amount);
+
+// Arrays reused from iteration to iteration (and level to level).
+struct ErosionWork {
+    std::vector<uint8_t> receiver;
+    std::vector<uint32_t> order;
+    std::vector<float> area;
+    std::vector<float> scratch;
+};
+
+// `iterations` rounds of: fill to drain, route, stream power, deposition,
+// thermal relaxation.
+void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsigned threads, ErosionWork& work);

@@ -1,0 +1,180 @@
+#include "erosion/FlowRouting.h"
+
+#include <cstddef>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <queue>
+
+#include "terrain/ParallelRows.h"
+
+const NeighbourStep neighbourSteps[8] = {
+    {1, 0, 1.0},  {1, 1, M_SQRT1_2},   {0, 1, 1.0},  {-1, 1, M_SQRT1_2},
+    {-1, 0, 1.0}, {-1, -1, M_SQRT1_2}, {0, -1, 1.0}, {1, -1, M_SQRT1_2},
+};
+
+namespace {
+
+// Flood front entries, lowest first; equal heights by cell index, so the
+// order is fixed by the heights alone, whatever the queue's implementation.
+struct FrontCell {
+    float height;
+    uint32_t index;
+    bool operator>(const FrontCell& other) const
+    {
+        return height != other.height ? height > other.height : index > other.index;
+    }
+};
+
+// The next float up; heights are never negative, where it is the next bit
+// pattern.
+float JustAbove(float height)
+{
+    if (height >= 0.0f && height < INFINITY) {
+        uint32_t bits;
+        std::memcpy(&bits, &height, sizeof bits);
+        ++bits;
+        std::memcpy(&height, &bits, sizeof bits);
+        return height;
+    }
+    return std::nextafter(height, INFINITY);
+}
+
+}  // namespace
+
+void FillToDrain(float* h, int n)
+{
+    std::vector<uint8_t> reached(static_cast<size_t>(n) * n, 0);
+    std::priority_queue<FrontCell, std::vector<FrontCell>, std::greater<FrontCell>> front;
+    std::queue<uint32_t> raised;  // cells lifted onto a spill level, in the order lifted
+
+    // Every outlet is reached from the start; only those beside land join the
+    // front (in index order), since the open sea has nothing to flood.
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            reached[static_cast<size_t>(y) * n + x] = IsOutlet(h, n, x, y);
+        }
+    }
+    std::vector<uint8_t> queued(static_cast<size_t>(n) * n, 0);
+    std::vector<uint32_t> shore;
+    for (int y = 1; y + 1 < n; ++y) {
+        for (int x = 1; x + 1 < n; ++x) {
+            const size_t land = static_cast<size_t>(y) * n + x;
+            if (reached[land]) {
+                continue;
+            }
+            for (const NeighbourStep& s : neighbourSteps) {
+                const uint32_t i = static_cast<uint32_t>(land + s.dy * static_cast<ptrdiff_t>(n) + s.dx);
+                if (reached[i] && !queued[i]) {
+                    queued[i] = 1;
+                    shore.push_back(i);
+                }
+            }
+        }
+    }
+    std::sort(shore.begin(), shore.end());
+    for (const uint32_t i : shore) {
+        front.push({h[i], i});
+    }
+    while (!front.empty() || !raised.empty()) {
+        uint32_t c;
+        if (!raised.empty()) {
+            c = raised.front();
+            raised.pop();
+        } else {
+            c = front.top().index;
+            front.pop();
+        }
+        const int cx = static_cast<int>(c % n);
+        const int cy = static_cast<int>(c / n);
+        const float justAbove = JustAbove(h[c]);
+        for (const NeighbourStep& s : neighbourSteps) {
+            const int x = cx + s.dx;
+            const int y = cy + s.dy;
+            if (x < 0 || y < 0 || x >= n || y >= n) {
+                continue;
+            }
+            const uint32_t i = static_cast<uint32_t>(y) * n + x;
+            if (reached[i]) {
+                continue;
+            }
+            reached[i] = 1;
+            if (h[i] <= justAbove) {
+                h[i] = justAbove;
+                raised.push(i);
+            } else {
+                front.push({h[i], i});
+            }
+        }
+    }
+}
+
+void SteepestDescent(const float* h, int n, std::vector<uint8_t>& receiver, unsigned threads)
+{
+    receiver.resize(static_cast<size_t>(n) * n);
+    ParallelRows(n, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            for (int x = 0; x < n; ++x) {
+                const size_t i = static_cast<size_t>(y) * n + x;
+                uint8_t best = noReceiver;
+                if (!IsOutlet(h, n, x, y)) {
+                    double steepest = 0.0;
+                    for (uint8_t k = 0; k < 8; ++k) {
+                        const NeighbourStep& s = neighbourSteps[k];
+                        const float drop = h[i] - h[i + s.dy * static_cast<ptrdiff_t>(n) + s.dx];
+                        const double slope = static_cast<double>(drop) * s.inverseDistance;
+                        if (slope > steepest) {
+                            steepest = slope;
+                            best = k;
+                        }
+                    }
+                }
+                receiver[i] = best;
+            }
+        }
+    });
+}
+
+void DownstreamOrder(const std::vector<uint8_t>& receiver, int n, std::vector<uint32_t>& order)
+{
+    order.resize(receiver.size());
+    size_t filled = 0;
+    for (uint32_t i = 0; i < receiver.size(); ++i) {
+        if (receiver[i] == noReceiver) {
+            order[filled++] = i;
+        }
+    }
+    // A neighbour is a donor when its receiver is the step back to this cell:
+    // direction k seen from the donor is k + 4 (mod 8) seen from here.
+    for (size_t next = 0; next < filled; ++next) {
+        const uint32_t c = order[next];
+        const int cx = static_cast<int>(c % n);
+        const int cy = static_cast<int>(c / n);
+        for (uint8_t k = 0; k < 8; ++k) {
+            const NeighbourStep& s = neighbourSteps[k];
+            const int x = cx + s.dx;
+            const int y = cy + s.dy;
+            if (x < 0 || y < 0 || x >= n || y >= n) {
+                continue;
+            }
+            const uint32_t d = static_cast<uint32_t>(y) * n + x;
+            if (receiver[d] == (k + 4) % 8) {
+                order[filled++] = d;
+            }
+        }
+    }
+}
+
+void UpstreamArea(const std::vector<uint8_t>& receiver, const std::vector<uint32_t>& order, int n,
+                  std::vector<float>& area)
+{
+    const double dx = 1.0 / (n - 1);
+    const float cellArea = static_cast<float>(dx * dx);
+    area.assign(receiver.size(), cellArea);
+    for (size_t k = order.size(); k-- > 0;) {
+        const uint32_t i = order[k];
+        if (receiver[i] != noReceiver) {
+            area[ReceiverOf(i, receiver[i], n)] += area[i];
+        }
+    }
+}

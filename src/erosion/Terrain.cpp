@@ -1,0 +1,41 @@
+#include "erosion/Terrain.h"
+
+#include "erosion/Erosion.h"
+#include "terrain/HeightMapGenerator.h"
+#include "terrain/HeightMapOfSize.h"
+
+namespace {
+
+// Generation is quick next to erosion; it gets this share of the progress.
+constexpr double generationShare = 0.1;
+
+}  // namespace
+
+void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, unsigned threads,
+                     const std::function<void(double)>& progress)
+{
+    if (!(parameters.erosion > 0.0f)) {
+        GenerateHeightMapOfSize(map, parameters, threads, progress);
+        return;
+    }
+    const uint32_t n = map.GetWidth();
+    if (n < heightMapCells) {
+        Array2D<float> viewers(heightMapCells, heightMapCells);
+        GenerateTerrain(viewers, parameters, threads);
+        const uint32_t every = heightMapSize / (n - 1);
+        for (uint32_t y = 0; y < n; ++y) {
+            for (uint32_t x = 0; x < n; ++x) {
+                map.Row(y)[x] = viewers.Row(y * every)[x * every];
+            }
+        }
+        return;
+    }
+    std::function<void(double)> generating;
+    std::function<void(double)> eroding;
+    if (progress) {
+        generating = [&](double f) { progress(generationShare * f); };
+        eroding = [&](double f) { progress(generationShare + (1.0 - generationShare) * f); };
+    }
+    GenerateHeightMapOfSize(map, parameters, threads, generating);
+    ErodeHeightMap(map, parameters.erosion, threads, eroding);
+}
