@@ -14,6 +14,8 @@
 
 namespace {
 
+constexpr float headroom = 255.0f / 256.0f;
+
 // Cells of `map` on the lattice of spacing `stride`, row-major.
 std::vector<float> Lattice(const Array2D<float>& map, uint32_t stride)
 {
@@ -30,7 +32,7 @@ std::vector<float> Lattice(const Array2D<float>& map, uint32_t stride)
 
 // Adds to the n x n fine cells what the coarse lattice (every other fine
 // cell) gained or lost: exact on the shared cells, the mean of the two or
-// four nearest coarse changes between them.
+// four nearest coarse changes between them; never below 0.
 void AddCoarseChange(float* fine, int n, const std::vector<float>& eroded, const std::vector<float>& original,
                      unsigned threads)
 {
@@ -56,8 +58,35 @@ void AddCoarseChange(float* fine, int n, const std::vector<float>& eroded, const
                 } else {
                     d = ((change(x0, y0) + change(x1, y0)) + (change(x0, y1) + change(x1, y1))) * 0.25f;
                 }
+                // A sea cell beside a cut valley would go below the sea floor.
                 float& cell = fine[static_cast<size_t>(y) * n + x];
-                cell = cell + d;
+                cell = std::max(0.0f, cell + d);
+            }
+        }
+    });
+}
+
+// A finer lattice has already taken the coarse lattice's erosion; its own
+// rounds only cut the fine detail into the valleys. Stream power's F grows
+// as 1/dx, so the step shrinks with the cell: a channel of a given
+// catchment is cut as fast as on the 129 lattice.
+ErosionPlan FinerPlan(ErosionPlan plan, int n)
+{
+    plan.streamPower *= double(heightMapCells - 1) / (n - 1);
+    return plan;
+}
+
+// Lowers every cell by 1/256 of its height. Filling to drain lifts cells by
+// a float step at a time, and far fewer steps than 1/256 of a height; this
+// keeps the viewer's mesa top at 1 from being lifted past 1.
+void MakeHeadroom(Array2D<float>& map, unsigned threads)
+{
+    const uint32_t n = map.GetWidth();
+    ParallelRows(static_cast<int>(n), threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            float* row = map.Row(y);
+            for (uint32_t x = 0; x < n; ++x) {
+                row[x] = row[x] * headroom;
             }
         }
     });
@@ -74,6 +103,7 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
     }
     ErosionWork work;
     const ErosionPlan plan = PlanErosion(amount);
+    MakeHeadroom(map, threads);
     // Cost of a level in cell-iterations, for the progress fraction.
     double total = 0.0;
     double done = 0.0;
@@ -109,7 +139,7 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
             std::vector<float> fineOriginal = Lattice(map, stride);
             std::vector<float> fine = fineOriginal;
             AddCoarseChange(fine.data(), n, eroded, original, threads);
-            ErodeCells(fine.data(), n, plan, plan.fineIterations, threads, work);
+            ErodeCells(fine.data(), n, FinerPlan(plan, n), plan.fineIterations, threads, work);
             original = std::move(fineOriginal);
             eroded = std::move(fine);
         } else {
@@ -117,7 +147,7 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
             AddCoarseChange(map.Row(0), n, eroded, original, threads);
             original = {};
             eroded = {};
-            ErodeCells(map.Row(0), n, plan, plan.fineIterations, threads, work);
+            ErodeCells(map.Row(0), n, FinerPlan(plan, n), plan.fineIterations, threads, work);
             FillToDrain(map.Row(0), n);
         }
         report(n, plan.fineIterations);

@@ -1,6 +1,7 @@
 #include "erosion/Terrain.h"
 
 #include "erosion/Erosion.h"
+#include "erosion/FlowRouting.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/HeightMapOfSize.h"
 
@@ -28,6 +29,8 @@ void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, u
                 map.Row(y)[x] = viewers.Row(y * every)[x * every];
             }
         }
+        // Every other cell of a drained map need not drain on its own.
+        FillToDrain(map.Row(0), static_cast<int>(n));
         return;
     }
     std::function<void(double)> generating;

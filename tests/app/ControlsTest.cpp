@@ -127,24 +127,27 @@ TEST_F(ControlsTest, HeldGenerationKeysStopAtTheBoundsAndStillRegenerate)
     struct Case {
         int key;
         int reverseKey;
-        bool isRoughness;
+        float* value;
         bool up;
         float bound;
     };
     const Case cases[] = {
-        {SDLK_j, SDLK_h, true, true, std::ldexp(1.0f, 9)},
-        {SDLK_h, SDLK_j, true, false, std::ldexp(1.0f, -16)},
-        {SDLK_m, SDLK_n, false, true, std::ldexp(1.0f, 16)},
-        {SDLK_n, SDLK_m, false, false, std::ldexp(1.0f, -16)},
+        {SDLK_j, SDLK_h, &roughness, true, std::ldexp(1.0f, 9)},
+        {SDLK_h, SDLK_j, &roughness, false, std::ldexp(1.0f, -16)},
+        {SDLK_m, SDLK_n, &falloffExponent, true, std::ldexp(1.0f, 16)},
+        {SDLK_n, SDLK_m, &falloffExponent, false, std::ldexp(1.0f, -16)},
+        {SDLK_l, SDLK_k, &terrainSharpness, true, std::ldexp(1.0f, 10)},
+        {SDLK_k, SDLK_l, &terrainSharpness, false, std::ldexp(1.0f, -10)},
     };
     const int frames = 3000;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(1, char(c.key)));
         roughness = 0.5f;
         falloffExponent = 1.0f;
+        terrainSharpness = 3.0f;
         generationCalls.clear();
         ControlState state = Start();
-        float& value = c.isRoughness ? roughness : falloffExponent;
+        float& value = *c.value;
 
         float expected = value;
         int framesToBound = -1;
@@ -158,7 +161,7 @@ TEST_F(ControlsTest, HeldGenerationKeysStopAtTheBoundsAndStillRegenerate)
             expected = crosses ? c.bound : next;
             ASSERT_EQ(value, expected) << "frame " << frame;
         }
-        EXPECT_GT(framesToBound, 600) << "the bound came too soon";
+        EXPECT_GT(framesToBound, 500) << "the bound came too soon";
         EXPECT_LT(framesToBound, frames - 100) << "the bound was never reached";
         EXPECT_EQ(value, c.bound);
         ASSERT_EQ(generationCalls.size(), size_t(frames)) << "a key held at its bound stopped regenerating";
@@ -168,6 +171,29 @@ TEST_F(ControlsTest, HeldGenerationKeysStopAtTheBoundsAndStillRegenerate)
         Frame(state, {c.reverseKey});
         EXPECT_EQ(value, c.up ? c.bound / 1.01f : c.bound * 1.01f);
         EXPECT_EQ(generationCalls.size(), size_t(frames) + 1);
+    }
+    terrainSharpness = 3.0f;
+}
+
+// R switches erosion between off and the recommended amount, once per press,
+// regenerating each time; G's command then carries it.
+TEST_F(ControlsTest, RSwitchesErosionOnceAPress)
+{
+    ControlState state = Start();
+    struct Step {
+        bool held;
+        float erosion;
+        size_t generations;
+    };
+    const Step steps[] = {{true, 1.0f, 1}, {true, 1.0f, 1}, {false, 1.0f, 1}, {true, 0.0f, 2}};
+    for (const Step& step : steps) {
+        if (step.held) {
+            Frame(state, {SDLK_r});
+        } else {
+            Frame(state, {});
+        }
+        EXPECT_EQ(viewerErosion, step.erosion);
+        EXPECT_EQ(generationCalls.size(), step.generations);
     }
 }
 

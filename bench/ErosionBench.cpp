@@ -1,0 +1,71 @@
+#include <benchmark/benchmark.h>
+
+#include "app/Controls.h"
+#include "erosion/Erosion.h"
+#include "erosion/TerrainStats.h"
+#include "terrain/HeightMapGenerator.h"
+#include "terrain/HeightMapOfSize.h"
+#include "terrain/ParallelRows.h"
+
+namespace {
+
+// The recommended settings for a natural island.
+TerrainParameters Recommended()
+{
+    TerrainParameters parameters;
+    parameters.roughness = 0.62f;
+    parameters.sharpness = 0.25f;
+    parameters.erosion = 1.0f;
+    return parameters;
+}
+
+// The viewer's whole regeneration with erosion on: what each frame costs
+// while a generation key is held.
+void BM_ViewerMapWithErosion(benchmark::State& state)
+{
+    Array2D<float> heightMap(heightMapCells, heightMapCells);
+    const TerrainParameters parameters = Recommended();
+    falloffExponent = parameters.falloffExponent;
+    terrainSharpness = parameters.sharpness;
+    viewerErosion = parameters.erosion;
+    for (auto _ : state) {
+        RegenerateViewerMap(heightMap, parameters.roughness);
+        benchmark::DoNotOptimize(heightMap.Row(64));
+        benchmark::ClobberMemory();
+    }
+    terrainSharpness = 3.0f;
+    viewerErosion = 0.0f;
+}
+BENCHMARK(BM_ViewerMapWithErosion)->Unit(benchmark::kMillisecond);
+
+// Erosion alone of an N map at the recommended settings, and what the
+// eroded land is like: the share of land draining to the sea, closed pits
+// per million land cells, the flat and the 5-45 degree shares.
+void BM_ErodeHeightMap(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    const TerrainParameters parameters = Recommended();
+    Array2D<float> raw(side, side);
+    GenerateHeightMapOfSize(raw, parameters);
+    Array2D<float> map = raw;
+    for (auto _ : state) {
+        state.PauseTiming();
+        map = raw;
+        state.ResumeTiming();
+        ErodeHeightMap(map, parameters.erosion);
+        benchmark::ClobberMemory();
+    }
+    const TerrainStats before = MeasureTerrain(raw);
+    const TerrainStats after = MeasureTerrain(map);
+    state.counters["threads"] = EffectiveThreads(0);
+    state.counters["drains_before_%"] = 100.0 * before.DrainingShare();
+    state.counters["drains_%"] = 100.0 * after.DrainingShare();
+    state.counters["pits_per_M_before"] = before.PitsPerMillion();
+    state.counters["pits_per_M"] = after.PitsPerMillion();
+    state.counters["flat_%"] = 100.0 * after.FlatShare();
+    state.counters["sloped_before_%"] = 100.0 * before.SlopedShare();
+    state.counters["sloped_%"] = 100.0 * after.SlopedShare();
+}
+BENCHMARK(BM_ErodeHeightMap)->Arg(129)->Arg(1025)->Arg(4097)->Arg(8193)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+}  // namespace
