@@ -4,7 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "app/ToolCommand.h"
 #include "app/ViewerOptions.h"
+#include "cli/TerrainOptions.h"
 
 namespace {
 
@@ -87,6 +89,28 @@ TEST(ViewerOptionsTest, RefusesWithOneLineNamingTheProblem)
         EXPECT_EQ(parsed.error.find('\n'), std::string::npos) << parsed.error;
     }
     EXPECT_EQ(Parse({"--seed", std::string(256, 's')}).outcome, ViewerStart::Run);
+}
+
+// The viewer reads every option of the shared table, and G's command gives
+// it back as typed.
+TEST(ViewerOptionsTest, EveryTerrainOptionOfTheSharedTableIsReadAndPrinted)
+{
+    const std::vector<std::pair<std::string, std::string>> samples = {
+        {"--seed", "seventeen"}, {"--roughness", "0.62"}, {"--falloff", "1.7"},
+        {"--sharpness", "0.25"}, {"--erosion", "1.5"},
+    };
+    ASSERT_EQ(TerrainOptions().size(), samples.size()) << "a new option needs a sample here";
+    for (const auto& [name, value] : samples) {
+        const TerrainOption* option = FindTerrainOption(name);
+        ASSERT_NE(option, nullptr) << name;
+        const Parsed parsed = Parse({name + "=" + value});
+        ASSERT_EQ(parsed.outcome, ViewerStart::Run) << name << ": " << parsed.error;
+        const std::string typed = name == "--seed" ? "'" + value + "'" : value;
+        EXPECT_EQ(option->text(parsed.parameters), typed);
+        EXPECT_NE(HeightMapToolCommand(parsed.parameters).find(" " + name + " " + typed + " "), std::string::npos)
+            << HeightMapToolCommand(parsed.parameters);
+        EXPECT_NE(ViewerUsage().find("  " + name + " "), std::string::npos) << name;
+    }
 }
 
 TEST(ViewerOptionsTest, HelpIsAnsweredBeforeLaterOptionsAreRead)

@@ -33,6 +33,8 @@ TEST(ViewerOptions, RefusalsEndWithTwoAndOneLineBeforeAnyWindow)
         {"--roughness", "513"},
         {"--falloff", "70000"},
         {"--falloff", "1e-9"},
+        {"--sharpness", "0"},
+        {"--erosion", "5"},
         {"--seed", ""},
         {"--seed", std::string(257, 'x')},
         {"--roughness", "0.62", "extra"},
@@ -189,6 +191,29 @@ TEST_F(ViewerExportCommand, GPrintsACommandThatMakesTheSameMapAtAnySize)
     }
     EXPECT_EQ(mismatched, 0) << "lattice cells of the 1025 map that differ from the 129 map";
 
+    EXPECT_EQ(viewer.QuitWithEscape(), 0) << viewer.Diagnostics();
+}
+
+// Sharpness from the command line, changed by L, and erosion switched on by
+// R: G's command carries both, and the tool makes the very same file.
+TEST_F(ViewerExportCommand, ShapeAndErosionKeysReachThePrintedCommand)
+{
+    ViewerRun viewer(server, dir.Path(), {"--roughness", "0.62", "--sharpness", "0.25"});
+    ASSERT_NE(viewer.window, 0u) << viewer.Diagnostics();
+    HoldForFrames(viewer, "r", 1);
+    HoldForFrames(viewer, "l", 5);
+    viewer.X().KeyDown("g");
+    const ExportLine line = ParseExportLine(WaitForOutputLine(viewer, 0));
+    viewer.X().KeyUp("g");
+    ASSERT_FALSE(line.file.empty()) << viewer.Diagnostics();
+    EXPECT_NE(line.command.find(" --erosion 1 "), std::string::npos) << line.command;
+    EXPECT_NE(line.command.find(" --sharpness 0.2"), std::string::npos) << line.command;
+    EXPECT_EQ(line.command.find(" --sharpness 0.25 "), std::string::npos) << "L did not change the sharpness";
+
+    std::string errors;
+    const std::string small = WithSizeFormatAndOut(line.command, "129", "tga", "small.tga");
+    ASSERT_EQ(RunInShell(small, elsewhere.Path(), &errors), 0) << small << "\n" << errors;
+    EXPECT_TRUE(ReadAll(elsewhere.Path() + "/small.tga") == ReadAll(dir.Path() + "/" + line.file)) << small;
     EXPECT_EQ(viewer.QuitWithEscape(), 0) << viewer.Diagnostics();
 }
 

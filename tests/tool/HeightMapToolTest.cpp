@@ -15,6 +15,7 @@
 #include "../support/HeightMapTgaBytes.h"
 #include "ScratchDirectory.h"
 #include "ToolRun.h"
+#include "cli/TerrainOptions.h"
 #include "export/HeightMapExport.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapGenerator.h"
@@ -47,6 +48,10 @@ TEST(HeightMapTool, RefusesBadArgumentsWithOneLineAndStatus2)
         {"--roughness", "0.5x", "--out", "map"},
         {"--falloff", "nan", "--out", "map"},
         {"--falloff", "", "--out", "map"},
+        {"--sharpness", "0", "--out", "map"},
+        {"--sharpness", "2000", "--out", "map"},
+        {"--erosion", "-1", "--out", "map"},
+        {"--erosion=4.5", "--out", "map"},
         {"--format", "png", "--out", "map"},
         {"--out", "map", "--frobnicate"},
         {"--out", "map", "extra"},
@@ -63,6 +68,23 @@ TEST(HeightMapTool, RefusesBadArgumentsWithOneLineAndStatus2)
         EXPECT_TRUE(run.out.empty()) << shown;
     }
     EXPECT_TRUE(dir.Entries().empty());
+}
+
+// Every terrain option of the shared table is the tool's: listed in --help,
+// taken with a good value, refused by name with a bad one.
+TEST(HeightMapTool, TakesEveryTerrainOptionOfTheSharedTable)
+{
+    ScratchDirectory dir;
+    const std::string usage = RunTool(dir, {"--help"}).out;
+    for (const TerrainOption& option : TerrainOptions()) {
+        SCOPED_TRACE(option.name);
+        EXPECT_NE(usage.find(std::string("  ") + option.name + " "), std::string::npos);
+        const ToolRun good = RunTool(dir, {std::string(option.name) + "=1", "--size", "33", "--out", "m.tga"});
+        EXPECT_EQ(good.status, 0) << good.err;
+        const ToolRun bad = RunTool(dir, {option.name, "", "--out", "m.tga"});
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_NE(bad.err.find(option.name), std::string::npos) << bad.err;
+    }
 }
 
 TEST(HeightMapTool, HelpPrintsUsage)
