@@ -17,14 +17,14 @@ namespace {
 
 // Flood front entries, lowest first; equal heights by cell index, so the
 // order is fixed by the heights alone, whatever the queue's implementation.
-struct FrontCell {
-    float height;
-    uint32_t index;
-    bool operator>(const FrontCell& other) const
-    {
-        return height != other.height ? height > other.height : index > other.index;
-    }
-};
+// Heights are never negative, so their bit patterns sort as they do, and a
+// height and an index fit one 64-bit key.
+uint64_t FrontKey(float height, uint32_t index)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &height, sizeof bits);
+    return uint64_t{bits} << 32 | index;
+}
 
 // The next float up; heights are never negative, where it is the next bit
 // pattern.
@@ -45,7 +45,7 @@ float JustAbove(float height)
 void FillToDrain(float* h, int n)
 {
     std::vector<uint8_t> reached(static_cast<size_t>(n) * n, 0);
-    std::priority_queue<FrontCell, std::vector<FrontCell>, std::greater<FrontCell>> front;
+    std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<uint64_t>> front;
     std::queue<uint32_t> raised;  // cells lifted onto a spill level, in the order lifted
 
     // Every outlet is reached from the start; only those beside land join the
@@ -74,7 +74,11 @@ void FillToDrain(float* h, int n)
     }
     std::sort(shore.begin(), shore.end());
     for (const uint32_t i : shore) {
-        front.push({h[i], i});
+        front.push(FrontKey(h[i], i));
+    }
+    ptrdiff_t offset[8];
+    for (int k = 0; k < 8; ++k) {
+        offset[k] = neighbourSteps[k].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[k].dx;
     }
     while (!front.empty() || !raised.empty()) {
         uint32_t c;
@@ -82,19 +86,22 @@ void FillToDrain(float* h, int n)
             c = raised.front();
             raised.pop();
         } else {
-            c = front.top().index;
+            c = static_cast<uint32_t>(front.top());
             front.pop();
         }
         const int cx = static_cast<int>(c % n);
         const int cy = static_cast<int>(c / n);
+        const bool inside = cx > 0 && cy > 0 && cx < n - 1 && cy < n - 1;
         const float justAbove = JustAbove(h[c]);
-        for (const NeighbourStep& s : neighbourSteps) {
-            const int x = cx + s.dx;
-            const int y = cy + s.dy;
-            if (x < 0 || y < 0 || x >= n || y >= n) {
-                continue;
+        for (int k = 0; k < 8; ++k) {
+            if (!inside) {
+                const int x = cx + neighbourSteps[k].dx;
+                const int y = cy + neighbourSteps[k].dy;
+                if (x < 0 || y < 0 || x >= n || y >= n) {
+                    continue;
+                }
             }
-            const uint32_t i = static_cast<uint32_t>(y) * n + x;
+            const uint32_t i = static_cast<uint32_t>(c + offset[k]);
             if (reached[i]) {
                 continue;
             }
@@ -103,7 +110,7 @@ void FillToDrain(float* h, int n)
                 h[i] = justAbove;
                 raised.push(i);
             } else {
-                front.push({h[i], i});
+                front.push(FrontKey(h[i], i));
             }
         }
     }
@@ -146,19 +153,25 @@ void DownstreamOrder(const std::vector<uint8_t>& receiver, int n, std::vector<ui
     }
     // A neighbour is a donor when its receiver is the step back to this cell:
     // direction k seen from the donor is k + 4 (mod 8) seen from here.
+    ptrdiff_t offset[8];
+    for (uint8_t k = 0; k < 8; ++k) {
+        offset[k] = neighbourSteps[k].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[k].dx;
+    }
     for (size_t next = 0; next < filled; ++next) {
         const uint32_t c = order[next];
         const int cx = static_cast<int>(c % n);
         const int cy = static_cast<int>(c / n);
+        const bool inside = cx > 0 && cy > 0 && cx < n - 1 && cy < n - 1;
         for (uint8_t k = 0; k < 8; ++k) {
-            const NeighbourStep& s = neighbourSteps[k];
-            const int x = cx + s.dx;
-            const int y = cy + s.dy;
-            if (x < 0 || y < 0 || x >= n || y >= n) {
-                continue;
+            if (!inside) {
+                const int x = cx + neighbourSteps[k].dx;
+                const int y = cy + neighbourSteps[k].dy;
+                if (x < 0 || y < 0 || x >= n || y >= n) {
+                    continue;
+                }
             }
-            const uint32_t d = static_cast<uint32_t>(y) * n + x;
-            if (receiver[d] == (k + 4) % 8) {
+            const uint32_t d = static_cast<uint32_t>(c + offset[k]);
+            if (receiver[d] == ((k + 4) & 7)) {
                 order[filled++] = d;
             }
         }
