@@ -109,10 +109,12 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
     double done = 0.0;
     const int first = std::min(big, static_cast<int>(heightMapCells));
     for (int n = first; n <= big; n = 2 * n - 1) {
-        total += double(n) * n * (n == first ? plan.coarseIterations : plan.fineIterations);
+        total += double(n) * n * ((n == first ? plan.coarseIterations : plan.fineIterations) + 1);
     }
-    auto report = [&](int n, int iterations) {
-        done += double(n) * n * iterations;
+    // Rounds at each level, and the draining fill, each count as one round.
+    int level = first;
+    const std::function<void()> round = [&] {
+        done += double(level) * level;
         if (progress) {
             progress(std::min(1.0, done / total));
         }
@@ -120,26 +122,27 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
 
     if (big <= first) {
         std::vector<float> cells = Lattice(map, 1);
-        ErodeCells(cells.data(), big, plan, plan.coarseIterations, threads, work);
+        ErodeCells(cells.data(), big, plan, plan.coarseIterations, threads, work, round);
         FillToDrain(cells.data(), big);
         std::copy(cells.begin(), cells.end(), map.Row(0));
-        report(big, plan.coarseIterations);
+        round();
         return;
     }
 
     uint32_t stride = (big - 1) / (first - 1);
     std::vector<float> original = Lattice(map, stride);
     std::vector<float> eroded = original;
-    ErodeCells(eroded.data(), first, plan, plan.coarseIterations, threads, work);
+    ErodeCells(eroded.data(), first, plan, plan.coarseIterations, threads, work, round);
     FillToDrain(eroded.data(), first);
-    report(first, plan.coarseIterations);
+    round();
     for (int n = 2 * first - 1; n <= big; n = 2 * n - 1) {
         stride /= 2;
+        level = n;
         if (n < big) {
             std::vector<float> fineOriginal = Lattice(map, stride);
             std::vector<float> fine = fineOriginal;
             AddCoarseChange(fine.data(), n, eroded, original, threads);
-            ErodeCells(fine.data(), n, FinerPlan(plan, n), plan.fineIterations, threads, work);
+            ErodeCells(fine.data(), n, FinerPlan(plan, n), plan.fineIterations, threads, work, round);
             original = std::move(fineOriginal);
             eroded = std::move(fine);
         } else {
@@ -147,9 +150,9 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
             AddCoarseChange(map.Row(0), n, eroded, original, threads);
             original = {};
             eroded = {};
-            ErodeCells(map.Row(0), n, FinerPlan(plan, n), plan.fineIterations, threads, work);
+            ErodeCells(map.Row(0), n, FinerPlan(plan, n), plan.fineIterations, threads, work, round);
             FillToDrain(map.Row(0), n);
         }
-        report(n, plan.fineIterations);
+        round();
     }
 }

@@ -115,7 +115,8 @@ ErosionPlan PlanErosion(float amount)
     return plan;
 }
 
-void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsigned threads, ErosionWork& work)
+void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsigned threads, ErosionWork& work,
+                const std::function<void()>& roundDone)
 {
     for (int iteration = 0; iteration < iterations; ++iteration) {
         FillToDrain(h, n);
@@ -125,5 +126,8 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
         StreamPower(h, n, plan, work);
         Deposit(h, n, plan, work);
         Relax(h, n, plan, work, threads);
+        if (roundDone) {
+            roundDone();
+        }
     }
 }

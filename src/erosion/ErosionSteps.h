@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // The steps one erosion iteration takes on an n x n grid of heights (the map
@@ -30,5 +31,6 @@ struct ErosionWork {
 };
 
 // `iterations` rounds of: fill to drain, route, stream power, deposition,
-// thermal relaxation.
-void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsigned threads, ErosionWork& work);
+// thermal relaxation. roundDone, if given, is called after each round.
+void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsigned threads, ErosionWork& work,
+                const std::function<void()>& roundDone = {});
