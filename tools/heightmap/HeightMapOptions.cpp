@@ -42,6 +42,7 @@ bool ReadOption(const std::string& option, const std::string& value, HeightMapOp
             return false;
         }
         options.format = value;
+        options.formatGiven = true;
     } else if (option == "--rows") {
         if (value != "top" && value != "bottom") {
             error = "--rows needs top or bottom, not '" + value + "'";
@@ -64,6 +65,20 @@ bool ReadOption(const std::string& option, const std::string& value, HeightMapOp
         }
     }
     return true;
+}
+
+void ChooseFormatFromName(HeightMapOptions& options)
+{
+    const HeightMapFormat* named = HeightMapFormatForFileName(options.out);
+    if (named == nullptr || named->name == options.format) {
+        return;
+    }
+    if (!options.formatGiven) {
+        options.format = named->name;
+        return;
+    }
+    options.formatNote = "writing " + options.format + " as --format asks, though the name '" +
+                         OneLine(options.out) + "' suggests " + named->name;
 }
 
 // Combinations that each option alone cannot judge.
@@ -114,6 +129,7 @@ ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& opti
             return ParseOutcome::Refused;
         }
     }
+    ChooseFormatFromName(options);
     return Consistent(options, error) ? ParseOutcome::Run : ParseOutcome::Refused;
 }
 
@@ -128,7 +144,7 @@ std::string HeightMapUsage()
         "  --seed TEXT    1 to 256 bytes of text (default: the viewer's seed)\n"
         "  --roughness R  2^-16 to 2^9, how much detail each finer level keeps (default 0.5)\n"
         "  --falloff E    2^-16 to 2^16, exponent of the island's radial falloff (default 1)\n"
-        "  --format F     (default tga)\n";
+        "  --format F     (default: from FILE's extension, else tga)\n";
     for (const HeightMapFormat& format : AllHeightMapFormats()) {
         std::string name = format.name;
         name.resize(6, ' ');

@@ -57,6 +57,9 @@ int main(int argc, char** argv)
     case ParseOutcome::Run:
         break;
     }
+    if (!options.formatNote.empty()) {
+        fprintf(stderr, "%s: %s\n", kProgram, options.formatNote.c_str());
+    }
 
     // FILE.json beside a device or a pipe would land in /dev or fail only
     // after the map was written.
