@@ -16,6 +16,7 @@ packages="
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xkb-data x11-xkb-utils xfonts-base libx11-dev libxtst-dev
   clang libclang-rt-dev
+  dpkg-dev file man-db groff-base python3
 "
 
 release=unknown
