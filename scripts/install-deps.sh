@@ -16,7 +16,7 @@ packages="
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xkb-data x11-xkb-utils xfonts-base libx11-dev libxtst-dev
   clang libclang-rt-dev
-  dpkg-dev file man-db groff-base python3
+  dpkg-dev file man-db groff-base python3 bash-completion
 "
 
 release=unknown
