@@ -76,9 +76,11 @@ for name in orvandel orvandel-heightmap; do
   [ -f "$completion" ] || fail "no $completion"
 done
 # bash-completion finds the script by the command's name when it is first
-# completed (its loader is _comp_load from 2.12, _completion_loader before).
+# completed (its loader is _comp_load from 2.12, __load_completion before).
 bash -c '. /usr/share/bash-completion/bash_completion
-  if type _comp_load >/dev/null 2>&1; then _comp_load "$1"; else _completion_loader "$1"; fi
+  for loader in _comp_load __load_completion _completion_loader; do
+    if type "$loader" >/dev/null 2>&1; then "$loader" "$1"; break; fi
+  done
   complete -p "$1"' loader orvandel-heightmap 2>&1 | grep -q -- "-F _orvandel_heightmap" ||
   fail "bash-completion does not load the completion for orvandel-heightmap"
 bash "$repo/packaging/tests/check-completion.sh" /usr/share/bash-completion/completions/orvandel-heightmap ||
