@@ -57,9 +57,6 @@ int main(int argc, char** argv)
     case ParseOutcome::Run:
         break;
     }
-    if (!options.formatNote.empty()) {
-        fprintf(stderr, "%s: %s\n", kProgram, options.formatNote.c_str());
-    }
 
     // FILE.json beside a device or a pipe would land in /dev or fail only
     // after the map was written.
@@ -68,6 +65,10 @@ int main(int argc, char** argv)
         fprintf(stderr, "%s: --meta needs --out to name a regular file, not '%s'\n", kProgram,
                 OneLine(options.out).c_str());
         return 2;
+    }
+
+    if (!options.formatNote.empty()) {
+        fprintf(stderr, "%s: %s\n", kProgram, options.formatNote.c_str());
     }
 
     OutputFile::RemoveTemporaryOnSignals();
