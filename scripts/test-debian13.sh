@@ -3,6 +3,11 @@
 # (trixie) made here with debootstrap, so a Debian 12 machine checks both
 # releases. Needs root (it re-runs itself with sudo otherwise).
 #
+# The test command includes scripts/check-package.sh, so the Debian package
+# is built in the root, installed there with apt, checked from /tmp (the
+# tool on PATH, man -w, the bash completion) and removed: the package is
+# checked on this fresh Debian 13 as well as on the host.
+#
 # The tested tree is the repository's committed HEAD (git archive), so
 # uncommitted changes are not part of the run. The root is made anew each
 # run in ORVANDEL_TRIXIE_ROOT (default /var/tmp/orvandel-trixie) and removed
@@ -152,7 +157,7 @@ if [ "$status" -eq 0 ]; then
 fi
 
 if [ "$status" -eq 0 ]; then
-  say "Debian 13: all tests passed ($(elapsed))"
+  say "Debian 13: all tests passed, the package installed with apt and checked ($(elapsed))"
 else
   echo "test-debian13: Debian 13: the test command failed with status $status ($(elapsed))" >&2
 fi

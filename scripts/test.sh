@@ -2,7 +2,8 @@
 # The test command: installs what is missing, builds, and runs every test
 # through CTest, first in the normal build, then in a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded fuzz run of
-# the TGA reader.
+# the TGA reader. After the first build's tests it also makes the Debian
+# package, installs it and checks it (scripts/check-package.sh).
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,9 @@ cmake --build build -j"$jobs"
 # run one at a time; the rest in parallel.
 (cd build && ctest --output-on-failure -j"$jobs" -LE e2e)
 (cd build && ctest --output-on-failure -L e2e)
+# The Debian package made from that build, installed with apt, checked from
+# /tmp (the programs, the manual pages, the completion) and removed.
+./scripts/check-package.sh build
 
 # The same tests in the sanitizer build.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVANDEL_SANITIZE=ON -DORVANDEL_BENCH=OFF

@@ -5,10 +5,12 @@
 #include <SDL.h>
 
 #include <GL/gl.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/Controls.h"
 #include "app/FrameLoop.h"
@@ -38,6 +40,22 @@ void SetFixedGlState()
     glEnable(GL_NORMALIZE);
     glEnable(GL_COLOR_MATERIAL);
     glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+}
+
+// Where an installed font may be: the data directory the build was
+// configured for, then the one beside this executable's bin/, so a package
+// or an install moved with --prefix still finds it.
+std::vector<std::string> InstalledFontDirectories()
+{
+    std::vector<std::string> directories = {ORVANDEL_DATA_DIR};
+    char executable[4096];
+    const ssize_t length = readlink("/proc/self/exe", executable, sizeof executable - 1);
+    if (length > 0) {
+        const std::string path(executable, static_cast<size_t>(length));
+        const std::string bin = path.substr(0, path.rfind('/'));
+        directories.push_back(bin + "/../" ORVANDEL_RELATIVE_DATA_DIR);
+    }
+    return directories;
 }
 
 }  // namespace
@@ -82,7 +100,7 @@ int main(int argc, char** argv)
 
         CameraFrame viewFrame = StartFrame();
         CameraFrame targetFrame = viewFrame;
-        LoadFont();
+        LoadFont(InstalledFontDirectories());
 
         ControlState controls = StartControls(heightMap, roughness, viewFrame, targetFrame);
         FrameLoop loop(heightMap, viewFrame, targetFrame, controls, SDL_GL_SwapBuffers);

@@ -117,3 +117,14 @@ std::string TerrainOptionsCommand(const TerrainParameters& parameters)
     }
     return command;
 }
+
+std::vector<std::pair<std::string, float>> TerrainMetaNumbers(const TerrainParameters& parameters)
+{
+    std::vector<std::pair<std::string, float>> numbers;
+    for (const TerrainOption& option : table) {
+        if (option.metaKey != nullptr) {
+            numbers.emplace_back(option.metaKey, option.number(parameters));
+        }
+    }
+    return numbers;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "terrain/TerrainParameters.h"
@@ -34,6 +35,10 @@ const TerrainOption* FindTerrainOption(const std::string& name);
 // The --help lines of every terrain option, each starting with two spaces
 // and the name, the help aligned at column `column`.
 std::string TerrainOptionsUsage(size_t column);
+
+// The --meta numbers of these parameters: each metaKey option's key and
+// value, in the table's order.
+std::vector<std::pair<std::string, float>> TerrainMetaNumbers(const TerrainParameters& parameters);
 
 // The options of these parameters as a command line: each option not at its
 // default, and always roughness and falloff (the viewer's two keys), each

@@ -1,5 +1,8 @@
 #include "export/HeightMapFormat.h"
 
+#include <cctype>
+#include <utility>
+
 #include "export/ExrWriter.h"
 #include "export/F32Writer.h"
 #include "export/ObjWriter.h"
@@ -66,6 +69,30 @@ const HeightMapFormat* FindHeightMapFormat(const std::string& name)
     for (const HeightMapFormat& format : AllHeightMapFormats()) {
         if (name == format.name) {
             return &format;
+        }
+    }
+    return nullptr;
+}
+
+const HeightMapFormat* HeightMapFormatForFileName(const std::string& path)
+{
+    static const std::pair<const char*, const char*> extensions[] = {
+        {"png", "png16"}, {"exr", "exr"}, {"tif", "tif32"}, {"tiff", "tif32"}, {"r16", "r16"}, {"raw", "r16"},
+        {"pgm", "pgm16"}, {"tga", "tga"},  {"f32", "f32"},   {"obj", "obj"},    {"stl", "stl"},
+    };
+    const size_t slash = path.rfind('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    const size_t dot = base.rfind('.');
+    if (dot == std::string::npos || dot == 0) {
+        return nullptr;
+    }
+    std::string extension = base.substr(dot + 1);
+    for (char& c : extension) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    for (const auto& [suffix, name] : extensions) {
+        if (extension == suffix) {
+            return FindHeightMapFormat(name);
         }
     }
     return nullptr;

@@ -43,6 +43,12 @@ const std::vector<HeightMapFormat>& AllHeightMapFormats();
 // The format typed as name, or null.
 const HeightMapFormat* FindHeightMapFormat(const std::string& name);
 
+// The format a file name's extension stands for (.png png16, .exr exr,
+// .tif and .tiff tif32, .r16 and .raw r16, .pgm pgm16, .tga, .f32, .obj,
+// .stl, in any case), or null for any other name: no extension, an unknown
+// one, a directory's dot or a hidden file's leading one.
+const HeightMapFormat* HeightMapFormatForFileName(const std::string& path);
+
 // The names joined by separator, in the order of AllHeightMapFormats: for the
 // usage text ("|") and error lines (", ").
 std::string HeightMapFormatNames(const char* separator);

@@ -2,94 +2,15 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+
+#include <nlohmann/json.hpp>
 
 #include "export/OutputFile.h"
 
 namespace {
 
-// The length of the well-formed UTF-8 sequence starting at bytes[at], or 0
-// when there is none there: no overlong forms, no surrogates, nothing past
-// U+10FFFF. The second byte's range carries all three rules; the rest are
-// plain continuation bytes.
-size_t Utf8SequenceLength(const std::string& bytes, size_t at)
-{
-    const auto byte = [&bytes](size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    const unsigned char lead = byte(at);
-    size_t length = 0;
-    unsigned char secondLow = 0x80;
-    unsigned char secondHigh = 0xBF;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) {
-            secondLow = 0xA0;  // below is overlong
-        } else if (lead == 0xED) {
-            secondHigh = 0x9F;  // above is a surrogate
-        }
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) {
-            secondLow = 0x90;  // below is overlong
-        } else if (lead == 0xF4) {
-            secondHigh = 0x8F;  // above is past U+10FFFF
-        }
-    } else {
-        return 0;
-    }
-    if (bytes.size() - at < length || byte(at + 1) < secondLow || byte(at + 1) > secondHigh) {
-        return 0;
-    }
-    for (size_t i = 2; i < length; ++i) {
-        if (byte(at + i) < 0x80 || byte(at + i) > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-bool IsValidUtf8(const std::string& bytes)
-{
-    for (size_t at = 0; at < bytes.size();) {
-        const size_t length = Utf8SequenceLength(bytes, at);
-        if (length == 0) {
-            return false;
-        }
-        at += length;
-    }
-    return true;
-}
-
-void AppendEscape(std::string& json, unsigned char byte)
-{
-    char escape[8];
-    std::snprintf(escape, sizeof escape, "\\u%04x", byte);
-    json += escape;
-}
-
-}  // namespace
-
-std::string JsonString(const std::string& bytes)
-{
-    const bool keepNonAscii = IsValidUtf8(bytes);
-    std::string json = "\"";
-    for (const char c : bytes) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (byte == '"' || byte == '\\') {
-            json += '\\';
-            json += c;
-        } else if (byte < 0x20 || byte == 0x7F || (byte >= 0x80 && !keepNonAscii)) {
-            AppendEscape(json, byte);
-        } else {
-            json += c;
-        }
-    }
-    return json + "\"";
-}
-
-namespace {
+using Json = nlohmann::ordered_json;
 
 std::string LowercaseHex(const std::string& bytes)
 {
@@ -104,61 +25,91 @@ std::string LowercaseHex(const std::string& bytes)
     return hex;
 }
 
-std::string JsonFloat(float value)
+// The float as the double its nine-significant-digit text names: the
+// library prints the shortest text that reads back as that double, which is
+// those nine digits (or fewer), so the file reads back as the same 32-bit
+// float. Whole numbers are kept as integers so they print without ".0",
+// as they always have.
+Json NineDigitFloat(float value)
 {
     if (!std::isfinite(value)) {
-        return "null";
+        return nullptr;
+    }
+    if (value == std::trunc(value) && std::fabs(value) < 9.0e15f) {
+        return static_cast<long long>(value);
     }
     char text[32];
     std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
+    return std::strtod(text, nullptr);
+}
+
+// The characters U+0000 to U+00FF matching bytes one for one, as UTF-8:
+// written with every non-ASCII character escaped, each byte from 0x80 up
+// becomes one \u00XX.
+std::string EachByteAsCharacter(const std::string& bytes)
+{
+    std::string text;
+    for (const char c : bytes) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
     return text;
 }
 
 }  // namespace
 
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
-                                  const TerrainParameters& parameters, const std::string& version)
+                                  const TerrainParameters& parameters, const TerrainNumbers& numbers,
+                                  const std::string& version)
 {
     if (!format.acceptsRowOrder) {
         rows = format.defaultRows;
     }
-    std::string rowOrder = "\"none\"";
-    std::string firstRow = "null";
+    Json rowOrder = "none";
+    Json firstRow = nullptr;
     if (format.hasRows) {
-        rowOrder = rows == RowOrder::TopFirst ? "\"top_first\"" : "\"bottom_first\"";
-        firstRow = std::to_string(rows == RowOrder::TopFirst && size > 0 ? size - 1 : 0);
+        rowOrder = rows == RowOrder::TopFirst ? "top_first" : "bottom_first";
+        firstRow = rows == RowOrder::TopFirst && size > 0 ? size - 1 : 0;
     }
-    const std::string side = std::to_string(size);
-    std::string json = "{\n";
-    const auto field = [&json](const char* key, const std::string& value, bool last = false) {
-        json += std::string("  \"") + key + "\": " + value + (last ? "\n" : ",\n");
-    };
-    field("format", JsonString(format.name));
-    field("width", side);
-    field("height", side);
-    field("sample_type", JsonString(format.sampleType));
-    field("byte_order", JsonString(format.byteOrder));
-    field("row_order", rowOrder);
-    field("first_row", firstRow);
-    field("value_min", format.valueMinimum);
-    field("value_max", format.valueMaximum);
-    field("value_meaning", JsonString(format.valueMeaning));
-    field("size", side);
-    field("seed", JsonString(parameters.seed.Text()));
-    field("seed_hex", "\"" + LowercaseHex(parameters.seed.Text()) + "\"");
-    field("roughness", JsonFloat(parameters.roughness));
-    field("falloff", JsonFloat(parameters.falloffExponent));
-    field("sharpness", JsonFloat(parameters.sharpness));
-    field("erosion", JsonFloat(parameters.erosion));
-    field("version", JsonString(version), true);
-    return json + "}\n";
+    const std::string& seed = parameters.seed.Text();
+    Json json;
+    json["format"] = format.name;
+    json["width"] = size;
+    json["height"] = size;
+    json["sample_type"] = format.sampleType;
+    json["byte_order"] = format.byteOrder;
+    json["row_order"] = rowOrder;
+    json["first_row"] = firstRow;
+    json["value_min"] = Json::parse(format.valueMinimum);
+    json["value_max"] = Json::parse(format.valueMaximum);
+    json["value_meaning"] = format.valueMeaning;
+    json["size"] = size;
+    json["seed"] = seed;
+    json["seed_hex"] = LowercaseHex(seed);
+    for (const auto& [key, value] : numbers) {
+        json[key] = NineDigitFloat(value);
+    }
+    json["version"] = version;
+    try {
+        return json.dump(2) + "\n";
+    } catch (const Json::type_error&) {
+        // Only the seed can be other than UTF-8: every other string is the
+        // program's own ASCII.
+        json["seed"] = EachByteAsCharacter(seed);
+        return json.dump(2, ' ', true) + "\n";
+    }
 }
 
 bool WriteHeightMapMetadata(const std::string& path, const std::string& label, const HeightMapFormat& format,
                             RowOrder rows, unsigned size, const TerrainParameters& parameters,
-                            const std::string& version)
+                            const TerrainNumbers& numbers, const std::string& version)
 {
-    const std::string json = HeightMapMetadataJson(format, rows, size, parameters, version);
+    const std::string json = HeightMapMetadataJson(format, rows, size, parameters, numbers, version);
     OutputFile out(label);
     return out.Open(path) && out.Write(json.data(), json.size()) && out.Commit();
 }

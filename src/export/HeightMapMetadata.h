@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "export/HeightMapFormat.h"
 #include "export/RowOrder.h"
@@ -11,27 +13,24 @@
 // height, sample_type, byte_order, row_order ("bottom_first", "top_first",
 // or "none" for meshes), first_row (the grid row stored first, null for
 // meshes), value_min, value_max, value_meaning, size, seed, seed_hex,
-// roughness, falloff, sharpness, erosion, version. seed is the seed text as JsonString writes
-// it: the same characters when the text is UTF-8, otherwise the fallback
-// below. seed_hex is the seed's bytes as lowercase hex, two digits a byte,
-// the exact key whatever the text holds. Floats are printed with nine
-// significant digits, so they read back as the same 32-bit floats.
+// then the terrain numbers in the order given (the tool gives roughness,
+// falloff, sharpness, erosion, from the terrain options' table), version.
+// seed is the seed text itself when it is
+// well-formed UTF-8 (escaped only as JSON requires). Otherwise, as a
+// fallback that still gives valid JSON, every byte from 0x80 up is written
+// as one \u00XX escape: the string then reads back as the characters U+0000
+// to U+00FF matching the bytes one for one, and the whole text is ASCII.
+// seed_hex is the seed's bytes as lowercase hex, two digits a byte, the exact
+// key whatever the text holds. Floats are printed with nine significant
+// digits, so they read back as the same 32-bit floats.
+using TerrainNumbers = std::vector<std::pair<std::string, float>>;
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
-                                  const TerrainParameters& parameters, const std::string& version);
+                                  const TerrainParameters& parameters, const TerrainNumbers& numbers,
+                                  const std::string& version);
 
 // Writes HeightMapMetadataJson to path through its own OutputFile, whose
 // failure line starts with label. rows is the order the map was written in
 // (ignored by formats with a fixed order).
 bool WriteHeightMapMetadata(const std::string& path, const std::string& label, const HeightMapFormat& format,
                             RowOrder rows, unsigned size, const TerrainParameters& parameters,
-                            const std::string& version);
-
-// bytes as a JSON string, quotes included: '"' and '\' are escaped, control
-// characters and DEL become \u00XX. When bytes are well-formed UTF-8 (no
-// overlong forms, no surrogates, nothing past U+10FFFF) the rest is copied
-// as it is, so a JSON reader gets the same text back. Otherwise, as a
-// fallback that still gives valid JSON, every byte from 0x80 up becomes
-// \u00XX too, one escape a byte: the string then reads back as the
-// characters U+0000 to U+00FF matching the bytes one for one, and the output
-// is pure ASCII.
-std::string JsonString(const std::string& bytes);
+                            const TerrainNumbers& numbers, const std::string& version);

@@ -1,6 +1,9 @@
 #include "render/BitmapFont.h"
 
 #include <GL/gl.h>
+#include <unistd.h>
+
+#include <string>
 
 #include "render/Render.h"
 #include "render/TgaTexture.h"
@@ -21,12 +24,18 @@ constexpr float glyphZ = 0.01f;
 
 }  // namespace
 
-bool LoadFont()
+bool LoadFont(const std::vector<std::string>& installedDirectories)
 {
     if (fontLoaded) {
         return true;
     }
-    fontLoaded = LoadTGATexture(fontFileName, &fontTexture);
+    // A font in the working directory wins, so a build tree (or a user's own
+    // image) is used before the installed one.
+    std::string path = fontFileName;
+    for (size_t next = 0; access(path.c_str(), F_OK) != 0 && next < installedDirectories.size(); ++next) {
+        path = installedDirectories[next] + "/" + fontFileName;
+    }
+    fontLoaded = LoadTGATexture(path.c_str(), &fontTexture);
     return fontLoaded;
 }
 

@@ -3,14 +3,19 @@
 // What the frame loop needs from the renderer. Every call runs on the thread
 // that owns the OpenGL context, after the context exists.
 
+#include <string>
+#include <vector>
+
 #include "terrain/Array2D.h"
 
 struct CameraFrame;
 
-// Loads "font.tga" from the working directory into the font texture, once.
-// Returns false if the image is missing or rejected; the viewer then runs
-// with no text. A second call after a success does not reread the file.
-bool LoadFont();
+// Loads "font.tga" from the working directory into the font texture, once;
+// when the working directory has none, from the first of installedDirectories
+// that holds one (where an installed viewer keeps its font). Returns false if
+// no image is found or the one found is rejected; the viewer then runs with
+// no text. A second call after a success does not reread the file.
+bool LoadFont(const std::vector<std::string>& installedDirectories = {});
 
 // Deletes the font texture if one is loaded. Safe to call twice.
 void UnloadFont();

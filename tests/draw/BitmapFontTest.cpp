@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #include "GlRecorder.h"
@@ -117,6 +118,21 @@ TEST(BitmapFontUnloadedTest, MissingImageLeavesTheFontUnloaded)
     EXPECT_TRUE(GlRecorder::CallsNamed("glGenTextures").empty());
     DrawString("A", 0, 0, 1, 1, orange, 1, 1);
     EXPECT_TRUE(GlRecorder::Calls().empty());
+}
+
+TEST(BitmapFontUnloadedTest, InstalledFontIsReadOnlyWhenTheWorkingDirectoryHasNone)
+{
+    TestFont font;
+    std::filesystem::create_directory("installed");
+    TestFont::WriteImage("installed/font.tga");
+    // The working directory's image wins, even a rejected one.
+    std::FILE* broken = std::fopen("font.tga", "wb");
+    std::fclose(broken);
+    EXPECT_FALSE(LoadFont({"installed"}));
+
+    std::remove("font.tga");
+    EXPECT_FALSE(LoadFont({"elsewhere"}));
+    EXPECT_TRUE(LoadFont({"elsewhere", "installed"}));
 }
 
 TEST_F(BitmapFontTest, EmptyStringMakesNoCall)

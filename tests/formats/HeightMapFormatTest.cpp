@@ -25,6 +25,22 @@ TEST(HeightMapFormatRegistry, NineFormatsTgaFirstFoundByName)
     EXPECT_EQ(FindHeightMapFormat(""), nullptr);
 }
 
+TEST(HeightMapFormatRegistry, FileNameExtensionNamesAFormatOrNone)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"map.png", "png16"},    {"a/b.PNG", "png16"},  {"map.exr", "exr"},       {"map.tif", "tif32"},
+        {"map.TIFF", "tif32"},   {"map.r16", "r16"},    {"map.Raw", "r16"},       {"map.pgm", "pgm16"},
+        {"map.tga", "tga"},      {"map.f32", "f32"},    {"map.obj", "obj"},       {"map.stl", "stl"},
+        {"map", nullptr},        {"map.", nullptr},     {"map.jpg", nullptr},     {"map.png16", nullptr},
+        {".png", nullptr},       {"d/.png", nullptr},   {"d.png/map", nullptr},   {"/dev/stdout", nullptr},
+        {"map.png.tmp", nullptr}, {"", nullptr},
+    };
+    for (const auto& [name, format] : cases) {
+        const HeightMapFormat* found = HeightMapFormatForFileName(name);
+        EXPECT_EQ(found ? found->name : "none", std::string(format ? format : "none")) << name;
+    }
+}
+
 TEST(HeightMapFormatRegistry, RowsOnlyForTheRawFormatsAndSmallerMeshes)
 {
     for (const HeightMapFormat& format : AllHeightMapFormats()) {

@@ -39,6 +39,7 @@ bool ReadOption(const std::string& option, const std::string& value, HeightMapOp
             return false;
         }
         options.format = value;
+        options.formatGiven = true;
     } else if (option == "--rows") {
         if (value != "top" && value != "bottom") {
             error = "--rows needs top or bottom, not '" + value + "'";
@@ -61,6 +62,20 @@ bool ReadOption(const std::string& option, const std::string& value, HeightMapOp
         }
     }
     return true;
+}
+
+void ChooseFormatFromName(HeightMapOptions& options)
+{
+    const HeightMapFormat* named = HeightMapFormatForFileName(options.out);
+    if (named == nullptr || named->name == options.format) {
+        return;
+    }
+    if (!options.formatGiven) {
+        options.format = named->name;
+        return;
+    }
+    options.formatNote = "writing " + options.format + " as --format asks, though the name '" +
+                         OneLine(options.out) + "' suggests " + named->name;
 }
 
 // Combinations that each option alone cannot judge.
@@ -110,6 +125,7 @@ ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& opti
             return ParseOutcome::Refused;
         }
     }
+    ChooseFormatFromName(options);
     return Consistent(options, error) ? ParseOutcome::Run : ParseOutcome::Refused;
 }
 
@@ -123,7 +139,7 @@ std::string HeightMapUsage()
         "Without erosion the map at size N holds the viewer's 129 x 129 map on every (N - 1)/128-th cell.\n"
         "  --size N       cells a side: " + std::string(kSizes) + " (default 129)\n" +
         TerrainOptionsUsage(17) +
-        "  --format F     (default tga)\n";
+        "  --format F     (default: from FILE's extension, else tga)\n";
     for (const HeightMapFormat& format : AllHeightMapFormats()) {
         std::string name = format.name;
         name.resize(6, ' ');

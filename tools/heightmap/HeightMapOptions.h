@@ -13,6 +13,10 @@ struct HeightMapOptions {
     uint32_t size = 129;
     unsigned threads = 0;  // 0: every core
     std::string format = "tga";
+    bool formatGiven = false;
+    // Without --format the name's extension chooses the format; with both
+    // disagreeing, --format wins and this one line says so.
+    std::string formatNote;
     bool rowsGiven = false;
     RowOrder rows = RowOrder::BottomFirst;
     bool meta = false;

@@ -10,6 +10,7 @@
 #include <new>
 
 #include "HeightMapOptions.h"
+#include "cli/TerrainOptions.h"
 #include "ProgressLine.h"
 #include "export/HeightMapFormat.h"
 #include "export/HeightMapMetadata.h"
@@ -35,6 +36,7 @@ bool WriteMap(const HeightMapOptions& options, const Array2D<float>& map)
         return true;
     }
     return WriteHeightMapMetadata(options.out + ".json", kProgram, format, rows, options.size, options.terrain,
+                                  TerrainMetaNumbers(options.terrain),
                                   ORVANDEL_VERSION);
 }
 
@@ -65,6 +67,10 @@ int main(int argc, char** argv)
         fprintf(stderr, "%s: --meta needs --out to name a regular file, not '%s'\n", kProgram,
                 OneLine(options.out).c_str());
         return 2;
+    }
+
+    if (!options.formatNote.empty()) {
+        fprintf(stderr, "%s: %s\n", kProgram, options.formatNote.c_str());
     }
 
     OutputFile::RemoveTemporaryOnSignals();
