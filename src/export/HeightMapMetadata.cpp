@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "export/OutputFile.h"
 
@@ -114,10 +115,28 @@ std::string JsonFloat(float value)
     return text;
 }
 
+// Ground figures in the fewest digits (15 to 17) that read back as the
+// same double.
+std::string JsonDouble(double value)
+{
+    if (!std::isfinite(value)) {
+        return "null";
+    }
+    char text[40];
+    for (int digits = 15; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value) {
+            break;
+        }
+    }
+    return text;
+}
+
 }  // namespace
 
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
-                                  const TerrainParameters& parameters, const std::string& version)
+                                  const TerrainParameters& parameters, const std::string& version,
+                                  const HeightMapGround* ground)
 {
     if (!format.acceptsRowOrder) {
         rows = format.defaultRows;
@@ -148,15 +167,30 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
     field("seed_hex", "\"" + LowercaseHex(parameters.seed.Text()) + "\"");
     field("roughness", JsonFloat(parameters.roughness));
     field("falloff", JsonFloat(parameters.falloffExponent));
+    if (ground != nullptr) {
+        const double extent = ground->cellSize * (size > 0 ? size - 1 : 0);
+        field("cell_size_m", JsonDouble(ground->cellSize));
+        field("extent_m", JsonDouble(extent));
+        field("relief_m", JsonDouble(ground->relief));
+        field("origin_x_m", JsonDouble(ground->originX));
+        field("origin_y_m", JsonDouble(ground->originY));
+        field("unreal_scale_x", JsonDouble(ground->cellSize * 100));
+        field("unreal_scale_y", JsonDouble(ground->cellSize * 100));
+        field("unreal_scale_z", JsonDouble(ground->relief * 100 / 512));
+        field("unreal_location_z_cm", JsonDouble(ground->relief * 50));
+        field("unity_width_m", JsonDouble(extent));
+        field("unity_length_m", JsonDouble(extent));
+        field("unity_height_m", JsonDouble(ground->relief));
+    }
     field("version", JsonString(version), true);
     return json + "}\n";
 }
 
 bool WriteHeightMapMetadata(const std::string& path, const std::string& label, const HeightMapFormat& format,
                             RowOrder rows, unsigned size, const TerrainParameters& parameters,
-                            const std::string& version)
+                            const std::string& version, const HeightMapGround* ground)
 {
-    const std::string json = HeightMapMetadataJson(format, rows, size, parameters, version);
+    const std::string json = HeightMapMetadataJson(format, rows, size, parameters, version, ground);
     OutputFile out(label);
     return out.Open(path) && out.Write(json.data(), json.size()) && out.Commit();
 }

@@ -6,6 +6,23 @@
 #include "export/RowOrder.h"
 #include "terrain/TerrainParameters.h"
 
+// The ground a map stands for, as --meta states it when given: between
+// falloff and version come cell_size_m (metres between neighbouring cells),
+// extent_m ((size - 1) cells), relief_m (metres at height 1), origin_x_m and
+// origin_y_m (grid cell (0, 0)); Unreal's landscape scale for a 16-bit
+// heightmap, unreal_scale_x and unreal_scale_y (centimetres a cell) and
+// unreal_scale_z (relief_m * 100 / 512: at 100 the 65536 steps span 512 m),
+// and unreal_location_z_cm (relief_m * 50, which puts height 0 at z = 0,
+// since Unreal centres sample 32768 on the landscape's origin); Unity's
+// terrain size, unity_width_m, unity_length_m (both extent_m) and
+// unity_height_m (relief_m).
+struct HeightMapGround {
+    double cellSize;
+    double relief;
+    double originX;
+    double originY;
+};
+
 // The --meta description written beside a heightmap: one JSON object with
 // what an importer needs, its keys always in this order: format, width,
 // height, sample_type, byte_order, row_order ("bottom_first", "top_first",
@@ -17,14 +34,16 @@
 // the exact key whatever the text holds. Floats are printed with nine
 // significant digits, so they read back as the same 32-bit floats.
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
-                                  const TerrainParameters& parameters, const std::string& version);
+                                  const TerrainParameters& parameters, const std::string& version,
+                                  const HeightMapGround* ground = nullptr);
+
 
 // Writes HeightMapMetadataJson to path through its own OutputFile, whose
 // failure line starts with label. rows is the order the map was written in
 // (ignored by formats with a fixed order).
 bool WriteHeightMapMetadata(const std::string& path, const std::string& label, const HeightMapFormat& format,
                             RowOrder rows, unsigned size, const TerrainParameters& parameters,
-                            const std::string& version);
+                            const std::string& version, const HeightMapGround* ground = nullptr);
 
 // bytes as a JSON string, quotes included: '"' and '\' are escaped, control
 // characters and DEL become \u00XX. When bytes are well-formed UTF-8 (no

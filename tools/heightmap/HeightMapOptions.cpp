@@ -56,6 +56,8 @@ bool ReadOption(const std::string& option, const std::string& value, HeightMapOp
             return false;
         }
         options.threads = static_cast<unsigned>(whole);
+    } else if (IsGroundOption(option)) {
+        return ReadGroundOption(option, value, options.ground, error);
     } else {
         options.out = value;
         if (value.empty()) {
@@ -105,7 +107,7 @@ ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& opti
         std::string value;
         if (!ReadValuedOption(argc, argv, i,
                               {"--size", "--seed", "--roughness", "--falloff", "--format", "--rows", "--threads",
-                               "--out"},
+                               "--out", ORVANDEL_GROUND_OPTION_NAMES},
                               option, value, error)) {
             return ParseOutcome::Refused;
         }
@@ -137,7 +139,7 @@ std::string HeightMapUsage()
     usage +=
         "  --rows R       for r16 and f32: bottom (grid row 0 first, the default) or top\n"
         "  --meta         also write FILE.json describing the layout and the parameters\n"
-        "  --threads T    threads to generate with, 0 for every core (default 0)\n"
+        "  --threads T    threads to generate with, 0 for every core (default 0)\n" + GroundUsage() +
         "  --out FILE     the file to write; an existing file is replaced only once the new one is complete\n"
         "  --version      print the version\n"
         "  --help         print this text\n";
