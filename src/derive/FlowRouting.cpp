@@ -72,11 +72,15 @@ FlowNetwork RouteFlow(const Array2D<float>& map, float seaLevel)
         const unsigned y = i / width;
         const bool land = !isSea(i);
         if (land && !onEdge(x, y)) {
-            // Steepest strictly lower neighbour on the filled surface; all
-            // of them were taken already, since the flood rises.
+            // Steepest strictly lower neighbour on the filled surface. The
+            // flood rises, so those were all reached already; an unreached
+            // one may lie lower now but will be filled to this level first.
             double steepest = 0;
             for (int k = 0; k < 8; ++k) {
                 const size_t n = size_t(int(i) + kNeighbourDy[k] * int(width) + kNeighbourDx[k]);
+                if (downstream[n] == kUnreached) {
+                    continue;
+                }
                 const double drop = (double(filled[i]) - filled[n]) / kDistance[k];
                 if (drop > steepest) {
                     steepest = drop;
