@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -47,46 +48,59 @@ int ColourType(unsigned channels)
     }
 }
 
-// One file row as PNG stores it: 16-bit samples most significant byte first.
-void PackRow(const uint8_t* samples, size_t count, std::vector<png_byte>& row)
-{
-    row.assign(samples, samples + count);
-}
-
-void PackRow(const uint16_t* samples, size_t count, std::vector<png_byte>& row)
-{
-    row.resize(2 * count);
-    for (size_t i = 0; i < count; ++i) {
-        row[2 * i] = static_cast<png_byte>(samples[i] >> 8);
-        row[2 * i + 1] = static_cast<png_byte>(samples[i] & 0xFF);
-    }
-}
+struct PngLayout {
+    unsigned width, height, channels, bitDepth;
+};
 
 // Nothing with a destructor lives between setjmp and libpng's longjmp but in
 // the caller's frame.
-template <typename Sample>
-bool Encode(png_structp png, png_infop info, const Raster<Sample>& raster, std::vector<png_byte>& row)
+bool Encode(png_structp png, png_infop info, const PngLayout& layout,
+            const std::function<void(unsigned, uint8_t*)>& fillRow, std::vector<png_byte>& row)
 {
     if (setjmp(png_jmpbuf(png))) {
         return false;
     }
-    png_set_IHDR(png, info, raster.width, raster.height, 8 * sizeof(Sample), ColourType(raster.channels),
+    png_set_IHDR(png, info, layout.width, layout.height, int(layout.bitDepth), ColourType(layout.channels),
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, kPng16CompressionLevel);
+    // One filter for every row: trying all five per row costs several times
+    // the time for a few per cent of size. Up suits smooth terrain.
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
     png_set_compression_buffer_size(png, 1 << 20);
     png_write_info(png, info);
-    const size_t count = size_t(raster.width) * raster.channels;
-    for (unsigned fileRow = 0; fileRow < raster.height; ++fileRow) {
-        PackRow(raster.Row(fileRow), count, row);
+    for (unsigned fileRow = 0; fileRow < layout.height; ++fileRow) {
+        fillRow(fileRow, row.data());
         png_write_row(png, row.data());
     }
     png_write_end(png, nullptr);
     return true;
 }
 
+void PackRow(const uint8_t* samples, size_t count, uint8_t* bytes)
+{
+    std::memcpy(bytes, samples, count);
+}
+
+void PackRow(const uint16_t* samples, size_t count, uint8_t* bytes)
+{
+    for (size_t i = 0; i < count; ++i) {
+        bytes[2 * i] = static_cast<uint8_t>(samples[i] >> 8);
+        bytes[2 * i + 1] = static_cast<uint8_t>(samples[i] & 0xFF);
+    }
+}
+
 template <typename Sample>
 bool WriteRaster(const Raster<Sample>& raster, OutputFile& out)
+{
+    const size_t count = size_t(raster.width) * raster.channels;
+    return WritePngRows(raster.width, raster.height, raster.channels, 8 * sizeof(Sample),
+                        [&](unsigned fileRow, uint8_t* bytes) { PackRow(raster.Row(fileRow), count, bytes); }, out);
+}
+
+}  // namespace
+
+bool WritePngRows(unsigned width, unsigned height, unsigned channels, unsigned bitDepth,
+                  const std::function<void(unsigned fileRow, uint8_t* bytes)>& fillRow, OutputFile& out)
 {
     if (out.Failed()) {
         return false;
@@ -99,16 +113,15 @@ bool WriteRaster(const Raster<Sample>& raster, OutputFile& out)
         return out.Fail("cannot start the PNG encoder");
     }
     png_set_write_fn(png, &target, OnPngWrite, OnPngFlush);
-    std::vector<png_byte> row;
-    const bool encoded = Encode(png, info, raster, row);
+    std::vector<png_byte> row(size_t(width) * channels * bitDepth / 8);
+    const bool encoded = Encode(png, info, {width, height, channels, bitDepth}, fillRow, row);
     png_destroy_write_struct(&png, &info);
     if (!encoded) {
+        // A failed write has reported itself; anything else is libpng's own.
         return out.Failed() ? false : out.Fail("PNG encoder: " + target.error);
     }
     return !out.Failed();
 }
-
-}  // namespace
 
 bool WritePngRaster(const Raster8& raster, OutputFile& out)
 {

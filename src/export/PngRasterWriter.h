@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include "export/OutputFile.h"
 #include "export/Raster.h"
 
@@ -10,3 +13,10 @@
 // any failure, which out has reported in one line.
 bool WritePngRaster(const Raster8& raster, OutputFile& out);
 bool WritePngRaster(const Raster16& raster, OutputFile& out);
+
+// The encoder beneath both, for writers that make their rows as they go:
+// fillRow(fileRow, bytes) puts file row fileRow, top first, into bytes as PNG
+// stores it (16-bit samples most significant byte first), width * channels
+// * bitDepth / 8 of them.
+bool WritePngRows(unsigned width, unsigned height, unsigned channels, unsigned bitDepth,
+                  const std::function<void(unsigned fileRow, uint8_t* bytes)>& fillRow, OutputFile& out);
