@@ -14,7 +14,7 @@ struct DerivedMapSettings {
     MapScale scale;
     float seaLevel = 0.01f;  // heights at or below it are the sea
     NormalConvention normals = NormalConvention::OpenGl;
-    double riverAreaSquareMetres = 1e6;
+    double riverAreaSquareMetres = 2e4;  // 2 ha: on the default island, streams down every side
     SplatThresholds splat;
     unsigned threads = 0;  // 0: every core
 };

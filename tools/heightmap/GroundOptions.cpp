@@ -115,7 +115,7 @@ std::string GroundUsage()
            "                 normal, slope, flow, rivers, splat, shade (comma-separated)\n"
            "  --normals N    gl (+Y green, the default) or dx (-Y green)\n"
            "  --sea-level H  height at and below which is sea, 0 to 1 (default 0.01)\n"
-           "  --river-area A square metres of upstream area that make a river (default 1000000)\n"
+           "  --river-area A square metres of upstream area that make a river (default 20000)\n"
            "  --beach M      splat: sand up to M metres above the sea (default 20)\n"
            "  --rock-slope D splat: rock from D degrees (default 35)\n"
            "  --snow-line M  splat: snow from M metres above the sea (default 1700)\n"
