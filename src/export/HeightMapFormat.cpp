@@ -46,7 +46,10 @@ std::vector<HeightMapFormat> MakeFormats()
          [](const Map& map, RowOrder, OutputFile& out) { return WriteHeightMapExr(map, out); }},
         {"tif32", "TIFF, 32-bit float samples, Deflate with the floating-point predictor", false, RowOrder::TopFirst,
          true, kLargestRasterSize, "float32", "little-endian", "0", "1", kFloatMeaning,
-         [](const Map& map, RowOrder, OutputFile& out) { return WriteHeightMapTif32(map, out); }},
+         [](const Map& map, RowOrder, OutputFile& out) { return WriteHeightMapTif32(map, out); },
+         [](const Map& map, const GeoTransform& placement, OutputFile& out) {
+             return WriteHeightMapTif32(map, out, &placement);
+         }},
         {"obj", "Wavefront OBJ mesh with vertex normals, the viewer's surface", false, RowOrder::BottomFirst, false,
          kLargestMeshSize, "text", "none", "0", "0.2", kMeshMeaning,
          [](const Map& map, RowOrder, OutputFile& out) { return WriteHeightMapObj(map, out); }},
@@ -111,7 +114,7 @@ std::string HeightMapFormatNames(const char* separator)
 }
 
 bool WriteHeightMapAs(const HeightMapFormat& format, const Matrix2DInterface<float>& map, RowOrder rows,
-                      OutputFile& out)
+                      OutputFile& out, const GeoTransform* placement)
 {
     if (out.Failed()) {
         return false;
@@ -120,6 +123,9 @@ bool WriteHeightMapAs(const HeightMapFormat& format, const Matrix2DInterface<flo
         return out.Fail("the map is " + std::to_string(map.GetWidth()) + " x " + std::to_string(map.GetHeight()) +
                         "; " + format.name + " takes at most " + std::to_string(format.largestSize) + " x " +
                         std::to_string(format.largestSize));
+    }
+    if (placement != nullptr && format.writePlaced != nullptr) {
+        return format.writePlaced(map, *placement, out);
     }
     return format.write(map, format.acceptsRowOrder ? rows : format.defaultRows, out);
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "export/GeoTransform.h"
 #include "export/OutputFile.h"
 #include "export/RowOrder.h"
 #include "terrain/Matrix2DInterface.h"
@@ -30,6 +31,10 @@ struct HeightMapFormat {
     // that accept --rows, the others store their own fixed order. False
     // after any failure, which the OutputFile has reported.
     bool (*write)(const Matrix2DInterface<float>& map, RowOrder rows, OutputFile& out);
+
+    // For formats that can say where the map lies on the ground (tif32's
+    // GeoTIFF tags): writes the map with that placement. Null for the others.
+    bool (*writePlaced)(const Matrix2DInterface<float>& map, const GeoTransform& placement, OutputFile& out) = nullptr;
 };
 
 // Largest sizes: every raster format, and the meshes (a 4097 mesh is already
@@ -54,6 +59,7 @@ const HeightMapFormat* HeightMapFormatForFileName(const std::string& path);
 std::string HeightMapFormatNames(const char* separator);
 
 // Writes the map in the format. The caller opens out before and commits it
-// after; rows is ignored by formats that do not accept --rows.
+// after; rows is ignored by formats that do not accept --rows, placement by
+// formats that cannot store one.
 bool WriteHeightMapAs(const HeightMapFormat& format, const Matrix2DInterface<float>& map, RowOrder rows,
-                      OutputFile& out);
+                      OutputFile& out, const GeoTransform* placement = nullptr);

@@ -61,11 +61,24 @@ std::string EachByteAsCharacter(const std::string& bytes)
     return text;
 }
 
+// A ground figure: the double itself (the library prints the shortest text
+// that reads back as it), whole numbers without ".0", null if not finite.
+Json Metres(double value)
+{
+    if (!std::isfinite(value)) {
+        return nullptr;
+    }
+    if (value == std::trunc(value) && std::fabs(value) < 9.0e15) {
+        return static_cast<long long>(value);
+    }
+    return value;
+}
+
 }  // namespace
 
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
                                   const TerrainParameters& parameters, const TerrainNumbers& numbers,
-                                  const std::string& version)
+                                  const std::string& version, const HeightMapGround* ground)
 {
     if (!format.acceptsRowOrder) {
         rows = format.defaultRows;
@@ -94,6 +107,21 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
     for (const auto& [key, value] : numbers) {
         json[key] = NineDigitFloat(value);
     }
+    if (ground != nullptr) {
+        const double extent = ground->cellSize * (size > 0 ? size - 1 : 0);
+        json["cell_size_m"] = Metres(ground->cellSize);
+        json["extent_m"] = Metres(extent);
+        json["relief_m"] = Metres(ground->relief);
+        json["origin_x_m"] = Metres(ground->originX);
+        json["origin_y_m"] = Metres(ground->originY);
+        json["unreal_scale_x"] = Metres(ground->cellSize * 100);
+        json["unreal_scale_y"] = Metres(ground->cellSize * 100);
+        json["unreal_scale_z"] = Metres(ground->relief * 100 / 512);
+        json["unreal_location_z_cm"] = Metres(ground->relief * 50);
+        json["unity_width_m"] = Metres(extent);
+        json["unity_length_m"] = Metres(extent);
+        json["unity_height_m"] = Metres(ground->relief);
+    }
     json["version"] = version;
     try {
         return json.dump(2) + "\n";
@@ -107,9 +135,10 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
 
 bool WriteHeightMapMetadata(const std::string& path, const std::string& label, const HeightMapFormat& format,
                             RowOrder rows, unsigned size, const TerrainParameters& parameters,
-                            const TerrainNumbers& numbers, const std::string& version)
+                            const TerrainNumbers& numbers, const std::string& version,
+                            const HeightMapGround* ground)
 {
-    const std::string json = HeightMapMetadataJson(format, rows, size, parameters, numbers, version);
+    const std::string json = HeightMapMetadataJson(format, rows, size, parameters, numbers, version, ground);
     OutputFile out(label);
     return out.Open(path) && out.Write(json.data(), json.size()) && out.Commit();
 }

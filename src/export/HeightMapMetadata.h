@@ -8,6 +8,23 @@
 #include "export/RowOrder.h"
 #include "terrain/TerrainParameters.h"
 
+// The ground a map stands for, as --meta states it when given: after the
+// terrain numbers, before version, come cell_size_m (metres between neighbouring cells),
+// extent_m ((size - 1) cells), relief_m (metres at height 1), origin_x_m and
+// origin_y_m (grid cell (0, 0)); Unreal's landscape scale for a 16-bit
+// heightmap, unreal_scale_x and unreal_scale_y (centimetres a cell) and
+// unreal_scale_z (relief_m * 100 / 512: at 100 the 65536 steps span 512 m),
+// and unreal_location_z_cm (relief_m * 50, which puts height 0 at z = 0,
+// since Unreal centres sample 32768 on the landscape's origin); Unity's
+// terrain size, unity_width_m, unity_length_m (both extent_m) and
+// unity_height_m (relief_m).
+struct HeightMapGround {
+    double cellSize;
+    double relief;
+    double originX;
+    double originY;
+};
+
 // The --meta description written beside a heightmap: one JSON object with
 // what an importer needs, its keys always in this order: format, width,
 // height, sample_type, byte_order, row_order ("bottom_first", "top_first",
@@ -26,11 +43,12 @@
 using TerrainNumbers = std::vector<std::pair<std::string, float>>;
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
                                   const TerrainParameters& parameters, const TerrainNumbers& numbers,
-                                  const std::string& version);
+                                  const std::string& version, const HeightMapGround* ground = nullptr);
 
 // Writes HeightMapMetadataJson to path through its own OutputFile, whose
 // failure line starts with label. rows is the order the map was written in
 // (ignored by formats with a fixed order).
 bool WriteHeightMapMetadata(const std::string& path, const std::string& label, const HeightMapFormat& format,
                             RowOrder rows, unsigned size, const TerrainParameters& parameters,
-                            const TerrainNumbers& numbers, const std::string& version);
+                            const TerrainNumbers& numbers, const std::string& version,
+                            const HeightMapGround* ground = nullptr);

@@ -54,6 +54,8 @@ bool ReadOption(const std::string& option, const std::string& value, HeightMapOp
             return false;
         }
         options.threads = static_cast<unsigned>(whole);
+    } else if (IsGroundOption(option)) {
+        return ReadGroundOption(option, value, options.ground, error);
     } else {
         options.out = value;
         if (value.empty()) {
@@ -103,7 +105,7 @@ bool Consistent(const HeightMapOptions& options, std::string& error)
 ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& options, std::string& error)
 {
     std::vector<std::string> names = TerrainOptionNames();
-    names.insert(names.end(), {"--size", "--format", "--rows", "--threads", "--out"});
+    names.insert(names.end(), {"--size", "--format", "--rows", "--threads", "--out", ORVANDEL_GROUND_OPTION_NAMES});
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
         if (option == "--help" || option == "-h") {
@@ -148,7 +150,7 @@ std::string HeightMapUsage()
     usage +=
         "  --rows R       for r16 and f32: bottom (grid row 0 first, the default) or top\n"
         "  --meta         also write FILE.json describing the layout and the parameters\n"
-        "  --threads T    threads to generate with, 0 for every core (default 0)\n"
+        "  --threads T    threads to generate with, 0 for every core (default 0)\n" + GroundUsage() +
         "  --out FILE     the file to write; an existing file is replaced only once the new one is complete\n"
         "  --version      print the version\n"
         "  --help         print this text\n";

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "GroundOptions.h"
 #include "export/RowOrder.h"
 #include "terrain/TerrainParameters.h"
 
@@ -21,6 +22,7 @@ struct HeightMapOptions {
     RowOrder rows = RowOrder::BottomFirst;
     bool meta = false;
     std::string out;
+    GroundOptions ground;
 };
 
 enum class ParseOutcome { Run, Help, Version, Refused };

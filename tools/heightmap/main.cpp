@@ -12,6 +12,7 @@
 #include "HeightMapOptions.h"
 #include "cli/TerrainOptions.h"
 #include "ProgressLine.h"
+#include "derive/DerivedMapFiles.h"
 #include "export/HeightMapFormat.h"
 #include "export/HeightMapMetadata.h"
 #include "export/OutputFile.h"
@@ -28,16 +29,21 @@ bool WriteMap(const HeightMapOptions& options, const Array2D<float>& map)
 {
     const HeightMapFormat& format = *FindHeightMapFormat(options.format);
     const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
+    const GroundOptions& ground = options.ground;
+    const HeightMapGround placed{ground.derived.scale.cellSize, ground.relief, ground.originX, ground.originY};
+    const GeoTransform placement =
+        HeightMapGeoTransform(options.size, placed.cellSize, placed.originX, placed.originY);
     OutputFile out(kProgram);
-    if (!out.Open(options.out) || !WriteHeightMapAs(format, map, rows, out) || !out.Commit()) {
+    if (!out.Open(options.out) || !WriteHeightMapAs(format, map, rows, out, &placement) || !out.Commit()) {
         return false;
     }
-    if (!options.meta) {
-        return true;
+    if (options.meta && !WriteHeightMapMetadata(options.out + ".json", kProgram, format, rows, options.size,
+                                                options.terrain, TerrainMetaNumbers(options.terrain),
+                                                ORVANDEL_VERSION, &placed)) {
+        return false;
     }
-    return WriteHeightMapMetadata(options.out + ".json", kProgram, format, rows, options.size, options.terrain,
-                                  TerrainMetaNumbers(options.terrain),
-                                  ORVANDEL_VERSION);
+    return WriteDerivedMaps(map, ground.maps, ground.derived, options.out, kProgram) &&
+           (ground.preview.empty() || WritePreview(map, ground.derived, ground.preview, kProgram));
 }
 
 }  // namespace
@@ -68,6 +74,15 @@ int main(int argc, char** argv)
                 OneLine(options.out).c_str());
         return 2;
     }
+
+    // The derived maps go beside FILE, under its name.
+    if (!options.ground.maps.empty() && stat(options.out.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
+        fprintf(stderr, "%s: --maps needs --out to name a regular file, not '%s'\n", kProgram,
+                OneLine(options.out).c_str());
+        return 2;
+    }
+    options.ground.derived.scale = {CellSizeOf(options.ground.extent, options.size), options.ground.relief};
+    options.ground.derived.threads = options.threads;
 
     if (!options.formatNote.empty()) {
         fprintf(stderr, "%s: %s\n", kProgram, options.formatNote.c_str());

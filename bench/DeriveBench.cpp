@@ -1,0 +1,77 @@
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "derive/DerivedMapFiles.h"
+#include "derive/FlowRouting.h"
+#include "terrain/Array2D.h"
+#include "terrain/HeightMapOfSize.h"
+#include "terrain/ParallelRows.h"
+
+namespace {
+
+const Array2D<float>& DefaultTerrain(uint32_t side)
+{
+    static Array2D<float> map(1, 1);
+    if (map.GetWidth() != side) {
+        map = Array2D<float>(side, side);
+        GenerateHeightMapOfSize(map, TerrainParameters(), 0);
+    }
+    return map;
+}
+
+DerivedMapSettings SettingsFor(uint32_t side)
+{
+    DerivedMapSettings settings;
+    settings.scale = {CellSizeOf(kDefaultExtentMetres, side), kDefaultReliefMetres};
+    return settings;
+}
+
+// What --maps normal,slope,flow,rivers,splat,shade adds to a run of the
+// tool: every map computed on every core and written as PNG files.
+void BM_WriteAllDerivedMaps(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    const Array2D<float>& map = DefaultTerrain(side);
+    char directory[] = "/tmp/orvandel-bench-XXXXXX";
+    if (mkdtemp(directory) == nullptr) {
+        state.SkipWithError("no temporary directory");
+        return;
+    }
+    const std::string out = std::string(directory) + "/world.png";
+    std::vector<DerivedMapKind> kinds;
+    std::string error;
+    ParseDerivedMapList("normal,slope,flow,rivers,splat,shade", kinds, error);
+    for (auto _ : state) {
+        if (!WriteDerivedMaps(map, kinds, SettingsFor(side), out, "bench")) {
+            state.SkipWithError("write failed");
+            break;
+        }
+    }
+    for (const DerivedMapKind kind : kinds) {
+        std::remove(DerivedMapPath(out, kind).c_str());
+    }
+    rmdir(directory);
+    state.SetItemsProcessed(state.iterations() * int64_t{side} * side);
+    state.counters["threads"] = EffectiveThreads(0);
+}
+BENCHMARK(BM_WriteAllDerivedMaps)->Arg(1025)->Arg(4097)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The one pass that runs on one core: the flood and the accumulation.
+void BM_RouteFlow(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    const Array2D<float>& map = DefaultTerrain(side);
+    for (auto _ : state) {
+        FlowNetwork network = RouteFlow(map, 0.01f);
+        benchmark::DoNotOptimize(network.upstream.Row(side / 2));
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t{side} * side);
+}
+BENCHMARK(BM_RouteFlow)->Arg(4097)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "derive/MapScale.h"
+#include "derive/SurfaceMaps.h"
+#include "terrain/Array2D.h"
+
+// The maps written beside a heightmap, each as NAME.KIND.png.
+enum class DerivedMapKind { Normal, Slope, Flow, Rivers, Splat, Shade };
+
+struct DerivedMapSettings {
+    MapScale scale;
+    float seaLevel = 0.01f;  // heights at or below it are the sea
+    NormalConvention normals = NormalConvention::OpenGl;
+    double riverAreaSquareMetres = 2e4;  // 2 ha: on the default island, streams down every side
+    SplatThresholds splat;
+    unsigned threads = 0;  // 0: every core
+};
+
+// "normal,slope,flow,rivers,splat,shade", any of them, in any order, each
+// once. On false, error is one line naming the bad word and the kinds.
+bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& kinds, std::string& error);
+
+const char* DerivedMapName(DerivedMapKind kind);
+
+// out with its extension (the last '.' of its file name and what follows)
+// replaced by ".KIND.png": world.png -> world.normal.png, world -> world.normal.png.
+std::string DerivedMapPath(const std::string& out, DerivedMapKind kind);
+
+// Computes and writes each map in turn, each through its own OutputFile, so
+// each name holds its old file or the complete new one. Stops at the first
+// failure, which has printed one line starting with label.
+bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKind>& kinds,
+                      const DerivedMapSettings& settings, const std::string& out, const std::string& label);
+
+// The largest side of the --preview picture.
+constexpr unsigned kPreviewSide = 1024;
+
+// The shade map shrunk to at most kPreviewSide pixels a side, written to path.
+bool WritePreview(const Array2D<float>& map, const DerivedMapSettings& settings, const std::string& path,
+                  const std::string& label);
