@@ -100,12 +100,12 @@ void Relax(float* h, int n, const ErosionPlan& plan, ErosionWork& work, unsigned
 
 ErosionPlan PlanErosion(float amount)
 {
-    // At amount 1: five rounds on the 129 lattice and two on each finer one,
-    // K dt = 0.3 a round. More erosion takes more rounds of the same step,
+    // At amount 1: four rounds on the 129 lattice and two on each finer one,
+    // K dt = 0.375 a round. More erosion takes more rounds of the same step,
     // so the step stays where the look was tuned.
     ErosionPlan plan;
     const double e = amount;
-    plan.coarseIterations = std::max(1, static_cast<int>(std::ceil(5.0 * e)));
+    plan.coarseIterations = std::max(1, static_cast<int>(std::ceil(4.0 * e)));
     plan.fineIterations = std::max(1, static_cast<int>(std::ceil(2.0 * e)));
     plan.streamPower = 1.5 * e / plan.coarseIterations;
     plan.deposition = 1.0;
