@@ -24,6 +24,7 @@ protected:
     void TearDown() override
     {
         falloffExponent = 1.0f;
+        terrainSharpness = 3.0f;
         FakeInputTest::TearDown();
     }
 
@@ -32,7 +33,7 @@ protected:
     // parameter still changed.
     int Hold(ControlState& state, int key, int frames, int checkEvery)
     {
-        const float& value = (key == SDLK_h || key == SDLK_j) ? roughness : falloffExponent;
+        const float& value = ValueOf(key);
         int changed = 0;
         for (int frame = 1; frame <= frames; ++frame) {
             const float before = value;
@@ -44,6 +45,14 @@ protected:
             }
         }
         return changed;
+    }
+
+    const float& ValueOf(int key) const
+    {
+        if (key == SDLK_h || key == SDLK_j) {
+            return roughness;
+        }
+        return key == SDLK_k || key == SDLK_l ? terrainSharpness : falloffExponent;
     }
 
     void ExpectEveryCellFiniteInUnitRange(int frame)
@@ -75,12 +84,12 @@ TEST_F(ControlsBoundsTest, EveryKeyHeldPastItsBoundKeepsTheMapFiniteAndTheRevers
         int key;
         int reverseKey;
     };
-    const Case cases[] = {{SDLK_j, SDLK_h}, {SDLK_h, SDLK_j}, {SDLK_m, SDLK_n}, {SDLK_n, SDLK_m}};
+    const Case cases[] = {{SDLK_j, SDLK_h}, {SDLK_h, SDLK_j}, {SDLK_m, SDLK_n},
+                          {SDLK_n, SDLK_m}, {SDLK_l, SDLK_k}, {SDLK_k, SDLK_l}};
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(1, char(c.key)));
         ControlState state = StartControls(heightMap, roughness, viewFrame, targetFrame);
-        const bool isRoughness = c.key == SDLK_h || c.key == SDLK_j;
-        const float& value = isRoughness ? roughness : falloffExponent;
+        const float& value = ValueOf(c.key);
         const float start = value;
 
         const int moved = Hold(state, c.key, 2000, 50);
@@ -93,6 +102,7 @@ TEST_F(ControlsBoundsTest, EveryKeyHeldPastItsBoundKeepsTheMapFiniteAndTheRevers
         EXPECT_NE(heightMap.At(40, 40), atBound.At(40, 40)) << "the map did not come back from the bound";
         roughness = 0.5f;
         falloffExponent = 1.0f;
+        terrainSharpness = 3.0f;
     }
 }
 
