@@ -30,6 +30,10 @@ struct HeightMapFormat {
     // that accept --rows, the others store their own fixed order. False
     // after any failure, which the OutputFile has reported.
     bool (*write)(const Matrix2DInterface<float>& map, RowOrder rows, OutputFile& out);
+
+    // Goes back to fill in what it wrote earlier (offset tables, a TIFF
+    // directory): needs an output that can seek and does not append.
+    bool seeksBack = false;
 };
 
 // Largest sizes: every raster format, and the meshes (a 4097 mesh is already

@@ -37,5 +37,7 @@ bool ParseSeed(const std::string& text, TerrainSeed& seed, std::string& error);
 bool ReadValuedOption(int argc, const char* const* argv, int& i, std::initializer_list<const char*> names,
                       std::string& name, std::string& value, std::string& error);
 
-// Line breaks as spaces, so that a refusal quoting a value stays one line.
+// The text with its control bytes (C0 and DEL) escaped, C-style: \n, \r, \t,
+// \xHH for the rest, and a backslash doubled. A message quoting a value or a
+// file name then stays one line, and no byte of it drives the terminal.
 std::string OneLine(std::string text);

@@ -156,7 +156,7 @@ ssize_t WriteThenRunOutOfSpace(int descriptor, const void* bytes, size_t size)
     return -1;
 }
 int FailingFsync(int) { return errno = EIO, -1; }
-int FailingRename(const char*, const char*) { return errno = EXDEV, -1; }
+int FailingRename(int, const char*, int, const char*) { return errno = EXDEV, -1; }
 
 class OutputFileFailure : public testing::TestWithParam<InjectedFailure> {};
 
@@ -199,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
         InjectedFailure{"LaterWrite", [] { writesLeft = 3, outputFileSystemCalls.write = WriteThenRunOutOfSpace; },
                         "No space left on device"},
         InjectedFailure{"Fsync", [] { outputFileSystemCalls.fsync = FailingFsync; }, "Input/output error"},
-        InjectedFailure{"Rename", [] { outputFileSystemCalls.rename = FailingRename; }, "Invalid cross-device link"}),
+        InjectedFailure{"Rename", [] { outputFileSystemCalls.renameat = FailingRename; }, "Invalid cross-device link"}),
     [](const testing::TestParamInfo<InjectedFailure>& info) { return std::string(info.param.name); });
 
 TEST(OutputFile, LibraryFailureAndAbandonmentLeaveTheOldFile)

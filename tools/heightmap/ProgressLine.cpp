@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "export/InterruptCleanup.h"
+
 ProgressLine::ProgressLine(std::string program, bool enabled) : program(std::move(program)), enabled(enabled) {}
 
 ProgressLine::~ProgressLine() { Clear(); }
@@ -19,12 +21,15 @@ void ProgressLine::Show(const char* task, double fraction)
     fprintf(stderr, "\r%s: %s %3d%%", program.c_str(), task, percent);
     fflush(stderr);
     shown = true;
+    // A fatal signal now would otherwise leave the line for the shell's prompt.
+    SetInterruptErasesLine(true);
 }
 
 void ProgressLine::Clear()
 {
     if (shown) {
         // Back to the line's start and erase to its end.
+        SetInterruptErasesLine(false);
         fputs("\r\033[K", stderr);
         fflush(stderr);
         shown = false;

@@ -2,7 +2,6 @@
 // written in the formats engines, 3D suites and GIS import. It only reads
 // the command line and hands the work to the generator and the writers.
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -12,8 +11,9 @@
 #include "HeightMapOptions.h"
 #include "ProgressLine.h"
 #include "export/HeightMapFormat.h"
+#include "export/HeightMapFiles.h"
 #include "export/HeightMapMetadata.h"
-#include "export/OutputFile.h"
+#include "export/InterruptCleanup.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapOfSize.h"
 
@@ -22,21 +22,6 @@ namespace {
 const char kProgram[] = "orvandel-heightmap";
 // Below this many cells the whole run takes a blink; no progress is drawn.
 constexpr double kProgressCells = 1e6;
-
-bool WriteMap(const HeightMapOptions& options, const Array2D<float>& map)
-{
-    const HeightMapFormat& format = *FindHeightMapFormat(options.format);
-    const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
-    OutputFile out(kProgram);
-    if (!out.Open(options.out) || !WriteHeightMapAs(format, map, rows, out) || !out.Commit()) {
-        return false;
-    }
-    if (!options.meta) {
-        return true;
-    }
-    return WriteHeightMapMetadata(options.out + ".json", kProgram, format, rows, options.size, options.terrain,
-                                  ORVANDEL_VERSION);
-}
 
 }  // namespace
 
@@ -60,14 +45,19 @@ int main(int argc, char** argv)
 
     // FILE.json beside a device or a pipe would land in /dev or fail only
     // after the map was written.
-    struct stat target {};
-    if (options.meta && stat(options.out.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
-        fprintf(stderr, "%s: --meta needs --out to name a regular file, not '%s'\n", kProgram,
-                OneLine(options.out).c_str());
+    if (options.meta && !HeightMapFiles::MetaAccepted(options.out, error)) {
+        fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
         return 2;
     }
 
-    OutputFile::RemoveTemporaryOnSignals();
+    InstallInterruptCleanup();
+    const HeightMapFormat& format = *FindHeightMapFormat(options.format);
+    const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
+    // Every refusal the outputs can make comes before a cell is computed.
+    HeightMapFiles files(kProgram);
+    if (!files.Open(options.out, options.meta, format)) {
+        return 1;
+    }
     const double cells = double(options.size) * options.size;
     try {
         Array2D<float> map(options.size, options.size);
@@ -76,12 +66,14 @@ int main(int argc, char** argv)
             GenerateHeightMapOfSize(map, options.terrain, options.threads,
                                     [&](double fraction) { progress.Show("generating", fraction); });
         }
-        return WriteMap(options, map) ? 0 : 1;
+        const std::string json =
+            options.meta ? HeightMapMetadataJson(format, rows, options.size, options.terrain, ORVANDEL_VERSION) : "";
+        return files.Write(map, rows, json) ? 0 : 1;
     } catch (const std::bad_alloc&) {
         fprintf(stderr, "%s: not enough memory for a %u x %u map\n", kProgram, options.size, options.size);
         return 1;
     } catch (const std::exception& error) {
-        fprintf(stderr, "%s: %s\n", kProgram, error.what());
+        fprintf(stderr, "%s: %s\n", kProgram, OneLine(error.what()).c_str());
         return 1;
     }
 }
