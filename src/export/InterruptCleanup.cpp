@@ -46,10 +46,14 @@ void CleanUpAndEnd(int signalNumber)
     errno = savedErrno;
 }
 
-void CatchUnlessIgnored(int signalNumber)
+// Only a signal still at its default: one ignored since the start stays
+// ignored, and one a library already handles (SDL turns SIGINT into a quit
+// event) keeps its handler.
+void CatchIfDefault(int signalNumber)
 {
     struct sigaction previous {};
-    if (sigaction(signalNumber, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN) {
+    if (sigaction(signalNumber, nullptr, &previous) != 0 || (previous.sa_flags & SA_SIGINFO) != 0 ||
+        previous.sa_handler != SIG_DFL) {
         return;
     }
     struct sigaction action {};
@@ -64,10 +68,10 @@ void InstallInterruptCleanup()
 {
     for (const int signalNumber : {SIGHUP, SIGINT, SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGXCPU,
                                    SIGVTALRM, SIGPROF, SIGIO, SIGPWR, SIGSTKFLT}) {
-        CatchUnlessIgnored(signalNumber);
+        CatchIfDefault(signalNumber);
     }
     for (int signalNumber = SIGRTMIN; signalNumber <= SIGRTMAX; ++signalNumber) {
-        CatchUnlessIgnored(signalNumber);
+        CatchIfDefault(signalNumber);
     }
     signal(SIGXFSZ, SIG_IGN);
 }

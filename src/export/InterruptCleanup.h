@@ -9,8 +9,9 @@
 // SIGPWR, SIGSTKFLT, the real-time signals). The handler removes the
 // registered temporaries, erases the line, restores the default action and
 // raises the signal again, so the parent sees the process end by that
-// signal. A signal the process was started with ignored (nohup, a shell's
-// background job) stays ignored. SIGXFSZ is ignored: a write past the file
+// signal. Only signals still at their default action are caught: one the
+// process was started with ignored (nohup, a shell's background job) stays
+// ignored, and one a library already handles keeps its handler. SIGXFSZ is ignored: a write past the file
 // size limit then fails with EFBIG and is reported like any other failed
 // write. Faults (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGTRAP, SIGSYS)
 // are left alone, for debuggers and sanitizers.

@@ -18,11 +18,12 @@ void ProgressLine::Show(const char* task, double fraction)
         return;
     }
     lastPercent = percent;
+    // Set first: a fatal signal once the line is drawn must erase it, or the
+    // shell's prompt would follow it.
+    SetInterruptErasesLine(true);
     fprintf(stderr, "\r%s: %s %3d%%", program.c_str(), task, percent);
     fflush(stderr);
     shown = true;
-    // A fatal signal now would otherwise leave the line for the shell's prompt.
-    SetInterruptErasesLine(true);
 }
 
 void ProgressLine::Clear()
