@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -183,7 +184,8 @@ TEST(HeightMapToolHostile, OutputsAreRefusedBeforeGeneration)
     for (const Case& c : cases) {
         ScratchDirectory dir;
         ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
-        ToolChild child = StartToolChild(dir, {"--size", "2049", "--format", c.format, "--out", c.out}, c.prepare, true);
+        ToolChild child =
+            StartToolChild(dir, {"--size", "2049", "--format", c.format, "--out", c.out}, c.prepare, true);
         std::string shown;
         const int status = WaitForToolChild(child, &shown);
         EXPECT_EQ(ExitCode(status), 1) << c.name << ": " << shown;
