@@ -250,8 +250,13 @@ bool OutputFile::Publish()
         return FailWriting(error);
     }
     committed = true;
-    landing.Abandon();  // closes the directory; the temporary is gone
     return true;
+}
+
+void OutputFile::Settle()
+{
+    landing.SyncDirectory();
+    landing.Abandon();  // closes the directory; the temporary is already gone
 }
 
 bool OutputFile::Commit()
@@ -259,7 +264,11 @@ bool OutputFile::Commit()
     if (committed) {
         return !failed;
     }
-    return Finish() && Publish();
+    if (!Finish() || !Publish()) {
+        return false;
+    }
+    Settle();
+    return true;
 }
 
 bool OutputFile::CommitTogether(const std::vector<OutputFile*>& files)
@@ -279,13 +288,15 @@ bool OutputFile::CommitTogether(const std::vector<OutputFile*>& files)
     for (OutputFile* file : files) {
         published = published && file->Publish();
     }
-    for (OutputFile* file : files) {
-        if (!file->committed) {
-            file->Abandon();
-        }
-    }
     if (!files.empty()) {
         files.front()->landing.Unlock();
+    }
+    for (OutputFile* file : files) {
+        if (file->committed) {
+            file->Settle();
+        } else {
+            file->Abandon();
+        }
     }
     return published;
 }

@@ -99,6 +99,7 @@ public:
 private:
     bool Finish();
     bool Publish();
+    void Settle();  // after Publish: the rename made durable, the directory closed
     bool FailOpening(int error);
     bool FailWriting(int error);
     bool Drain();

@@ -346,10 +346,16 @@ int OutputLanding::Publish()
     ForgetInterruptedTemporary(signalSlot);
     signalSlot = -1;
     temporaryName.clear();
-    // Makes the rename itself durable. The name already holds the new file,
-    // so a failure here is not reported.
-    fsync(directory);
     return 0;
+}
+
+void OutputLanding::SyncDirectory()
+{
+    // Makes the renames durable. The names already hold the new files, so a
+    // failure here is not reported.
+    if (directory >= 0) {
+        fsync(directory);
+    }
 }
 
 void OutputLanding::Abandon()

@@ -54,8 +54,10 @@ public:
     // on failure.
     int Finish();
     // Renames the finished temporary over the target; nothing for a direct
-    // output.
+    // output. SyncDirectory then makes the rename durable: kept apart so that
+    // several renames follow one another closely and are synced after.
     int Publish();
+    void SyncDirectory();
     // Closes the descriptor and removes the temporary, if any.
     void Abandon();
 
