@@ -304,6 +304,11 @@ int OutputLanding::OpenThroughProc(const std::string& procName)
     if (own < 0) {
         StopNonBlocking(descriptor);
     }
+    // A descriptor the shell opened for reading only ("--out /dev/stdin")
+    // would fail only at the first write, after the whole map is made.
+    if ((fcntl(descriptor, F_GETFL) & O_ACCMODE) == O_RDONLY) {
+        return EBADF;
+    }
     return 0;
 }
 

@@ -154,7 +154,7 @@ TEST(HeightMapToolHostile, MessagesEscapeControlBytesOnOneLine)
 }
 
 // What the output is (a FIFO with no reader, a pipe, a terminal, an
-// appending file) is known before generation: refusals come before the
+// appending file, a descriptor open for reading) is known before generation: refusals come before the
 // first cell, which a terminal would see as a progress line, and a FIFO
 // with no reader never blocks the tool.
 TEST(HeightMapToolHostile, OutputsAreRefusedBeforeGeneration)
@@ -180,6 +180,8 @@ TEST(HeightMapToolHostile, OutputsAreRefusedBeforeGeneration)
         {"terminal, tif32", "tif32", "/dev/stdout", [] { dup2(2, 1); }, "cannot seek"},
         {"appending file, tif32", "tif32", "/dev/stdout",
          [] { dup2(open("log", O_WRONLY | O_CREAT | O_APPEND, 0644), 1); }, "appends"},
+        {"file open for reading only", "tga", "/dev/stdout",
+         [] { dup2(open("log", O_RDONLY | O_CREAT, 0644), 1); }, "Bad file descriptor"},
     };
     for (const Case& c : cases) {
         ScratchDirectory dir;
