@@ -8,7 +8,6 @@
 #include <cstring>
 #include <utility>
 
-#include "export/InterruptCleanup.h"
 #include "terrain/TerrainParameters.h"
 
 namespace {
@@ -333,5 +332,3 @@ void OutputFile::Abandon()
     buffered = 0;
     landing.Abandon();
 }
-
-void OutputFile::RemoveTemporaryOnSignals() { InstallInterruptCleanup(); }

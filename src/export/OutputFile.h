@@ -91,9 +91,6 @@ public:
 
     const std::string& Path() const { return path; }
 
-    // Kept for callers that want the fatal-signal cleanup: see
-    // InstallInterruptCleanup.
-    static void RemoveTemporaryOnSignals();
     bool Failed() const { return failed; }
 
 private:
