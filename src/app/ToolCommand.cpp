@@ -10,5 +10,5 @@ std::string HeightMapToolCommand(const TerrainParameters& parameters)
 
 std::string ExportReport(const std::string& writtenPath, const TerrainParameters& parameters)
 {
-    return "wrote \"" + writtenPath + "\"; at any size: " + HeightMapToolCommand(parameters);
+    return "wrote \"" + OneLine(writtenPath) + "\"; at any size: " + HeightMapToolCommand(parameters);
 }

@@ -15,6 +15,7 @@
 #include "app/Controls.h"
 #include "app/FrameLoop.h"
 #include "app/ViewerOptions.h"
+#include "export/InterruptCleanup.h"
 #include "math/CameraFrame.h"
 #include "render/Render.h"
 #include "terrain/Array2D.h"
@@ -85,6 +86,10 @@ int main(int argc, char** argv)
         return 1;
     }
     atexit(SDL_Quit);
+    // After SDL, which keeps SIGINT and SIGTERM as quit events: the other
+    // fatal signals remove a G export's temporary, and a file size limit
+    // makes the export fail with one line instead of ending the viewer.
+    InstallInterruptCleanup();
     SDL_WM_SetCaption(kWindowTitle, nullptr);
     if (SDL_SetVideoMode(kWindowWidth, kWindowHeight, 32, SDL_HWSURFACE | SDL_OPENGL) == nullptr) {
         printf("Unable to create video output window: %s\n", SDL_GetError());

@@ -43,10 +43,10 @@ std::vector<HeightMapFormat> MakeFormats()
          [](const Map& map, RowOrder rows, OutputFile& out) { return WriteHeightMapR16(map, rows, out); }},
         {"exr", "OpenEXR, 32-bit float R, G, B channels, ZIP compression", false, RowOrder::TopFirst, true,
          kLargestRasterSize, "float32", "little-endian", "0", "1", kFloatMeaning,
-         [](const Map& map, RowOrder, OutputFile& out) { return WriteHeightMapExr(map, out); }},
+         [](const Map& map, RowOrder, OutputFile& out) { return WriteHeightMapExr(map, out); }, true},
         {"tif32", "TIFF, 32-bit float samples, Deflate with the floating-point predictor", false, RowOrder::TopFirst,
          true, kLargestRasterSize, "float32", "little-endian", "0", "1", kFloatMeaning,
-         [](const Map& map, RowOrder, OutputFile& out) { return WriteHeightMapTif32(map, out); },
+         [](const Map& map, RowOrder, OutputFile& out) { return WriteHeightMapTif32(map, out); }, true,
          [](const Map& map, const GeoTransform& placement, OutputFile& out) {
              return WriteHeightMapTif32(map, out, &placement);
          }},

@@ -32,6 +32,9 @@ struct HeightMapFormat {
     // after any failure, which the OutputFile has reported.
     bool (*write)(const Matrix2DInterface<float>& map, RowOrder rows, OutputFile& out);
 
+    // Goes back to fill in what it wrote earlier (offset tables, a TIFF
+    // directory): needs an output that can seek and does not append.
+    bool seeksBack = false;
     // For formats that can say where the map lies on the ground (tif32's
     // GeoTIFF tags): writes the map with that placement. Null for the others.
     bool (*writePlaced)(const Matrix2DInterface<float>& map, const GeoTransform& placement, OutputFile& out) = nullptr;

@@ -5,157 +5,23 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
-OutputFileSystemCalls outputFileSystemCalls = {::write, ::fsync, ::rename};
+#include "terrain/TerrainParameters.h"
 
 namespace {
 
 // Large enough that a map of hundreds of megabytes costs few system calls.
 const size_t kBufferSize = size_t(1) << 20;
-// Links followed before giving up, as the kernel does.
-const int kMaxLinks = 40;
-// Keeps ".<name>.XXXXXX" within a file name's length limit.
-const size_t kMaxTemporaryStem = 200;
 
-std::string DirectoryOf(const std::string& name)
+std::string OpeningProblem(int error)
 {
-    const size_t slash = name.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
+    if (error == ENXIO) {
+        // What ENXIO means for a FIFO opened without waiting.
+        return "no process is reading this FIFO (start its reader first)";
     }
-    return slash == 0 ? "/" : name.substr(0, slash);
-}
-
-std::string BaseNameOf(const std::string& name)
-{
-    const size_t slash = name.rfind('/');
-    return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
-// The directory holding name, with every link resolved; empty if it cannot
-// be resolved.
-std::string RealDirectoryOf(const std::string& name)
-{
-    char* directory = realpath(DirectoryOf(name).c_str(), nullptr);
-    if (directory == nullptr) {
-        return "";
-    }
-    const std::string real = directory;
-    free(directory);
-    return real;
-}
-
-// Names under /proc (/dev/stdout, /dev/fd/N) are links to open descriptors,
-// not to files that could be replaced: they are written directly.
-bool InsideProc(const std::string& name)
-{
-    const std::string directory = RealDirectoryOf(name);
-    return directory == "/proc" || directory.rfind("/proc/", 0) == 0;
-}
-
-// The descriptor of this process that a /proc name such as /proc/self/fd/1
-// stands for, or -1. Writing through a copy of it keeps what the shell set
-// up: its offset, and its appending for ">>".
-int OwnDescriptorNamed(const std::string& procName)
-{
-    const bool own = RealDirectoryOf(procName) == "/proc/" + std::to_string(getpid()) + "/fd";
-    const std::string base = BaseNameOf(procName);
-    if (!own || base.empty() || base.size() > 9 || base.find_first_not_of("0123456789") != std::string::npos) {
-        return -1;
-    }
-    return std::stoi(base);
-}
-
-// The temporary being written, for the signal handler: the name is copied
-// in before `temporaryKnown` is set and cleared after it is reset, so the
-// handler never reads half a name. One export at a time per process.
-char signalledTemporary[PATH_MAX + 1];
-volatile sig_atomic_t temporaryKnown = 0;
-
-void KnowTemporary(const std::string& name)
-{
-    temporaryKnown = 0;
-    if (name.size() <= PATH_MAX) {
-        memcpy(signalledTemporary, name.c_str(), name.size() + 1);
-        temporaryKnown = 1;
-    }
-}
-
-void ForgetTemporary() { temporaryKnown = 0; }
-
-void RemoveTemporaryAndEnd(int signalNumber)
-{
-    if (temporaryKnown) {
-        unlink(signalledTemporary);
-    }
-    signal(signalNumber, SIG_DFL);
-    raise(signalNumber);
-}
-
-enum class Landing { Replace, Direct };
-
-// Follows the symbolic links of the name itself to the file they lead to,
-// which may not exist yet (a dangling link creates its target). Returns 0 or
-// the error that stopped the walk.
-int FollowLinks(const std::string& name, std::string& target, Landing& landing)
-{
-    std::string current = name;
-    for (int step = 0; step <= kMaxLinks; ++step) {
-        if (InsideProc(current)) {
-            target = current;
-            landing = Landing::Direct;
-            return 0;
-        }
-        struct stat status {};
-        if (lstat(current.c_str(), &status) != 0) {
-            if (errno != ENOENT) {
-                return errno;
-            }
-            break;  // a new file; a missing directory shows when it is made
-        }
-        if (!S_ISLNK(status.st_mode)) {
-            break;
-        }
-        std::vector<char> link(size_t(status.st_size > 0 ? status.st_size : PATH_MAX) + 1);
-        const ssize_t length = readlink(current.c_str(), link.data(), link.size());
-        if (length < 0) {
-            return errno;
-        }
-        if (size_t(length) >= link.size()) {
-            return ENAMETOOLONG;  // the link changed while it was read
-        }
-        const std::string next(link.data(), size_t(length));
-        current = next[0] == '/' ? next : DirectoryOf(current) + "/" + next;
-        if (step == kMaxLinks) {
-            return ELOOP;
-        }
-    }
-    target = current;
-    landing = Landing::Replace;
-    return 0;
-}
-
-mode_t CurrentUmask()
-{
-    const mode_t mask = umask(022);
-    umask(mask);
-    return mask;
-}
-
-// Makes the rename itself durable. The name already holds the new file, so a
-// failure here is not reported.
-void SyncDirectory(const std::string& directory)
-{
-    const int descriptor = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (descriptor >= 0) {
-        fsync(descriptor);
-        close(descriptor);
-    }
+    return strerror(error);
 }
 
 }  // namespace
@@ -174,91 +40,14 @@ bool OutputFile::Open(const std::string& name)
     if (failed) {
         return false;
     }
-    if (descriptor >= 0 || committed) {
+    if (landing.Descriptor() >= 0 || finished) {
         return Fail("a second file opened through one output");
     }
     path = name;
-    if (path.empty()) {
-        return FailOpening(ENOENT);
-    }
-    struct stat status {};
-    if (stat(path.c_str(), &status) == 0) {
-        if (S_ISDIR(status.st_mode)) {
-            return FailOpening(EISDIR);
-        }
-        if (!S_ISREG(status.st_mode)) {
-            return OpenDirect();
-        }
-    } else if (errno != ENOENT) {
-        return FailOpening(errno);
-    }
-    std::string target;
-    Landing landing = Landing::Replace;
-    const int error = FollowLinks(path, target, landing);
+    const int error = landing.Open(path);
     if (error != 0) {
         return FailOpening(error);
     }
-    return landing == Landing::Direct ? OpenThroughProc(target) : OpenReplacement(target);
-}
-
-bool OutputFile::OpenReplacement(const std::string& target)
-{
-    const std::string base = BaseNameOf(target);
-    if (base.empty() || base == "." || base == "..") {
-        return FailOpening(EISDIR);
-    }
-    struct stat old {};
-    const bool exists = stat(target.c_str(), &old) == 0;
-    // A file its owner made read-only stays protected, as it would from a
-    // plain open for writing.
-    if (exists && access(target.c_str(), W_OK) != 0) {
-        return FailOpening(errno);
-    }
-    std::string pattern = DirectoryOf(target) + "/." + base.substr(0, kMaxTemporaryStem) + ".XXXXXX";
-    descriptor = mkostemp(&pattern[0], O_CLOEXEC);
-    if (descriptor < 0) {
-        return FailOpening(errno);
-    }
-    temporaryPath = pattern;
-    KnowTemporary(temporaryPath);
-    targetPath = target;
-    replacing = true;
-    // The new file looks like the one it replaces, or like any newly created
-    // file (mkstemp alone would leave it private to the owner).
-    if (exists && (old.st_uid != geteuid() || old.st_gid != getegid())) {
-        if (fchown(descriptor, old.st_uid, old.st_gid) != 0) {
-            // Not permitted: the file becomes ours, as an editor's save would.
-        }
-    }
-    const mode_t mode = exists ? (old.st_mode & 07777) : (0666 & ~CurrentUmask());
-    if (fchmod(descriptor, mode) != 0) {
-        return FailOpening(errno);
-    }
-    buffer.resize(kBufferSize);
-    return true;
-}
-
-bool OutputFile::OpenDirect()
-{
-    descriptor = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (descriptor < 0) {
-        return FailOpening(errno);
-    }
-    replacing = false;
-    buffer.resize(kBufferSize);
-    return true;
-}
-
-// A file behind a /proc name is already open somewhere: it is neither
-// created nor cut short here, so "--out /dev/stdout >> log" appends.
-bool OutputFile::OpenThroughProc(const std::string& procName)
-{
-    const int own = OwnDescriptorNamed(procName);
-    descriptor = own >= 0 ? fcntl(own, F_DUPFD_CLOEXEC, 0) : open(path.c_str(), O_WRONLY | O_CLOEXEC);
-    if (descriptor < 0) {
-        return FailOpening(errno);
-    }
-    replacing = false;
     buffer.resize(kBufferSize);
     return true;
 }
@@ -268,7 +57,7 @@ bool OutputFile::Write(const void* bytes, size_t size)
     if (failed) {
         return false;
     }
-    if (descriptor < 0 || committed) {
+    if (landing.Descriptor() < 0 || finished) {
         return Fail("no file is open");
     }
     if (size > buffer.size() - buffered) {
@@ -279,7 +68,7 @@ bool OutputFile::Write(const void* bytes, size_t size)
     if (size >= buffer.size()) {
         const char* from = static_cast<const char*>(bytes);
         while (size > 0) {
-            const ssize_t written = outputFileSystemCalls.write(descriptor, from, size);
+            const ssize_t written = outputFileSystemCalls.write(landing.Descriptor(), from, size);
             if (written < 0 && errno == EINTR) {
                 continue;
             }
@@ -300,7 +89,8 @@ bool OutputFile::Drain()
 {
     size_t done = 0;
     while (done < buffered) {
-        const ssize_t written = outputFileSystemCalls.write(descriptor, buffer.data() + done, buffered - done);
+        const ssize_t written =
+            outputFileSystemCalls.write(landing.Descriptor(), buffer.data() + done, buffered - done);
         if (written < 0 && errno == EINTR) {
             continue;
         }
@@ -313,15 +103,21 @@ bool OutputFile::Drain()
     return true;
 }
 
-int OutputFile::Descriptor() const { return failed || committed ? -1 : descriptor; }
+int OutputFile::Descriptor() const { return failed || finished ? -1 : landing.Descriptor(); }
 
 FILE* OutputFile::Stream() const
 {
-    if (failed || committed || descriptor < 0) {
+    if (failed || finished || landing.Descriptor() < 0) {
         return nullptr;
     }
     if (stream == nullptr) {
-        stream = fdopen(descriptor, "wb");
+        // Over a copy, which shares the offset: closing the stream then
+        // leaves the landing's own descriptor to be fsync'd and closed.
+        const int copy = fcntl(landing.Descriptor(), F_DUPFD_CLOEXEC, 0);
+        stream = copy < 0 ? nullptr : fdopen(copy, "wb");
+        if (stream == nullptr && copy >= 0) {
+            close(copy);
+        }
     }
     return stream;
 }
@@ -331,7 +127,7 @@ bool OutputFile::Flush()
     if (failed) {
         return false;
     }
-    if (descriptor < 0 || committed) {
+    if (landing.Descriptor() < 0 || finished) {
         return Fail("no file is open");
     }
     if (!Drain()) {
@@ -348,6 +144,10 @@ bool OutputFile::RequireSeeking()
     if (failed) {
         return false;
     }
+    if (landing.Descriptor() >= 0 && landing.Appending()) {
+        return Fail("this format seeks back to finish the file, and the output appends (>>): name the file "
+                    "with --out instead");
+    }
     if (!Seekable()) {
         return Fail("this format seeks back to finish the file, and the output cannot seek (a pipe?)");
     }
@@ -359,7 +159,7 @@ bool OutputFile::Seek(uint64_t position)
     if (failed || !Drain()) {
         return false;
     }
-    if (lseek(descriptor, static_cast<off_t>(position), SEEK_SET) < 0) {
+    if (lseek(landing.Descriptor(), static_cast<off_t>(landing.Origin() + position), SEEK_SET) < 0) {
         return FailWriting(errno);
     }
     return true;
@@ -367,20 +167,24 @@ bool OutputFile::Seek(uint64_t position)
 
 uint64_t OutputFile::Tell() const
 {
-    if (failed || descriptor < 0) {
+    if (failed || landing.Descriptor() < 0) {
         return 0;
     }
-    const off_t at = lseek(descriptor, 0, SEEK_CUR);
-    return at < 0 ? 0 : static_cast<uint64_t>(at) + buffered;
+    const off_t at = lseek(landing.Descriptor(), 0, SEEK_CUR);
+    if (at < 0 || uint64_t(at) < landing.Origin()) {
+        return 0;
+    }
+    return static_cast<uint64_t>(at) - landing.Origin() + buffered;
 }
 
 uint64_t OutputFile::Size()
 {
     struct stat status {};
-    if (failed || !Drain() || fstat(descriptor, &status) != 0) {
+    if (failed || !Drain() || fstat(landing.Descriptor(), &status) != 0 ||
+        uint64_t(status.st_size) < landing.Origin()) {
         return 0;
     }
-    return static_cast<uint64_t>(status.st_size);
+    return static_cast<uint64_t>(status.st_size) - landing.Origin();
 }
 
 size_t OutputFile::Read(void* bytes, size_t size)
@@ -390,57 +194,110 @@ size_t OutputFile::Read(void* bytes, size_t size)
     }
     ssize_t got = 0;
     do {
-        got = read(descriptor, bytes, size);
+        got = read(landing.Descriptor(), bytes, size);
     } while (got < 0 && errno == EINTR);
     return got > 0 ? static_cast<size_t>(got) : 0;
 }
 
 bool OutputFile::Seekable() const
 {
-    if (failed || committed || descriptor < 0) {
+    if (failed || finished || landing.Descriptor() < 0) {
         return false;
     }
-    return replacing || lseek(descriptor, 0, SEEK_CUR) != -1;
+    if (landing.Replacing()) {
+        return true;
+    }
+    if (landing.Kind() == OutputKind::Fifo || landing.Kind() == OutputKind::Pipe) {
+        return false;
+    }
+    return lseek(landing.Descriptor(), 0, SEEK_CUR) != -1;
 }
 
-bool OutputFile::Commit()
+bool OutputFile::Finish()
 {
     if (failed) {
         return false;
     }
-    if (committed) {
+    if (finished) {
         return true;
     }
     if (!Flush()) {
         return false;
     }
-    if (replacing && outputFileSystemCalls.fsync(descriptor) != 0) {
-        return FailWriting(errno);
-    }
-    if (!CloseDescriptor()) {
-        return FailWriting(errno);
-    }
-    if (replacing) {
-        if (outputFileSystemCalls.rename(temporaryPath.c_str(), targetPath.c_str()) != 0) {
+    if (stream != nullptr) {
+        FILE* const closing = stream;
+        stream = nullptr;
+        if (fclose(closing) != 0) {
             return FailWriting(errno);
         }
-        ForgetTemporary();
-        temporaryPath.clear();
-        SyncDirectory(DirectoryOf(targetPath));
+    }
+    const int error = landing.Finish();
+    if (error != 0) {
+        return FailWriting(error);
+    }
+    finished = true;
+    return true;
+}
+
+bool OutputFile::Publish()
+{
+    if (failed) {
+        return false;
+    }
+    const int error = landing.Publish();
+    if (error != 0) {
+        return FailWriting(error);
     }
     committed = true;
     return true;
 }
 
-bool OutputFile::CloseDescriptor()
+void OutputFile::Settle()
 {
-    const int closing = descriptor;
-    FILE* const closingStream = stream;
-    descriptor = -1;
-    stream = nullptr;
-    const int result = closingStream != nullptr ? fclose(closingStream) : close(closing);
-    // Linux releases the descriptor even when close is interrupted.
-    return result == 0 || errno == EINTR;
+    landing.SyncDirectory();
+    landing.Abandon();  // closes the directory; the temporary is already gone
+}
+
+bool OutputFile::Commit()
+{
+    if (committed) {
+        return !failed;
+    }
+    if (!Finish() || !Publish()) {
+        return false;
+    }
+    Settle();
+    return true;
+}
+
+bool OutputFile::CommitTogether(const std::vector<OutputFile*>& files)
+{
+    for (OutputFile* file : files) {
+        if (!file->Finish()) {
+            for (OutputFile* other : files) {
+                other->Abandon();
+            }
+            return false;
+        }
+    }
+    if (!files.empty()) {
+        files.front()->landing.Lock();
+    }
+    bool published = true;
+    for (OutputFile* file : files) {
+        published = published && file->Publish();
+    }
+    if (!files.empty()) {
+        files.front()->landing.Unlock();
+    }
+    for (OutputFile* file : files) {
+        if (file->committed) {
+            file->Settle();
+        } else {
+            file->Abandon();
+        }
+    }
+    return published;
 }
 
 bool OutputFile::Fail(const std::string& reason)
@@ -448,7 +305,8 @@ bool OutputFile::Fail(const std::string& reason)
     if (failed) {
         return false;
     }
-    fprintf(stderr, "%s: writing \"%s\" failed: %s\n", label.c_str(), path.c_str(), reason.c_str());
+    fprintf(stderr, "%s: writing \"%s\" failed: %s\n", label.c_str(), OneLine(path).c_str(),
+            OneLine(reason).c_str());
     failed = true;
     Abandon();
     return false;
@@ -458,7 +316,8 @@ bool OutputFile::FailWriting(int error) { return Fail(strerror(error)); }
 
 bool OutputFile::FailOpening(int error)
 {
-    fprintf(stderr, "%s: cannot open \"%s\": %s\n", label.c_str(), path.c_str(), strerror(error));
+    fprintf(stderr, "%s: cannot open \"%s\": %s\n", label.c_str(), OneLine(path).c_str(),
+            OpeningProblem(error).c_str());
     failed = true;
     Abandon();
     return false;
@@ -468,25 +327,8 @@ void OutputFile::Abandon()
 {
     if (stream != nullptr) {
         fclose(stream);
-    } else if (descriptor >= 0) {
-        close(descriptor);
+        stream = nullptr;
     }
-    stream = nullptr;
-    descriptor = -1;
     buffered = 0;
-    if (!temporaryPath.empty()) {
-        unlink(temporaryPath.c_str());
-        ForgetTemporary();
-        temporaryPath.clear();
-    }
-}
-
-void OutputFile::RemoveTemporaryOnSignals()
-{
-    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction action {};
-        action.sa_handler = RemoveTemporaryAndEnd;
-        sigemptyset(&action.sa_mask);
-        sigaction(signalNumber, &action, nullptr);
-    }
+    landing.Abandon();
 }

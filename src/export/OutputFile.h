@@ -8,20 +8,25 @@
 #include <string>
 #include <vector>
 
-// The one way every export reaches the disk.
+#include "export/OutputLanding.h"
+
+// The one way every export reaches the disk: how its bytes are written
+// (buffered, seeked, read back), over an OutputLanding that decides where
+// they land.
 //
 // A regular file (or a name that does not exist yet) is written into a
 // temporary file in the same directory, flushed, fsync'd and renamed over the
 // name on Commit, so the name holds either its old bytes or the complete new
 // ones, never a part. A symbolic link is followed: the file it points to is
 // replaced and the link kept. A name that is not a regular file (a FIFO, a
-// device such as /dev/stdout or /dev/full) is written directly.
+// device such as /dev/stdout or /dev/full) is written directly; a FIFO with
+// no reader is refused at once rather than waited on.
 //
 // Every failure prints exactly one line on standard error, "label: ...",
-// naming the file and the reason; after the first failure the file is
-// abandoned (the temporary removed, the name left as it was) and every later
-// call returns false without printing again. No temporary file outlives the
-// object.
+// naming the file and the reason, control bytes escaped; after the first
+// failure the file is abandoned (the temporary removed, the name left as it
+// was) and every later call returns false without printing again. No
+// temporary file outlives the object.
 //
 // Libraries that write for themselves: call Flush() after any buffered Write
 // and before handing out Descriptor() or Stream(), and again after the library
@@ -39,6 +44,9 @@ public:
 
     bool Open(const std::string& path);
 
+    // What the opened output is; known before any byte is written.
+    OutputKind Kind() const { return landing.Kind(); }
+
     // Appends bytes; buffered.
     bool Write(const void* bytes, size_t size);
 
@@ -53,10 +61,14 @@ public:
     bool Seekable() const;
 
     // For formats that go back to fill in what they wrote earlier (OpenEXR's
-    // line offsets, libtiff's directory): positions are offsets in the file.
+    // line offsets, libtiff's directory): positions are offsets from where
+    // the file starts, which for a descriptor a shell handed over is where it
+    // stood when opened, so the bytes from there on are the whole file.
     // Seek and Read first write out what is buffered. Tell and Size are 0,
     // and Read reads nothing, once the file has failed.
-    bool RequireSeeking();  // fails, saying why, when the output cannot seek
+    // RequireSeeking fails, saying why, when the output cannot seek or
+    // appends (every write would land at the end, whatever the offset).
+    bool RequireSeeking();
     bool Seek(uint64_t position);
     uint64_t Tell() const;
     uint64_t Size();
@@ -69,44 +81,35 @@ public:
     // Flush, fsync and close, then rename the temporary over the name.
     bool Commit();
 
+    // Commits files that describe each other (a map and its --meta
+    // description) as one: every file is written out and fsync'd first, and
+    // only when all of them are complete are they renamed, one after the
+    // other, under a lock on the first one's directory, so two such commits
+    // never interleave their renames. Any failure before the renames
+    // abandons them all, leaving every older file as it was.
+    static bool CommitTogether(const std::vector<OutputFile*>& files);
+
     const std::string& Path() const { return path; }
 
-    // Makes SIGINT, SIGTERM and SIGHUP remove the temporary file being
-    // written before the process ends as the signal would end it, so an
-    // interrupted long write leaves nothing behind. For programs that keep
-    // the default handling of those signals (the heightmap tool).
-    static void RemoveTemporaryOnSignals();
     bool Failed() const { return failed; }
 
 private:
-    bool OpenReplacement(const std::string& target);
-    bool OpenThroughProc(const std::string& procName);
-    bool OpenDirect();
+    bool Finish();
+    bool Publish();
+    void Settle();  // after Publish: the rename made durable, the directory closed
     bool FailOpening(int error);
     bool FailWriting(int error);
     bool Drain();
-    bool CloseDescriptor();
     void Abandon();
 
     std::string label;
     std::string path;
     bool failed = false;
+    bool finished = false;
     bool committed = false;
 
-    int descriptor = -1;
-    mutable FILE* stream = nullptr;  // made on first request, over descriptor
-    bool replacing = false;          // writing a temporary that Commit renames
-    std::string temporaryPath;
-    std::string targetPath;  // the regular file the temporary replaces
+    OutputLanding landing;
+    mutable FILE* stream = nullptr;  // made on first request, over the descriptor
     std::vector<char> buffer;
     size_t buffered = 0;
 };
-
-// The system calls whose failure decides an export's outcome. Tests replace
-// entries to make a write, fsync or rename fail on cue, and put them back.
-struct OutputFileSystemCalls {
-    ssize_t (*write)(int descriptor, const void* bytes, size_t size);
-    int (*fsync)(int descriptor);
-    int (*rename)(const char* from, const char* to);
-};
-extern OutputFileSystemCalls outputFileSystemCalls;

@@ -54,5 +54,7 @@ bool ParseBoundedFloat(const std::string& text, const char* option, const char* 
 bool ReadValuedOption(int argc, const char* const* argv, int& i, const std::vector<std::string>& names,
                       std::string& name, std::string& value, std::string& error);
 
-// Line breaks as spaces, so that a refusal quoting a value stays one line.
+// The text with its control bytes (C0 and DEL) escaped, C-style: \n, \r, \t,
+// \xHH for the rest, and a backslash doubled. A message quoting a value or a
+// file name then stays one line, and no byte of it drives the terminal.
 std::string OneLine(std::string text);

@@ -156,7 +156,7 @@ ssize_t WriteThenRunOutOfSpace(int descriptor, const void* bytes, size_t size)
     return -1;
 }
 int FailingFsync(int) { return errno = EIO, -1; }
-int FailingRename(const char*, const char*) { return errno = EXDEV, -1; }
+int FailingRename(int, const char*, int, const char*) { return errno = EXDEV, -1; }
 
 class OutputFileFailure : public testing::TestWithParam<InjectedFailure> {};
 
@@ -199,7 +199,7 @@ INSTANTIATE_TEST_SUITE_P(
         InjectedFailure{"LaterWrite", [] { writesLeft = 3, outputFileSystemCalls.write = WriteThenRunOutOfSpace; },
                         "No space left on device"},
         InjectedFailure{"Fsync", [] { outputFileSystemCalls.fsync = FailingFsync; }, "Input/output error"},
-        InjectedFailure{"Rename", [] { outputFileSystemCalls.rename = FailingRename; }, "Invalid cross-device link"}),
+        InjectedFailure{"Rename", [] { outputFileSystemCalls.renameat = FailingRename; }, "Invalid cross-device link"}),
     [](const testing::TestParamInfo<InjectedFailure>& info) { return std::string(info.param.name); });
 
 TEST(OutputFile, LibraryFailureAndAbandonmentLeaveTheOldFile)
@@ -449,17 +449,22 @@ TEST(OutputFile, FifoIsWrittenDirectly)
     const std::vector<uint8_t> bytes = Pattern(200000, 17);  // more than the pipe holds
     bool seekable = true;
     bool written = false;
+    // The reader comes first: a FIFO with no reader is refused, not waited
+    // on. A write end held here keeps the reader from seeing the end of the
+    // data before the export has even opened; the writer thread lets it go.
+    const int reader = open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    const int holder = open(fifo.c_str(), O_WRONLY);
+    ASSERT_GE(holder, 0);
+    fcntl(reader, F_SETFL, fcntl(reader, F_GETFL) & ~O_NONBLOCK);
     std::thread writer([&] {
         OutputFile output("test export");
         if (output.Open(fifo)) {
             seekable = output.Seekable();
             written = output.Write(bytes.data(), bytes.size()) && output.Commit();
-        } else {
-            close(open(fifo.c_str(), O_WRONLY));  // lets the reader's open return
         }
+        close(holder);
     });
-    const int reader = open(fifo.c_str(), O_RDONLY);
-    ASSERT_GE(reader, 0);
     const std::string got = ReadAll(reader);
     writer.join();
     EXPECT_TRUE(written);

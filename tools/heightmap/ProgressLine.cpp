@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "export/InterruptCleanup.h"
+
 ProgressLine::ProgressLine(std::string program, bool enabled) : program(std::move(program)), enabled(enabled) {}
 
 ProgressLine::~ProgressLine() { Clear(); }
@@ -16,6 +18,9 @@ void ProgressLine::Show(const char* task, double fraction)
         return;
     }
     lastPercent = percent;
+    // Set first: a fatal signal once the line is drawn must erase it, or the
+    // shell's prompt would follow it.
+    SetInterruptErasesLine(true);
     fprintf(stderr, "\r%s: %s %3d%%", program.c_str(), task, percent);
     fflush(stderr);
     shown = true;
@@ -25,6 +30,7 @@ void ProgressLine::Clear()
 {
     if (shown) {
         // Back to the line's start and erase to its end.
+        SetInterruptErasesLine(false);
         fputs("\r\033[K", stderr);
         fflush(stderr);
         shown = false;

@@ -10,14 +10,15 @@
 #include <new>
 
 #include "HeightMapOptions.h"
-#include "cli/TerrainOptions.h"
 #include "ProgressLine.h"
+#include "cli/TerrainOptions.h"
 #include "derive/DerivedMapFiles.h"
+#include "erosion/Terrain.h"
+#include "export/HeightMapFiles.h"
 #include "export/HeightMapFormat.h"
 #include "export/HeightMapMetadata.h"
-#include "export/OutputFile.h"
+#include "export/InterruptCleanup.h"
 #include "terrain/Array2D.h"
-#include "erosion/Terrain.h"
 
 namespace {
 
@@ -25,24 +26,21 @@ const char kProgram[] = "orvandel-heightmap";
 // Below this many cells the whole run takes a blink; no progress is drawn.
 constexpr double kProgressCells = 1e6;
 
-bool WriteMap(const HeightMapOptions& options, const Array2D<float>& map)
+// The map with its description, placed on the ground, then the maps derived
+// from it and the preview.
+bool WriteOutputs(const HeightMapOptions& options, const HeightMapFormat& format, RowOrder rows,
+                  const Array2D<float>& map, HeightMapFiles& files)
 {
-    const HeightMapFormat& format = *FindHeightMapFormat(options.format);
-    const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
     const GroundOptions& ground = options.ground;
     const HeightMapGround placed{ground.derived.scale.cellSize, ground.relief, ground.originX, ground.originY};
     const GeoTransform placement =
         HeightMapGeoTransform(options.size, placed.cellSize, placed.originX, placed.originY);
-    OutputFile out(kProgram);
-    if (!out.Open(options.out) || !WriteHeightMapAs(format, map, rows, out, &placement) || !out.Commit()) {
-        return false;
-    }
-    if (options.meta && !WriteHeightMapMetadata(options.out + ".json", kProgram, format, rows, options.size,
-                                                options.terrain, TerrainMetaNumbers(options.terrain),
-                                                ORVANDEL_VERSION, &placed)) {
-        return false;
-    }
-    return WriteDerivedMaps(map, ground.maps, ground.derived, options.out, kProgram) &&
+    const std::string json =
+        options.meta ? HeightMapMetadataJson(format, rows, options.size, options.terrain,
+                                             TerrainMetaNumbers(options.terrain), ORVANDEL_VERSION, &placed)
+                     : "";
+    return files.Write(map, rows, json, &placement) &&
+           WriteDerivedMaps(map, ground.maps, ground.derived, options.out, kProgram) &&
            (ground.preview.empty() || WritePreview(map, ground.derived, ground.preview, kProgram));
 }
 
@@ -68,14 +66,13 @@ int main(int argc, char** argv)
 
     // FILE.json beside a device or a pipe would land in /dev or fail only
     // after the map was written.
-    struct stat target {};
-    if (options.meta && stat(options.out.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
-        fprintf(stderr, "%s: --meta needs --out to name a regular file, not '%s'\n", kProgram,
-                OneLine(options.out).c_str());
+    if (options.meta && !HeightMapFiles::MetaAccepted(options.out, error)) {
+        fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
         return 2;
     }
 
     // The derived maps go beside FILE, under its name.
+    struct stat target {};
     if (!options.ground.maps.empty() && stat(options.out.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
         fprintf(stderr, "%s: --maps needs --out to name a regular file, not '%s'\n", kProgram,
                 OneLine(options.out).c_str());
@@ -88,7 +85,14 @@ int main(int argc, char** argv)
         fprintf(stderr, "%s: %s\n", kProgram, options.formatNote.c_str());
     }
 
-    OutputFile::RemoveTemporaryOnSignals();
+    InstallInterruptCleanup();
+    const HeightMapFormat& format = *FindHeightMapFormat(options.format);
+    const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
+    // Every refusal the outputs can make comes before a cell is computed.
+    HeightMapFiles files(kProgram);
+    if (!files.Open(options.out, options.meta, format)) {
+        return 1;
+    }
     const double cells = double(options.size) * options.size;
     try {
         Array2D<float> map(options.size, options.size);
@@ -97,12 +101,12 @@ int main(int argc, char** argv)
             GenerateTerrain(map, options.terrain, options.threads,
                             [&](double fraction) { progress.Show("generating", fraction); });
         }
-        return WriteMap(options, map) ? 0 : 1;
+        return WriteOutputs(options, format, rows, map, files) ? 0 : 1;
     } catch (const std::bad_alloc&) {
         fprintf(stderr, "%s: not enough memory for a %u x %u map\n", kProgram, options.size, options.size);
         return 1;
     } catch (const std::exception& error) {
-        fprintf(stderr, "%s: %s\n", kProgram, error.what());
+        fprintf(stderr, "%s: %s\n", kProgram, OneLine(error.what()).c_str());
         return 1;
     }
 }
