@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "terrain/CellRemap.h"
 #include "terrain/DiamondSquareSteps.h"
 #include "terrain/FineLevelRandom.h"
 #include "terrain/HeightMapGenerator.h"
@@ -12,7 +13,6 @@
 
 namespace {
 
-constexpr int viewerLevels = 7;  // steps 128 down to 2 on the 129 map
 
 // Raw cell access for the shared per-point steps: no bounds check, because
 // the fine levels only visit points whose neighbours are inside the map.
@@ -54,17 +54,6 @@ private:
     double finished = 0.0;
 };
 
-// The amplitude after the viewer's seven levels, rounded level by level as
-// they round it.
-float AmplitudeAfterViewerLevels(float roughness)
-{
-    float g = heightMapAmplitude;
-    for (int level = 0; level < viewerLevels; ++level) {
-        g = g * roughness;
-    }
-    return g;
-}
-
 // One level below the viewer's: centres of the squares of side `step`, then
 // the edge midpoints, on every interior point the 129 map's rule reaches
 // (a point with a neighbour off the map is skipped, so the border stays 0).
@@ -103,8 +92,10 @@ void FineLevel(Array2D<float>& map, int step, float g, uint32_t level, const Fin
 // The falloff around the middle of the map times each raw height, then the
 // remap. Rows j and N - 1 - j lie at the same distance from the middle, so
 // they are done together from one row of factors.
-void FalloffAndRemap(Array2D<float>& map, float exponent, unsigned threads, ProgressShare& passes)
+void FalloffAndRemap(Array2D<float>& map, const TerrainParameters& parameters, unsigned threads,
+                     ProgressShare& passes)
 {
+    const float exponent = parameters.falloffExponent;
     const int n = static_cast<int>(map.GetWidth());
     const int centre = (n - 1) / 2;
     const float radius = static_cast<float>(centre);
@@ -121,8 +112,7 @@ void FalloffAndRemap(Array2D<float>& map, float exponent, unsigned threads, Prog
             for (const int y : {j, mirror}) {
                 float* row = map.Row(y);
                 for (int i = 0; i < n; ++i) {
-                    const float lowered = row[i] * factor[std::abs(i - centre)];
-                    row[i] = Logistic(lowered, terrainLogistic);
+                    row[i] = RemapCell(row[i], factor[std::abs(i - centre)], parameters);
                 }
                 if (mirror == j) {
                     break;
@@ -132,15 +122,23 @@ void FalloffAndRemap(Array2D<float>& map, float exponent, unsigned threads, Prog
     });
 }
 
-// The viewer's raw heights (before falloff and remap) for this seed.
+}  // namespace
+
+float AmplitudeAfterViewerLevels(float roughness)
+{
+    float g = heightMapAmplitude;
+    for (uint32_t level = 0; level < firstFineLevel; ++level) {
+        g = g * roughness;
+    }
+    return g;
+}
+
 Array2D<float> ViewerRawHeights(const TerrainParameters& parameters)
 {
     Array2D<float> coarse(heightMapCells, heightMapCells);
     DiamondSquareWithSeed(coarse, heightMapSize, heightMapAmplitude, parameters.roughness, parameters.seed);
     return coarse;
 }
-
-}  // namespace
 
 bool IsMapCells(uint32_t cells)
 {
@@ -156,13 +154,13 @@ void GenerateHeightMapOfSize(Array2D<float>& map, const TerrainParameters& param
                              const std::function<void(double)>& progress)
 {
     const uint32_t n = map.GetWidth();
-    assert(n == map.GetHeight() && IsMapCells(n));
+    assert(n == map.GetHeight() && IsMapCells(n) && n <= maxWholeMapCells);
     Array2D<float> coarse = ViewerRawHeights(parameters);
 
     if (n <= heightMapCells) {
         const std::function<void(double)> quiet;  // too small to report on
         ProgressShare passes(quiet, 1.0);
-        FalloffAndRemap(coarse, parameters.falloffExponent, 1, passes);
+        FalloffAndRemap(coarse, parameters, 1, passes);
         const uint32_t every = heightMapSize / (n - 1);
         for (uint32_t y = 0; y < n; ++y) {
             for (uint32_t x = 0; x < n; ++x) {
@@ -198,12 +196,12 @@ void GenerateHeightMapOfSize(Array2D<float>& map, const TerrainParameters& param
 
     const FineLevelRandom random(parameters.seed);
     float g = AmplitudeAfterViewerLevels(parameters.roughness);
-    uint32_t level = viewerLevels;
+    uint32_t level = firstFineLevel;
     for (uint32_t step = s; step >= 2; step /= 2, ++level) {
         g = g * parameters.roughness;
         FineLevel(map, static_cast<int>(step), g, level, random, threads, passes);
     }
-    FalloffAndRemap(map, parameters.falloffExponent, threads, passes);
+    FalloffAndRemap(map, parameters, threads, passes);
     if (progress) {
         progress(1.0);
     }
