@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "TileOptions.h"
 #include "export/RowOrder.h"
 #include "terrain/TerrainParameters.h"
 
@@ -13,10 +14,12 @@ struct HeightMapOptions {
     uint32_t size = 129;
     unsigned threads = 0;  // 0: every core
     std::string format = "tga";
+    bool formatGiven = false;
     bool rowsGiven = false;
     RowOrder rows = RowOrder::BottomFirst;
     bool meta = false;
     std::string out;
+    TileOptions tiles;  // a world written as tiles
 };
 
 enum class ParseOutcome { Run, Help, Version, Refused };
