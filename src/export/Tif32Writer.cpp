@@ -1,5 +1,7 @@
 #include "export/Tif32Writer.h"
 
+#include <geotiff/geotiffio.h>
+#include <geotiff/xtiffio.h>
 #include <tiffio.h>
 
 #include <algorithm>
@@ -143,6 +145,26 @@ bool SetTags(TIFF* tiff, unsigned width, unsigned height, unsigned rowsPerStrip)
            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
 }
 
+// The tags GIS readers take the placement from, and the one key saying the
+// tie point is a sample's centre rather than a pixel's corner.
+bool SetPlacement(TIFF* tiff, const GeoTransform& placement)
+{
+    double tiePoint[6] = {0, 0, 0, placement.originX, placement.originY, 0};
+    double pixelScale[3] = {placement.pixelWidth, placement.pixelHeight, 0};
+    if (!TIFFSetField(tiff, TIFFTAG_GEOTIEPOINTS, 6, tiePoint) ||
+        !TIFFSetField(tiff, TIFFTAG_GEOPIXELSCALE, 3, pixelScale)) {
+        return false;
+    }
+    GTIF* keys = GTIFNew(tiff);
+    if (keys == nullptr) {
+        return false;
+    }
+    const bool written = GTIFKeySet(keys, GTRasterTypeGeoKey, TYPE_SHORT, 1, RasterPixelIsPoint) &&
+                         GTIFWriteKeys(keys);
+    GTIFFree(keys);
+    return written;
+}
+
 bool WriteStrips(TIFF* tiff, const Matrix2DInterface<float>& map, unsigned rowsPerStrip)
 {
     const unsigned width = map.GetWidth();
@@ -164,7 +186,7 @@ bool WriteStrips(TIFF* tiff, const Matrix2DInterface<float>& map, unsigned rowsP
 
 }  // namespace
 
-bool WriteHeightMapTif32(const Matrix2DInterface<float>& map, OutputFile& out)
+bool WriteHeightMapTif32(const Matrix2DInterface<float>& map, OutputFile& out, const GeoTransform* placement)
 {
     if (!out.RequireSeeking()) {
         return false;
@@ -174,6 +196,10 @@ bool WriteHeightMapTif32(const Matrix2DInterface<float>& map, OutputFile& out)
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     if (options == nullptr) {
         return out.Fail("libtiff: out of memory");
+    }
+    if (placement != nullptr) {
+        // Teaches libtiff the GeoTIFF tags; a handle opened after this knows them.
+        XTIFFInitialize();
     }
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnTiffError, &target);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnTiffWarning, &target);
@@ -187,7 +213,8 @@ bool WriteHeightMapTif32(const Matrix2DInterface<float>& map, OutputFile& out)
         const unsigned width = map.GetWidth();
         const unsigned rowsPerStrip =
             unsigned(std::max<size_t>(1, kStripBytes / (sizeof(float) * std::max(width, 1u))));
-        written = SetTags(tiff, width, map.GetHeight(), rowsPerStrip) && WriteStrips(tiff, map, rowsPerStrip) &&
+        written = SetTags(tiff, width, map.GetHeight(), rowsPerStrip) &&
+                  (placement == nullptr || SetPlacement(tiff, *placement)) && WriteStrips(tiff, map, rowsPerStrip) &&
                   TIFFWriteDirectory(tiff);
         TIFFClose(tiff);
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "export/GeoTransform.h"
 #include "export/OutputFile.h"
 #include "terrain/Matrix2DInterface.h"
 
@@ -8,4 +9,11 @@
 // with Deflate and the floating-point predictor (3). Rows from the top of the
 // picture (grid row N - 1) down, orientation top-left. The file must be
 // seekable.
-bool WriteHeightMapTif32(const Matrix2DInterface<float>& map, OutputFile& out);
+//
+// With a placement, the file is also a GeoTIFF (through libgeotiff): a
+// ModelTiepoint putting the top-left sample at the placement's origin, a
+// ModelPixelScale of its pixel size, and one GeoKey, GTRasterTypeGeoKey =
+// RasterPixelIsPoint. No model type or coordinate system key is written, so
+// GIS tools place the map without being told a projection it does not have.
+bool WriteHeightMapTif32(const Matrix2DInterface<float>& map, OutputFile& out,
+                         const GeoTransform* placement = nullptr);

@@ -80,3 +80,64 @@ TEST(Tif32Format, APipeIsRefusedWithOneLineBeforeAnyByte)
 }
 
 }  // namespace
+
+namespace {
+
+// What GDAL's own reader makes of a file: gdalinfo shares no code with the
+// writer, and is what GIS tools place a raster by.
+std::string GdalInfo(const std::string& path)
+{
+    FILE* pipe = popen(("gdalinfo '" + path + "' 2>&1").c_str(), "r");
+    std::string text;
+    if (pipe != nullptr) {
+        char chunk[4096];
+        size_t got = 0;
+        while ((got = fread(chunk, 1, sizeof chunk, pipe)) > 0) {
+            text.append(chunk, got);
+        }
+        pclose(pipe);
+    }
+    return text;
+}
+
+TEST(Tif32Format, APlacementIsReadByGdalAsAGeotransformWithNoCoordinateSystem)
+{
+    ScratchDirectory dir;
+    const std::string path = dir.File("placed.tif");
+    const Array2D<float> map = MakeTestMap(5, 4);
+    GeoTransform placement;
+    placement.originX = 1000.5;
+    placement.originY = 2000.25;
+    placement.pixelWidth = 2.5;
+    placement.pixelHeight = 3;
+    ASSERT_TRUE(
+        WriteThroughOutputFile(path, [&](OutputFile& out) { return WriteHeightMapTif32(map, out, &placement); }));
+
+    // The samples are points: GDAL's geotransform is the corner of the
+    // top-left pixel around the first sample, half a pixel out.
+    const std::string info = GdalInfo(path);
+    EXPECT_NE(info.find("Size is 5, 4"), std::string::npos) << info;
+    EXPECT_NE(info.find("Origin = (999.250000000000000,2001.750000000000000)"), std::string::npos) << info;
+    EXPECT_NE(info.find("Pixel Size = (2.500000000000000,-3.000000000000000)"), std::string::npos) << info;
+    EXPECT_NE(info.find("AREA_OR_POINT=Point"), std::string::npos) << info;
+    // GDAL calls a placement without a model type an unnamed local frame;
+    // no projection, datum or EPSG code may appear.
+    for (const char* invented : {"EPSG", "PROJCRS", "GEOGCRS", "GEOGCS", "PROJCS", "WGS"}) {
+        EXPECT_EQ(info.find(invented), std::string::npos) << invented << " in\n" << info;
+    }
+    EXPECT_EQ(info.find("Warning"), std::string::npos) << info;
+    EXPECT_EQ(info.find("ERROR"), std::string::npos) << info;
+}
+
+TEST(Tif32Format, WithoutAPlacementGdalFindsNoGeotransform)
+{
+    ScratchDirectory dir;
+    const std::string path = dir.File("plain.tif");
+    const Array2D<float> map = MakeTestMap(5, 4);
+    ASSERT_TRUE(WriteThroughOutputFile(path, [&](OutputFile& out) { return WriteHeightMapTif32(map, out); }));
+    const std::string info = GdalInfo(path);
+    EXPECT_NE(info.find("Size is 5, 4"), std::string::npos) << info;
+    EXPECT_EQ(info.find("Origin ="), std::string::npos) << info;
+}
+
+}  // namespace
