@@ -52,9 +52,9 @@ bool WriteText(const std::string& path, const std::string& text, const std::stri
 std::string TileManifestPath(const std::string& out) { return out + ".tiles.json"; }
 std::string TileVrtPath(const std::string& out) { return out + ".vrt"; }
 
-TileGeoOrigin GeoOriginOfTile(const TileGrid& grid, const TilePlace& place)
+GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place)
 {
-    return {double(place.gridX), double(place.gridY) + grid.tileCells};
+    return HeightMapGeoTransform(grid.tileCells, 1.0, place.gridX, place.gridY);
 }
 
 std::string TileManifestJson(const TileSetDescription& set)
@@ -111,7 +111,10 @@ std::string TileVrtXml(const TileSetDescription& set)
     const std::string size = std::to_string(grid.CroppedCells());
     const std::string t = std::to_string(grid.tileCells);
     std::string xml = "<VRTDataset rasterXSize=\"" + size + "\" rasterYSize=\"" + size + "\">\n";
-    xml += "  <GeoTransform>0, 1, 0, " + size + ", 0, -1</GeoTransform>\n";
+    // GDAL's geotransform gives the corner of the top-left pixel, half a
+    // cell out from its sample, as it reads the tiles' point placements.
+    xml += "  <GeoTransform>-0.5, 1, 0, " + std::to_string(grid.CroppedCells() - 1) + ".5, 0, -1</GeoTransform>\n";
+    xml += "  <Metadata>\n    <MDI key=\"AREA_OR_POINT\">Point</MDI>\n  </Metadata>\n";
     xml += "  <VRTRasterBand dataType=\"Float32\" band=\"1\">\n";
     const std::string name = BaseName(set.out);
     for (uint64_t k = 0; k < grid.TileCount(); ++k) {

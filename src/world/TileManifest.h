@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "export/GeoTransform.h"
 #include "export/HeightMapFormat.h"
 #include "terrain/TerrainParameters.h"
 #include "world/TileLayout.h"
@@ -24,22 +25,18 @@ struct TileSetDescription {
 std::string TileManifestJson(const TileSetDescription& set);
 
 // GDAL's virtual raster over the gis layout's tiles: one Float32 band of the
-// cropped world, north up, one cell a unit, each tile placed at its offset
-// by its file name relative to the VRT.
+// cropped world, north up, samples as points one unit apart with grid cell
+// (0, 0) at the origin, each tile placed at its offset by its file name
+// relative to the VRT.
 std::string TileVrtXml(const TileSetDescription& set);
 
 // "DIR/NAME.tiles.json", "DIR/NAME.vrt".
 std::string TileManifestPath(const std::string& out);
 std::string TileVrtPath(const std::string& out);
 
-// The geotransform of a gis tile or of the whole world: the west edge, the
-// north edge, in cells from the world's south-west corner (one cell a unit,
-// each cell the unit square above and east of its grid point).
-struct TileGeoOrigin {
-    double west;
-    double north;
-};
-TileGeoOrigin GeoOriginOfTile(const TileGrid& grid, const TilePlace& place);
+// Where a gis tile lies: its samples are points one unit apart, grid cell
+// (x, y) at ground (x, y), as the VRT places the whole world.
+GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place);
 
 // Writes the manifest, and for the gis layout the VRT, each through its own
 // OutputFile whose failure line starts with label.

@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "export/OutputFile.h"
+#include "export/Tif32Writer.h"
 #include "terrain/HeightMapWindow.h"
 
 namespace {
@@ -25,7 +26,14 @@ bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<floa
     if (!out.Open(TileFileName(set.out, *set.layout, *set.format, place.x, place.y))) {
         return false;
     }
-    return WriteHeightMapAs(*set.format, tile, set.rows, out) && out.Commit();
+    bool written = false;
+    if (std::string(set.layout->name) == "gis") {
+        const GeoTransform placement = TilePlacement(set.grid, place);
+        written = WriteHeightMapTif32(tile, out, &placement);
+    } else {
+        written = WriteHeightMapAs(*set.format, tile, set.rows, out);
+    }
+    return written && out.Commit();
 }
 
 }  // namespace
