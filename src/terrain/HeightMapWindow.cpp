@@ -169,7 +169,8 @@ void HeightMapWindows::LevelSpans(uint32_t x0, uint32_t y0, uint32_t width, uint
     }
 }
 
-void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0, unsigned threads) const
+void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0, unsigned threads,
+                                Scratch* scratch) const
 {
     const uint32_t width = window.GetWidth();
     const uint32_t height = window.GetHeight();
@@ -192,8 +193,9 @@ void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0
     // The coarsest level is the viewer's lattice; each finer one is built
     // from the one before and that one dropped, the finest straight into the
     // window.
-    std::vector<float> coarserCells;
-    std::vector<float> levelCells;
+    Scratch own;
+    std::vector<float>& coarserCells = scratch != nullptr ? scratch->coarser : own.coarser;
+    std::vector<float>& levelCells = scratch != nullptr ? scratch->level : own.level;
     Level coarser{xs[0].first, ys[0].first, xs[0].last, ys[0].last, nullptr, size_t(xs[0].last - xs[0].first + 1)};
     coarserCells.resize(coarser.stride * size_t(ys[0].last - ys[0].first + 1));
     coarser.cells = coarserCells.data();
@@ -251,6 +253,22 @@ uint64_t HeightMapWindows::CellsComputed(uint32_t x0, uint32_t y0, uint32_t widt
     uint64_t cells = 0;
     for (size_t k = 1; k < xs.size(); ++k) {
         cells += uint64_t(xs[k].last - xs[k].first + 1) * uint64_t(ys[k].last - ys[k].first + 1);
+    }
+    return cells;
+}
+
+uint64_t HeightMapWindows::CellsInside(uint32_t x0, uint32_t y0, uint32_t width, uint32_t height) const
+{
+    if (mapCells <= heightMapCells) {
+        return uint64_t{width} * height;
+    }
+    // Multiples of the spacing in [first, first + count).
+    auto multiples = [](uint64_t first, uint64_t count, uint64_t spacing) {
+        return (first + count - 1) / spacing - (first + spacing - 1) / spacing + 1;
+    };
+    uint64_t cells = 0;
+    for (uint64_t spacing = (mapCells - 1) / heightMapSize / 2; spacing >= 1; spacing /= 2) {
+        cells += multiples(x0, width, spacing) * multiples(y0, height, spacing);
     }
     return cells;
 }

@@ -26,15 +26,27 @@ public:
 
     uint32_t MapCells() const { return mapCells; }
 
+    // The coarser levels' cells, kept between windows of one size so that a
+    // run of tiles allocates (and the system zeroes) them once.
+    struct Scratch {
+        std::vector<float> coarser;
+        std::vector<float> level;
+    };
+
     // Fills `window` with the map's cells [x0, x0 + width) x [y0, y0 + height)
     // (grid coordinates, row 0 the map's first); the rectangle must lie
     // inside the map. `threads` as for ParallelRows (0: every core); the
-    // bits do not depend on it.
-    void Generate(Array2D<float>& window, uint32_t x0, uint32_t y0, unsigned threads = 0) const;
+    // bits do not depend on it, nor on what window or scratch held before.
+    void Generate(Array2D<float>& window, uint32_t x0, uint32_t y0, unsigned threads = 0,
+                  Scratch* scratch = nullptr) const;
 
     // How many cells Generate writes, over every level, for a window of this
     // place and size: its own cells plus the halos. For the overhead figure.
     uint64_t CellsComputed(uint32_t x0, uint32_t y0, uint32_t width, uint32_t height) const;
+    // The cells of the same levels that lie inside the window: what the
+    // whole map computes for it. CellsComputed over this, less one, is the
+    // halo's overhead.
+    uint64_t CellsInside(uint32_t x0, uint32_t y0, uint32_t width, uint32_t height) const;
 
 private:
     struct Span {

@@ -1,7 +1,9 @@
 #include "world/WorldTiles.h"
 
-#include <future>
-#include <memory>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
 
 #include "export/OutputFile.h"
 #include "export/Tif32Writer.h"
@@ -9,15 +11,63 @@
 
 namespace {
 
-using Tile = std::unique_ptr<Array2D<float>>;
+// Two tiles' cells, each either free or holding a finished tile, handed
+// between the generating thread and the writing one.
+class TileSlots {
+public:
+    explicit TileSlots(uint32_t cells) : tiles{Array2D<float>(cells, cells), Array2D<float>(cells, cells)} {}
 
-Tile GenerateTile(const HeightMapWindows& windows, const TileSetDescription& set, uint64_t index, unsigned threads)
-{
-    const TilePlace place = PlaceOfTile(set.grid, *set.layout, index);
-    Tile tile = std::make_unique<Array2D<float>>(set.grid.tileCells, set.grid.tileCells);
-    windows.Generate(*tile, place.gridX, place.gridY, threads);
-    return tile;
-}
+    // The generator's side: waits until slot i is free; false once stopped.
+    bool WaitFree(size_t i)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stopped || !ready[i % 2]; });
+        return !stopped;
+    }
+    void MarkReady(size_t i)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ready[i % 2] = true;
+        changed.notify_all();
+    }
+    // The writer's side: waits until slot i holds its tile; rethrows what
+    // the generator threw.
+    void WaitReady(size_t i)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return failure != nullptr || ready[i % 2]; });
+        if (failure != nullptr) {
+            std::rethrow_exception(failure);
+        }
+    }
+    void MarkFree(size_t i)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ready[i % 2] = false;
+        changed.notify_all();
+    }
+    void Fail(std::exception_ptr error)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        failure = error;
+        changed.notify_all();
+    }
+    void Stop()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stopped = true;
+        changed.notify_all();
+    }
+    Array2D<float>& Tile(size_t i) { return tiles[i % 2]; }
+
+private:
+    Array2D<float> tiles[2];
+    bool ready[2] = {false, false};
+    bool stopped = false;
+    std::exception_ptr failure;
+    std::mutex mutex;
+    std::condition_variable changed;
+};
 
 bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<float>& tile, const std::string& label)
 {
@@ -43,31 +93,42 @@ bool WriteWorldTiles(const WorldTilesJob& job, const std::string& label, const s
     const TileSetDescription& set = job.set;
     const HeightMapWindows windows(set.grid.worldCells, set.terrain);
     const size_t count = job.tiles.size();
-    bool includesFirst = false;
+    TileSlots slots(set.grid.tileCells);
 
-    std::future<Tile> next;
-    if (count > 0) {
-        next = std::async(std::launch::async, GenerateTile, std::cref(windows), std::cref(set), job.tiles[0],
-                          job.threads);
-    }
-    for (size_t i = 0; i < count; ++i) {
-        const Tile tile = next.get();
-        if (i + 1 < count) {
-            next = std::async(std::launch::async, GenerateTile, std::cref(windows), std::cref(set), job.tiles[i + 1],
-                              job.threads);
-        }
-        if (!WriteTile(set, job.tiles[i], *tile, label)) {
-            if (next.valid()) {
-                next.wait();  // the tile in the making is dropped
+    // One thread generates (on the threads it is given) while this one
+    // writes, one tile behind; OutputFile writes one file at a time.
+    std::thread generator([&] {
+        HeightMapWindows::Scratch scratch;
+        try {
+            for (size_t i = 0; i < count && slots.WaitFree(i); ++i) {
+                const TilePlace place = PlaceOfTile(set.grid, *set.layout, job.tiles[i]);
+                windows.Generate(slots.Tile(i), place.gridX, place.gridY, job.threads, &scratch);
+                slots.MarkReady(i);
             }
-            return false;
+        } catch (...) {
+            slots.Fail(std::current_exception());
         }
-        includesFirst = includesFirst || job.tiles[i] == 0;
-        if (progress) {
-            progress(double(i + 1) / double(count));
+    });
+    bool written = true;
+    bool includesFirst = false;
+    try {
+        for (size_t i = 0; i < count && written; ++i) {
+            slots.WaitReady(i);
+            written = WriteTile(set, job.tiles[i], slots.Tile(i), label);
+            slots.MarkFree(i);
+            includesFirst = includesFirst || job.tiles[i] == 0;
+            if (written && progress) {
+                progress(double(i + 1) / double(count));
+            }
         }
+    } catch (...) {
+        slots.Stop();
+        generator.join();
+        throw;
     }
-    return !includesFirst || WriteTileSetFiles(set, label);
+    slots.Stop();
+    generator.join();
+    return written && (!includesFirst || WriteTileSetFiles(set, label));
 }
 
 uint64_t WorldTilesMemoryBytes(uint32_t tileCells)

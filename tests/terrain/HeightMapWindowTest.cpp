@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <cmath>
+
 #include "terrain/Array2D.h"
+#include "terrain/DiamondSquareSteps.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/HeightMapOfSize.h"
 #include "terrain/HeightMapWindow.h"
@@ -125,6 +128,10 @@ TEST(HeightMapWindow, HaloGrowsWithTheLevelsNotTheWindow)
     const uint64_t computed = windows.CellsComputed(1024, 2048, 1025, 1025);
     EXPECT_GT(computed, own);
     EXPECT_LT(computed, own * 3 / 2);  // the coarser levels add about a third
+    // Beyond what the whole map computes for the same cells: a per cent.
+    const uint64_t inside = windows.CellsInside(1024, 2048, 1025, 1025);
+    EXPECT_GT(computed, inside);
+    EXPECT_LT(computed, inside + inside / 50);
     EXPECT_EQ(windows.CellsComputed(0, 0, 4097, 4097), [] {
         uint64_t total = 0;
         for (uint64_t side = 4097; side > 129; side = (side + 1) / 2) {
@@ -132,6 +139,29 @@ TEST(HeightMapWindow, HaloGrowsWithTheLevelsNotTheWindow)
         }
         return total;
     }());
+    EXPECT_EQ(windows.CellsInside(0, 0, 4097, 4097), windows.CellsComputed(0, 0, 4097, 4097));
+}
+
+}  // namespace
+
+namespace {
+
+// The default exponent skips pow: the factors must be the ones pow gives.
+TEST(HeightMapWindow, FalloffOfExponentOneIsPowsToTheBit)
+{
+    volatile double one = 1.0;  // kept from the compiler, which would fold pow(x, 1)
+    int mismatches = 0;
+    for (int64_t di = 0; di <= 16384; di += 7) {
+        for (int64_t dj = 0; dj <= 16384; dj += 131) {
+            const float radius = 16384.0f;
+            const float d = static_cast<float>(std::sqrt(static_cast<double>(di * di + dj * dj)));
+            const float expected =
+                d > radius ? 0.0f : static_cast<float>(std::pow(1.0 - static_cast<double>(d) / radius, one));
+            const float factor = FalloffFactor(di, dj, radius, 1.0f);
+            mismatches += std::memcmp(&expected, &factor, sizeof factor) != 0;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 }  // namespace
