@@ -4,7 +4,6 @@
 
 #include <cstdio>
 
-#include "export/HeightMapMetadata.h"
 #include "export/OutputFile.h"
 
 namespace {
@@ -39,6 +38,30 @@ std::string XmlText(const std::string& text)
         }
     }
     return escaped;
+}
+
+// The seed as --meta gives it: its own text when that is UTF-8; otherwise one
+// character a byte (U+0000 to U+00FF), so the JSON stays valid and seed_hex
+// has the exact bytes.
+nlohmann::json SeedText(const std::string& bytes)
+{
+    try {
+        nlohmann::json text = bytes;
+        static_cast<void>(text.dump());  // throws on text that is not UTF-8
+        return text;
+    } catch (const nlohmann::json::type_error&) {
+        std::string latin;
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80) {
+                latin += c;
+            } else {
+                latin += static_cast<char>(0xC0 | byte >> 6);
+                latin += static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+        return latin;
+    }
 }
 
 bool WriteText(const std::string& path, const std::string& text, const std::string& label)
@@ -95,9 +118,7 @@ std::string TileManifestJson(const TileSetDescription& set)
     json["sample_type"] = set.format->sampleType;
     json["byte_order"] = set.format->byteOrder;
     json["value_meaning"] = set.format->valueMeaning;
-    // The seed as --meta writes it: its own text when it is UTF-8, one
-    // character a byte otherwise; seed_hex is always the exact bytes.
-    json["seed"] = nlohmann::json::parse(JsonString(set.terrain.seed.Text()));
+    json["seed"] = SeedText(set.terrain.seed.Text());
     json["seed_hex"] = SeedHex(set.terrain.seed.Text());
     json["roughness"] = double(set.terrain.roughness);
     json["falloff"] = double(set.terrain.falloffExponent);

@@ -1,5 +1,5 @@
 // Where each tile lies and what it is called in every layout, which tiles a
-// task writes, and the manifest as an independent JSON reader sees it.
+// task writes, and the manifest as a JSON parser reads it.
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "JsonReader.h"
+#include <nlohmann/json.hpp>
+
 #include "world/TileManifest.h"
 #include "world/TileSelection.h"
 
@@ -101,7 +102,7 @@ TEST(TileSelection, TaskIndexFromTheOptionsOrTheScheduler)
     EXPECT_EQ(TaskCount(grid, 16), 1u);
 }
 
-TEST(TileManifest, DescribesTheSetAsAnIndependentReaderSeesIt)
+TEST(TileManifest, DescribesTheSetAsAJsonParserReadsIt)
 {
     TileSetDescription set;
     set.grid = TileGrid::Make(1025, 300);
@@ -113,26 +114,27 @@ TEST(TileManifest, DescribesTheSetAsAnIndependentReaderSeesIt)
     set.terrain.roughness = 0.62f;
     set.version = "9.9.9";
 
-    std::vector<std::pair<std::string, JsonValue>> members;
-    ASSERT_TRUE(JsonReader(TileManifestJson(set)).ReadObject(members));
-    std::map<std::string, std::string> values;
-    for (const auto& [key, value] : members) {
-        values[key] = value.text;
-    }
-    EXPECT_EQ(values["world_size"], "1025");
-    EXPECT_EQ(values["size"], "898");
-    EXPECT_EQ(values["cropped_cells"], "127");
-    EXPECT_NE(values["crop"].find("898"), std::string::npos);
-    EXPECT_EQ(values["tile_size"], "300");
-    EXPECT_EQ(values["tiles_x"], "3");
-    EXPECT_EQ(values["tile_count"], "9");
-    EXPECT_EQ(values["layout"], "unreal");
-    EXPECT_EQ(values["naming"], "island_x{X}_y{Y}.png");
-    EXPECT_EQ(values["row_order"], "top_first");
-    EXPECT_EQ(values["seed"], "\xC3\xA9t\xC3\xA9");
-    EXPECT_EQ(values["seed_hex"], "c3a974c3a9");
-    EXPECT_EQ(std::stof(values["roughness"]), 0.62f);
-    EXPECT_EQ(values["version"], "9.9.9");
+    const nlohmann::json json = nlohmann::json::parse(TileManifestJson(set));
+    EXPECT_EQ(json["world_size"], 1025);
+    EXPECT_EQ(json["size"], 898);
+    EXPECT_EQ(json["cropped_cells"], 127);
+    EXPECT_NE(json["crop"].get<std::string>().find("898"), std::string::npos);
+    EXPECT_EQ(json["tile_size"], 300);
+    EXPECT_EQ(json["tiles_x"], 3);
+    EXPECT_EQ(json["tile_count"], 9);
+    EXPECT_EQ(json["layout"], "unreal");
+    EXPECT_EQ(json["naming"], "island_x{X}_y{Y}.png");
+    EXPECT_EQ(json["row_order"], "top_first");
+    EXPECT_EQ(json["seed"], "\xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(json["seed_hex"], "c3a974c3a9");
+    EXPECT_EQ(json["roughness"].get<float>(), 0.62f);
+    EXPECT_EQ(json["version"], "9.9.9");
+
+    // A seed that is not UTF-8 reads back one character a byte.
+    ASSERT_TRUE(TerrainSeed::FromText("a\xFF", set.terrain.seed));
+    const nlohmann::json latin = nlohmann::json::parse(TileManifestJson(set));
+    EXPECT_EQ(latin["seed"], "a\xC3\xBF");
+    EXPECT_EQ(latin["seed_hex"], "61ff");
 }
 
 }  // namespace
