@@ -12,11 +12,12 @@
 
 namespace {
 
-// The largest map the tool makes, generated once for every format.
+// An 8193 map (the size the README's write figures are for), generated once
+// for every format.
 const Array2D<float>& LargestMap()
 {
     static const Array2D<float> map = [] {
-        Array2D<float> generated(maxMapCells, maxMapCells);
+        Array2D<float> generated(8193, 8193);
         GenerateHeightMapOfSize(generated, TerrainParameters{});
         return generated;
     }();

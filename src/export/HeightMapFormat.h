@@ -40,9 +40,9 @@ struct HeightMapFormat {
     bool (*writePlaced)(const Matrix2DInterface<float>& map, const GeoTransform& placement, OutputFile& out) = nullptr;
 };
 
-// Largest sizes: every raster format, and the meshes (a 4097 mesh is already
-// about 17 million vertices).
-constexpr unsigned kLargestRasterSize = 8193;
+// Largest sizes: every raster format (one file; larger worlds are tiles), and
+// the meshes (a 4097 mesh is already about 17 million vertices).
+constexpr unsigned kLargestRasterSize = 16385;
 constexpr unsigned kLargestMeshSize = 4097;
 
 // Every format, the default (tga) first.

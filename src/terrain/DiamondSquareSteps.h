@@ -61,7 +61,11 @@ inline float FalloffFactor(int64_t di, int64_t dj, float radius, float exponent)
     if (d > radius) {
         return 0.0f;
     }
-    return static_cast<float>(std::pow(1.0 - static_cast<double>(d) / radius, static_cast<double>(exponent)));
+    const double base = 1.0 - static_cast<double>(d) / radius;
+    // pow(base, 1) is base itself (glibc's pow is within 0.52 ulp and base
+    // is a double), so the default exponent skips a pow a cell where the
+    // factors cannot be shared (the tiles of a world).
+    return static_cast<float>(exponent == 1.0f ? base : std::pow(base, static_cast<double>(exponent)));
 }
 
 // The logistic remap of one raw height, in double, stored as a float.

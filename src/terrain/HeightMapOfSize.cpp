@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr int viewerLevels = 7;  // steps 128 down to 2 on the 129 map
 
 // Raw cell access for the shared per-point steps: no bounds check, because
 // the fine levels only visit points whose neighbours are inside the map.
@@ -53,17 +52,6 @@ private:
     double total;
     double finished = 0.0;
 };
-
-// The amplitude after the viewer's seven levels, rounded level by level as
-// they round it.
-float AmplitudeAfterViewerLevels(float roughness)
-{
-    float g = heightMapAmplitude;
-    for (int level = 0; level < viewerLevels; ++level) {
-        g = g * roughness;
-    }
-    return g;
-}
 
 // One level below the viewer's: centres of the squares of side `step`, then
 // the edge midpoints, on every interior point the 129 map's rule reaches
@@ -133,15 +121,23 @@ void FalloffAndRemap(Array2D<float>& map, float exponent, const TerrainShape& sh
     });
 }
 
-// The viewer's raw heights (before falloff and remap) for this seed.
+}  // namespace
+
+float AmplitudeAfterViewerLevels(float roughness)
+{
+    float g = heightMapAmplitude;
+    for (uint32_t level = 0; level < firstFineLevel; ++level) {
+        g = g * roughness;
+    }
+    return g;
+}
+
 Array2D<float> ViewerRawHeights(const TerrainParameters& parameters)
 {
     Array2D<float> coarse(heightMapCells, heightMapCells);
     DiamondSquareWithSeed(coarse, heightMapSize, heightMapAmplitude, parameters.roughness, parameters.seed);
     return coarse;
 }
-
-}  // namespace
 
 bool IsMapCells(uint32_t cells)
 {
@@ -157,7 +153,7 @@ void GenerateHeightMapOfSize(Array2D<float>& map, const TerrainParameters& param
                              const std::function<void(double)>& progress)
 {
     const uint32_t n = map.GetWidth();
-    assert(n == map.GetHeight() && IsMapCells(n));
+    assert(n == map.GetHeight() && IsMapCells(n) && n <= maxWholeMapCells);
     Array2D<float> coarse = ViewerRawHeights(parameters);
 
     if (n <= heightMapCells) {
@@ -199,7 +195,7 @@ void GenerateHeightMapOfSize(Array2D<float>& map, const TerrainParameters& param
 
     const FineLevelRandom random(parameters.seed);
     float g = AmplitudeAfterViewerLevels(parameters.roughness);
-    uint32_t level = viewerLevels;
+    uint32_t level = firstFineLevel;
     for (uint32_t step = s; step >= 2; step /= 2, ++level) {
         g = g * parameters.roughness;
         FineLevel(map, static_cast<int>(step), g, level, random, threads, passes);

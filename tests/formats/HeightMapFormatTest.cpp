@@ -48,7 +48,7 @@ TEST(HeightMapFormatRegistry, RowsOnlyForTheRawFormatsAndSmallerMeshes)
         EXPECT_EQ(format.acceptsRowOrder, name == "r16" || name == "f32") << name;
         const bool mesh = name == "obj" || name == "stl";
         EXPECT_EQ(format.hasRows, !mesh) << name;
-        EXPECT_EQ(format.largestSize, mesh ? 4097u : 8193u) << name;
+        EXPECT_EQ(format.largestSize, mesh ? 4097u : 16385u) << name;
     }
     EXPECT_EQ(FindHeightMapFormat("r16")->defaultRows, RowOrder::BottomFirst);
     EXPECT_EQ(FindHeightMapFormat("f32")->defaultRows, RowOrder::BottomFirst);

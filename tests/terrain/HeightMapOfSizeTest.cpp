@@ -281,15 +281,16 @@ TEST(HeightMapOfSize, ParameterCornersKeepEveryCellInTheUnitRange)
     }
 }
 
-TEST(HeightMapOfSize, AcceptsExactlyTheNineSizes)
+TEST(HeightMapOfSize, AcceptsExactlyTheTwelveSizes)
 {
     std::vector<uint32_t> accepted;
-    for (uint32_t n = 0; n <= 20000; ++n) {
+    for (uint32_t n = 0; n <= 300000; ++n) {
         if (IsMapCells(n)) {
             accepted.push_back(n);
         }
     }
-    EXPECT_EQ(accepted, (std::vector<uint32_t>{33, 65, 129, 257, 513, 1025, 2049, 4097, 8193}));
+    EXPECT_EQ(accepted, (std::vector<uint32_t>{33, 65, 129, 257, 513, 1025, 2049, 4097, 8193, 16385, 32769,
+                                             65537, 131073}));
 }
 
 TEST(HeightMapOfSize, ProgressRisesToOne)

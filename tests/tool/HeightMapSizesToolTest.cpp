@@ -58,7 +58,8 @@ TEST(HeightMapToolSizes, RefusesAnyOtherSizeSeedOrParameterWithOneLine)
 {
     ScratchDirectory dir;
     const std::vector<std::vector<std::string>> refused = {
-        {"--size", "100"}, {"--size", "0"}, {"--size", "1"}, {"--size", "8194"}, {"--size", "16385"},
+        {"--size", "100"}, {"--size", "0"}, {"--size", "1"}, {"--size", "8194"}, {"--size", "16386"},
+        {"--size", "32769"}, {"--size", "262145"},
         {"--size", "abc"}, {"--size", "129x"}, {"--size", ""}, {"--size", "-129"}, {"--size=4294967425"},
         {"--seed", ""}, {"--seed", std::string(257, 's')},
         {"--roughness", "3e5"}, {"--roughness", "1e-5"}, {"--roughness", "512.1"},

@@ -9,7 +9,7 @@
 
 namespace {
 
-const char kSizes[] = "33, 65, 129, 257, 513, 1025, 2049, 4097, 8193";
+const char kSizes[] = "33, 65, 129, 257, 513, 1025, 2049, 4097, 8193, 16385, 32769, 65537, 131073";
 constexpr unsigned kMostThreads = 256;
 
 // Digits only, so "129x", "+129", " 129" and "" are refused.
@@ -81,16 +81,35 @@ void ChooseFormatFromName(HeightMapOptions& options)
 }
 
 // Combinations that each option alone cannot judge.
-bool Consistent(const HeightMapOptions& options, std::string& error)
+bool Consistent(HeightMapOptions& options, std::string& error)
 {
+    // A tile is a window of the map computed on its own; what needs the
+    // whole map at once is refused by name.
+    if (options.tiles.tiled) {
+        const char* wholeMap = options.terrain.erosion > 0.0f ? "--erosion"
+                               : !options.ground.maps.empty() ? "--maps"
+                               : !options.ground.preview.empty() ? "--preview"
+                               : options.meta                 ? "--meta"
+                                                              : nullptr;
+        if (wholeMap != nullptr) {
+            error = std::string(wholeMap) + " needs the whole map and cannot be used with --tile-size" +
+                    (options.meta ? " (tiles are described by NAME.tiles.json)" : "");
+            return false;
+        }
+    }
+    if (!TileOptionsConsistent(options.tiles, options.size, options.formatGiven, options.format, options.rowsGiven,
+                               options.rows, error)) {
+        return false;
+    }
     const HeightMapFormat& format = *FindHeightMapFormat(options.format);
     if (options.rowsGiven && !format.acceptsRowOrder) {
         error = "--rows applies to r16 and f32 only, not to " + options.format;
         return false;
     }
-    if (options.size > format.largestSize) {
-        error = "--size " + std::to_string(options.size) + " would make the mesh too large (" + options.format +
-                " takes at most " + std::to_string(format.largestSize) + " cells a side)";
+    const uint32_t fileCells = options.tiles.tiled ? options.tiles.tileSize : options.size;
+    if (fileCells > format.largestSize) {
+        error = (options.tiles.tiled ? "--tile-size " : "--size ") + std::to_string(fileCells) +
+                " would make the mesh too large (" + options.format + " takes at most " + std::to_string(format.largestSize) + " cells a side)";
         return false;
     }
     if (options.out.empty()) {
@@ -117,6 +136,14 @@ ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& opti
         if (option == "--meta") {
             options.meta = true;
             continue;
+        }
+        switch (ReadTileOption(argc, argv, i, options.tiles, error)) {
+        case TileOptionRead::Read:
+            continue;
+        case TileOptionRead::Refused:
+            return ParseOutcome::Refused;
+        case TileOptionRead::NotMine:
+            break;
         }
         std::string value;
         if (!ReadValuedOption(argc, argv, i, names, option, value, error)) {
@@ -152,6 +179,15 @@ std::string HeightMapUsage()
         "  --meta         also write FILE.json describing the layout and the parameters\n"
         "  --threads T    threads to generate with, 0 for every core (default 0)\n" + GroundUsage() +
         "  --out FILE     the file to write; an existing file is replaced only once the new one is complete\n"
+        "A world as tiles (sizes up to 131073; each tile holds the same cells of the one map, bit for bit):\n"
+        "  --tile-size T  tiles of T x T cells (33 to 8193) sharing their border row and column;\n"
+        "                 --out DIR/NAME names the set, and NAME.tiles.json describes it\n"
+        "  --layout L     unreal (NAME_x{X}_y{Y}.png), unity (NAME_{X}_{Y}.raw) or gis (NAME_{X}_{Y}.tif\n"
+        "                 and NAME.vrt); without it, --format's tiles as NAME_{X}_{Y}.EXT\n"
+        "  --tile X,Y     write that tile only     --tile-index K  write task K's tiles\n"
+        "                 (else SLURM_ARRAY_TASK_ID or JOB_COMPLETION_INDEX, else every tile)\n"
+        "  --tiles-per-task P  tiles each task writes (default 1)\n"
+        "  --print-slurm  print an sbatch job array script that writes the set, and exit\n"
         "  --version      print the version\n"
         "  --help         print this text\n";
     return usage;

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "GroundOptions.h"
+#include "TileOptions.h"
 #include "export/RowOrder.h"
 #include "terrain/TerrainParameters.h"
 
@@ -23,6 +24,7 @@ struct HeightMapOptions {
     bool meta = false;
     std::string out;
     GroundOptions ground;
+    TileOptions tiles;  // a world written as tiles
 };
 
 enum class ParseOutcome { Run, Help, Version, Refused };

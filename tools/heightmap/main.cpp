@@ -11,6 +11,7 @@
 
 #include "HeightMapOptions.h"
 #include "ProgressLine.h"
+#include "TileRun.h"
 #include "cli/TerrainOptions.h"
 #include "derive/DerivedMapFiles.h"
 #include "erosion/Terrain.h"
@@ -62,6 +63,19 @@ int main(int argc, char** argv)
         return 2;
     case ParseOutcome::Run:
         break;
+    }
+
+    if (options.tiles.tiled) {
+        try {
+            return RunTiles(options, argc, argv, kProgram, ORVANDEL_VERSION);
+        } catch (const std::bad_alloc&) {
+            fprintf(stderr, "%s: not enough memory for tiles of %u x %u\n", kProgram, options.tiles.tileSize,
+                    options.tiles.tileSize);
+            return 1;
+        } catch (const std::exception& error) {
+            fprintf(stderr, "%s: %s\n", kProgram, error.what());
+            return 1;
+        }
     }
 
     // FILE.json beside a device or a pipe would land in /dev or fail only

@@ -1,0 +1,168 @@
+#include "world/TileManifest.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+
+#include "export/OutputFile.h"
+
+namespace {
+
+std::string BaseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string SeedHex(const std::string& bytes)
+{
+    std::string hex;
+    char digits[3];
+    for (const char c : bytes) {
+        std::snprintf(digits, sizeof digits, "%02x", static_cast<unsigned char>(c));
+        hex += digits;
+    }
+    return hex;
+}
+
+std::string XmlText(const std::string& text)
+{
+    std::string escaped;
+    for (const char c : text) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+// The seed as --meta gives it: its own text when that is UTF-8; otherwise one
+// character a byte (U+0000 to U+00FF), so the JSON stays valid and seed_hex
+// has the exact bytes.
+nlohmann::json SeedText(const std::string& bytes)
+{
+    try {
+        nlohmann::json text = bytes;
+        static_cast<void>(text.dump());  // throws on text that is not UTF-8
+        return text;
+    } catch (const nlohmann::json::type_error&) {
+        std::string latin;
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x80) {
+                latin += c;
+            } else {
+                latin += static_cast<char>(0xC0 | byte >> 6);
+                latin += static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+        return latin;
+    }
+}
+
+bool WriteText(const std::string& path, const std::string& text, const std::string& label)
+{
+    OutputFile out(label);
+    return out.Open(path) && out.Write(text.data(), text.size()) && out.Commit();
+}
+
+}  // namespace
+
+std::string TileManifestPath(const std::string& out) { return out + ".tiles.json"; }
+std::string TileVrtPath(const std::string& out) { return out + ".vrt"; }
+
+GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place)
+{
+    return HeightMapGeoTransform(grid.tileCells, 1.0, place.gridX, place.gridY);
+}
+
+std::string TileManifestJson(const TileSetDescription& set)
+{
+    const TileGrid& grid = set.grid;
+    const TileLayout& layout = *set.layout;
+    const uint32_t cropped = grid.CroppedCells();
+    nlohmann::ordered_json json;
+    json["world_size"] = grid.worldCells;
+    json["size"] = cropped;
+    json["cropped_cells"] = grid.worldCells - cropped;
+    json["crop"] = cropped == grid.worldCells
+                       ? "none: the tiles cover the whole world"
+                       : "the world is cropped to its first " + std::to_string(cropped) +
+                             " columns and rows (grid x and y 0 to " + std::to_string(cropped - 1) +
+                             "), the largest that tiles of " + std::to_string(grid.tileCells) +
+                             " sharing their borders fill; the " + std::to_string(grid.worldCells - cropped) +
+                             " columns east and rows north of it are left out";
+    json["tile_size"] = grid.tileCells;
+    json["tile_step"] = grid.Step();
+    json["tiles_x"] = grid.tilesPerSide;
+    json["tiles_y"] = grid.tilesPerSide;
+    json["tile_count"] = grid.TileCount();
+    json["shared_borders"] = "neighbouring tiles share their border row and column, cell for cell";
+    json["layout"] = *layout.name != '\0' ? layout.name : "default";
+    json["importer"] = layout.importer;
+    json["format"] = set.format->name;
+    json["naming"] = TileNamePattern(BaseName(set.out), layout, *set.format);
+    json["x_counts_from"] = "west: X = 0 holds grid x 0 to " + std::to_string(grid.Step());
+    json["y_counts_from"] = layout.yFromNorth ? "north: Y = 0 is the top row of tiles, the last grid rows"
+                                              : "south: Y = 0 holds grid row 0";
+    json["tile_origin"] = layout.yFromNorth
+                              ? "tile (X, Y) starts at grid cell (X * tile_step, (tiles_y - 1 - Y) * tile_step)"
+                              : "tile (X, Y) starts at grid cell (X * tile_step, Y * tile_step)";
+    json["tile_index"] = "K = Y * tiles_x + X, the order of --tile-index and of the job array's tasks";
+    json["row_order"] = set.format->hasRows ? (set.rows == RowOrder::TopFirst ? "top_first" : "bottom_first")
+                                            : "none";
+    json["sample_type"] = set.format->sampleType;
+    json["byte_order"] = set.format->byteOrder;
+    json["value_meaning"] = set.format->valueMeaning;
+    json["seed"] = SeedText(set.terrain.seed.Text());
+    json["seed_hex"] = SeedHex(set.terrain.seed.Text());
+    json["roughness"] = double(set.terrain.roughness);
+    json["falloff"] = double(set.terrain.falloffExponent);
+    json["version"] = set.version;
+    return json.dump(2) + "\n";
+}
+
+std::string TileVrtXml(const TileSetDescription& set)
+{
+    const TileGrid& grid = set.grid;
+    const std::string size = std::to_string(grid.CroppedCells());
+    const std::string t = std::to_string(grid.tileCells);
+    std::string xml = "<VRTDataset rasterXSize=\"" + size + "\" rasterYSize=\"" + size + "\">\n";
+    // GDAL's geotransform gives the corner of the top-left pixel, half a
+    // cell out from its sample, as it reads the tiles' point placements.
+    xml += "  <GeoTransform>-0.5, 1, 0, " + std::to_string(grid.CroppedCells() - 1) + ".5, 0, -1</GeoTransform>\n";
+    xml += "  <Metadata>\n    <MDI key=\"AREA_OR_POINT\">Point</MDI>\n  </Metadata>\n";
+    xml += "  <VRTRasterBand dataType=\"Float32\" band=\"1\">\n";
+    const std::string name = BaseName(set.out);
+    for (uint64_t k = 0; k < grid.TileCount(); ++k) {
+        const TilePlace place = PlaceOfTile(grid, *set.layout, k);
+        const std::string file = BaseName(TileFileName(name, *set.layout, *set.format, place.x, place.y));
+        const uint32_t top = grid.CroppedCells() - 1 - (place.gridY + grid.Step());
+        xml += "    <SimpleSource>\n";
+        xml += "      <SourceFilename relativeToVRT=\"1\">" + XmlText(file) + "</SourceFilename>\n";
+        xml += "      <SourceBand>1</SourceBand>\n";
+        xml += "      <SourceProperties RasterXSize=\"" + t + "\" RasterYSize=\"" + t +
+               "\" DataType=\"Float32\"/>\n";
+        xml += "      <SrcRect xOff=\"0\" yOff=\"0\" xSize=\"" + t + "\" ySize=\"" + t + "\"/>\n";
+        xml += "      <DstRect xOff=\"" + std::to_string(place.gridX) + "\" yOff=\"" + std::to_string(top) +
+               "\" xSize=\"" + t + "\" ySize=\"" + t + "\"/>\n";
+        xml += "    </SimpleSource>\n";
+    }
+    xml += "  </VRTRasterBand>\n</VRTDataset>\n";
+    return xml;
+}
+
+bool WriteTileSetFiles(const TileSetDescription& set, const std::string& label)
+{
+    if (!WriteText(TileManifestPath(set.out), TileManifestJson(set), label)) {
+        return false;
+    }
+    if (std::string(set.layout->name) == "gis") {
+        return WriteText(TileVrtPath(set.out), TileVrtXml(set), label);
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <string>
+
+#include "export/GeoTransform.h"
+#include "export/HeightMapFormat.h"
+#include "terrain/TerrainParameters.h"
+#include "world/TileLayout.h"
+
+// What a tile set is, for whoever imports it: NAME.tiles.json beside the
+// tiles, written once by the run that writes tile 0.
+struct TileSetDescription {
+    TileGrid grid;
+    const TileLayout* layout;
+    const HeightMapFormat* format;
+    RowOrder rows;     // as the tiles store them
+    std::string out;   // DIR/NAME, as given to --out
+    TerrainParameters terrain;
+    std::string version;
+};
+
+// The manifest's JSON text, one flat object: world and tile sizes, the crop, the naming, the
+// row order, the parameters (seed as --meta writes it, with seed_hex) and
+// the version.
+std::string TileManifestJson(const TileSetDescription& set);
+
+// GDAL's virtual raster over the gis layout's tiles: one Float32 band of the
+// cropped world, north up, samples as points one unit apart with grid cell
+// (0, 0) at the origin, each tile placed at its offset by its file name
+// relative to the VRT.
+std::string TileVrtXml(const TileSetDescription& set);
+
+// "DIR/NAME.tiles.json", "DIR/NAME.vrt".
+std::string TileManifestPath(const std::string& out);
+std::string TileVrtPath(const std::string& out);
+
+// Where a gis tile lies: its samples are points one unit apart, grid cell
+// (x, y) at ground (x, y), as the VRT places the whole world.
+GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place);
+
+// Writes the manifest, and for the gis layout the VRT, each through its own
+// OutputFile whose failure line starts with label.
+bool WriteTileSetFiles(const TileSetDescription& set, const std::string& label);

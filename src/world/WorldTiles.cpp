@@ -1,0 +1,140 @@
+#include "world/WorldTiles.h"
+
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <thread>
+
+#include "export/OutputFile.h"
+#include "export/Tif32Writer.h"
+#include "terrain/HeightMapWindow.h"
+
+namespace {
+
+// Two tiles' cells, each either free or holding a finished tile, handed
+// between the generating thread and the writing one.
+class TileSlots {
+public:
+    explicit TileSlots(uint32_t cells) : tiles{Array2D<float>(cells, cells), Array2D<float>(cells, cells)} {}
+
+    // The generator's side: waits until slot i is free; false once stopped.
+    bool WaitFree(size_t i)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return stopped || !ready[i % 2]; });
+        return !stopped;
+    }
+    void MarkReady(size_t i)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ready[i % 2] = true;
+        changed.notify_all();
+    }
+    // The writer's side: waits until slot i holds its tile; rethrows what
+    // the generator threw.
+    void WaitReady(size_t i)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return failure != nullptr || ready[i % 2]; });
+        if (failure != nullptr) {
+            std::rethrow_exception(failure);
+        }
+    }
+    void MarkFree(size_t i)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ready[i % 2] = false;
+        changed.notify_all();
+    }
+    void Fail(std::exception_ptr error)
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        failure = error;
+        changed.notify_all();
+    }
+    void Stop()
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        stopped = true;
+        changed.notify_all();
+    }
+    Array2D<float>& Tile(size_t i) { return tiles[i % 2]; }
+
+private:
+    Array2D<float> tiles[2];
+    bool ready[2] = {false, false};
+    bool stopped = false;
+    std::exception_ptr failure;
+    std::mutex mutex;
+    std::condition_variable changed;
+};
+
+bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<float>& tile, const std::string& label)
+{
+    const TilePlace place = PlaceOfTile(set.grid, *set.layout, index);
+    OutputFile out(label);
+    if (!out.Open(TileFileName(set.out, *set.layout, *set.format, place.x, place.y))) {
+        return false;
+    }
+    bool written = false;
+    if (std::string(set.layout->name) == "gis") {
+        const GeoTransform placement = TilePlacement(set.grid, place);
+        written = WriteHeightMapTif32(tile, out, &placement);
+    } else {
+        written = WriteHeightMapAs(*set.format, tile, set.rows, out);
+    }
+    return written && out.Commit();
+}
+
+}  // namespace
+
+bool WriteWorldTiles(const WorldTilesJob& job, const std::string& label, const std::function<void(double)>& progress)
+{
+    const TileSetDescription& set = job.set;
+    const HeightMapWindows windows(set.grid.worldCells, set.terrain);
+    const size_t count = job.tiles.size();
+    TileSlots slots(set.grid.tileCells);
+
+    // One thread generates (on the threads it is given) while this one
+    // writes, one tile behind; OutputFile writes one file at a time.
+    std::thread generator([&] {
+        HeightMapWindows::Scratch scratch;
+        try {
+            for (size_t i = 0; i < count && slots.WaitFree(i); ++i) {
+                const TilePlace place = PlaceOfTile(set.grid, *set.layout, job.tiles[i]);
+                windows.Generate(slots.Tile(i), place.gridX, place.gridY, job.threads, &scratch);
+                slots.MarkReady(i);
+            }
+        } catch (...) {
+            slots.Fail(std::current_exception());
+        }
+    });
+    bool written = true;
+    bool includesFirst = false;
+    try {
+        for (size_t i = 0; i < count && written; ++i) {
+            slots.WaitReady(i);
+            written = WriteTile(set, job.tiles[i], slots.Tile(i), label);
+            slots.MarkFree(i);
+            includesFirst = includesFirst || job.tiles[i] == 0;
+            if (written && progress) {
+                progress(double(i + 1) / double(count));
+            }
+        }
+    } catch (...) {
+        slots.Stop();
+        generator.join();
+        throw;
+    }
+    slots.Stop();
+    generator.join();
+    return written && (!includesFirst || WriteTileSetFiles(set, label));
+}
+
+uint64_t WorldTilesMemoryBytes(uint32_t tileCells)
+{
+    // Two tiles of floats, the coarser levels of the one being made (a third
+    // of a tile), the writers' row buffers and the program itself.
+    const uint64_t tile = uint64_t{tileCells} * tileCells * sizeof(float);
+    return tile * 7 / 3 + (64u << 20);
+}

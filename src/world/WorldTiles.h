@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "world/TileManifest.h"
+
+// One run's share of a tile set: its tiles, generated each from its own
+// window of the world and written whole (each through OutputFile, so a rerun
+// replaces a tile whole and an interrupted one leaves the old file), then,
+// when the share includes tile 0, the manifest (and the VRT).
+struct WorldTilesJob {
+    TileSetDescription set;
+    std::vector<uint64_t> tiles;  // indices, as SelectTiles gives them
+    unsigned threads = 0;         // 0: every core
+};
+
+// Generates and writes the tiles in order: the next tile is generated on the
+// threads while the last one is written, so at most two tiles (and one
+// window's coarser levels) are held, whatever the world's size. Returns
+// false after the first failure, which has printed its one line starting
+// with label. progress, if given, hears the fraction of tiles done.
+bool WriteWorldTiles(const WorldTilesJob& job, const std::string& label,
+                     const std::function<void(double)>& progress = {});
+
+// The memory a run holds at most for tiles of this size, in bytes: for the
+// job script's request.
+uint64_t WorldTilesMemoryBytes(uint32_t tileCells);

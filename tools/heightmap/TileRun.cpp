@@ -1,0 +1,100 @@
+#include "TileRun.h"
+
+#include <limits.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ProgressLine.h"
+#include "export/InterruptCleanup.h"
+#include "export/OutputFile.h"
+#include "terrain/ParallelRows.h"
+#include "world/SlurmScript.h"
+#include "world/WorldTiles.h"
+
+namespace {
+
+// Below this many cells in the run's tiles no progress is drawn.
+constexpr double kProgressCells = 1e6;
+
+std::string CurrentDirectory()
+{
+    char path[PATH_MAX];
+    return getcwd(path, sizeof path) != nullptr ? path : ".";
+}
+
+std::string ToolPath(const char* argv0)
+{
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        return argv0;
+    }
+    return std::string(path, size_t(length));
+}
+
+std::string BaseName(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int PrintSlurm(const HeightMapOptions& options, const TileGrid& grid, int argc, char** argv)
+{
+    SlurmJob job;
+    job.tool = ToolPath(argv[0]);
+    for (int i = 1; i < argc; ++i) {
+        const std::vector<int>& skip = options.tiles.runOnly;
+        if (std::find(skip.begin(), skip.end(), i) == skip.end()) {
+            job.arguments.push_back(argv[i]);
+        }
+    }
+    job.directory = CurrentDirectory();
+    job.name = BaseName(options.out);
+    job.tasks = TaskCount(grid, options.tiles.request.tilesPerTask);
+    job.threadsGiven = options.threads != 0;
+    job.cpusPerTask = job.threadsGiven ? options.threads : 2;
+    job.memoryBytes = WorldTilesMemoryBytes(grid.tileCells);
+    job.summary = "A world of " + std::to_string(grid.CroppedCells()) + " x " +
+                  std::to_string(grid.CroppedCells()) + " cells (--size " + std::to_string(grid.worldCells) +
+                  ") as " + std::to_string(grid.TileCount()) + " tiles of " + std::to_string(grid.tileCells) +
+                  ", " + std::to_string(options.tiles.request.tilesPerTask) + " a task.";
+    fputs(SlurmScript(job).c_str(), stdout);
+    return 0;
+}
+
+}  // namespace
+
+int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char* program, const char* version)
+{
+    const TileGrid grid = TileGrid::Make(options.size, options.tiles.tileSize);
+    if (options.tiles.printSlurm) {
+        return PrintSlurm(options, grid, argc, argv);
+    }
+
+    WorldTilesJob job;
+    job.set.grid = grid;
+    job.set.layout = options.tiles.layout.empty() ? &DefaultTileLayout() : FindTileLayout(options.tiles.layout);
+    job.set.format = FindHeightMapFormat(options.format);
+    job.set.rows = options.rowsGiven || !options.tiles.layout.empty() ? options.rows : job.set.format->defaultRows;
+    job.set.out = options.out;
+    job.set.terrain = options.terrain;
+    job.set.version = version;
+    job.threads = options.threads;
+    std::string error;
+    if (!SelectTiles(grid, options.tiles.request, getenv("SLURM_ARRAY_TASK_ID"), getenv("JOB_COMPLETION_INDEX"),
+                     job.tiles, error)) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 2;
+    }
+
+    InstallInterruptCleanup();
+    const double cells = double(grid.tileCells) * grid.tileCells * double(job.tiles.size());
+    ProgressLine progress(program, cells > kProgressCells && isatty(STDERR_FILENO));
+    progress.Show("tiles", 0.0);
+    const bool written = WriteWorldTiles(job, program, [&](double fraction) { progress.Show("tiles", fraction); });
+    progress.Clear();
+    return written ? 0 : 1;
+}
