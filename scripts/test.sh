@@ -3,7 +3,9 @@
 # through CTest, first in the normal build, then in a build with
 # AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded fuzz run of
 # the TGA reader. After the first build's tests it also makes the Debian
-# package, installs it and checks it (scripts/check-package.sh).
+# package, installs it and checks it (scripts/check-package.sh), and runs a
+# world's tiles as a job array on a one-node Slurm cluster
+# (scripts/test-slurm.sh).
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -20,6 +22,9 @@ cmake --build build -j"$jobs"
 # The Debian package made from that build, installed with apt, checked from
 # /tmp (the programs, the manual pages, the completion) and removed.
 ./scripts/check-package.sh build
+# A one-node Slurm cluster from Debian's packages runs a 16-tile world as a
+# job array; its tiles are checked against local ones and the whole map.
+./scripts/test-slurm.sh build
 
 # The same tests in the sanitizer build.
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DORVANDEL_SANITIZE=ON -DORVANDEL_BENCH=OFF
