@@ -42,10 +42,16 @@ int Mismatches(const Array2D<float>& whole, const Array2D<float>& window, const 
     return mismatches;
 }
 
+// The viewer's remap and a gentle sharpness (whose remap is per cell too).
 TEST(HeightMapWindow, EveryWindowHoldsTheWholeMapsCells)
 {
-    const TerrainParameters parameters = Parameters(0.62f, 1.7f, "seventeen");
+    for (const float sharpness : {3.0f, 0.25f})
     for (const uint32_t n : {65u, 129u, 1025u, 2049u}) {
+        if (sharpness != 3.0f && n > 1025) {
+            continue;
+        }
+        TerrainParameters parameters = Parameters(0.62f, 1.7f, "seventeen");
+        parameters.sharpness = sharpness;
         Array2D<float> whole(n, n);
         GenerateHeightMapOfSize(whole, parameters, 2);
         const HeightMapWindows windows(n, parameters);
@@ -62,7 +68,7 @@ TEST(HeightMapWindow, EveryWindowHoldsTheWholeMapsCells)
             {n / 3, n / 5, n / 2, n / 4},       // large, at uneven places
         };
         for (const Rect& r : rects) {
-            SCOPED_TRACE("size " + std::to_string(n) + " window " + std::to_string(r.x0) + "," +
+            SCOPED_TRACE("sharpness " + std::to_string(sharpness) + " size " + std::to_string(n) + " window " + std::to_string(r.x0) + "," +
                          std::to_string(r.y0) + " " + std::to_string(r.width) + "x" + std::to_string(r.height));
             Array2D<float> window(r.width, r.height);
             window.Fill(-1.0f);  // whatever it held is replaced
