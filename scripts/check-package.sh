@@ -54,8 +54,10 @@ import json
 with open("map.png.json") as f:
     meta = json.load(f)
 keys = ["format", "width", "height", "sample_type", "byte_order", "row_order", "first_row", "value_min",
-        "value_max", "value_meaning", "size", "seed", "seed_hex", "roughness", "falloff", "version"]
-assert list(meta)[:len(keys)] == keys, list(meta)
+        "value_max", "value_meaning", "size", "seed", "seed_hex", "roughness", "falloff", "sharpness", "erosion",
+        "cell_size_m", "extent_m", "relief_m", "origin_x_m", "origin_y_m", "unreal_scale_x", "unreal_scale_y",
+        "unreal_scale_z", "unreal_location_z_cm", "unity_width_m", "unity_length_m", "unity_height_m", "version"]
+assert list(meta) == keys, list(meta)
 assert meta["format"] == "png16" and meta["width"] == 1025 and meta["value_max"] == 65535, meta
 PY
 orvandel-heightmap --size 65 --out map.EXR
