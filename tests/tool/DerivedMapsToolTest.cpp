@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -120,8 +121,11 @@ TEST(DerivedMapsTool, EveryMapIsWrittenBesideOutWithItsLayout)
     for (const auto& map : expected) {
         const std::string info = Output("gdalinfo '" + dir.File(map.file) + "' 2>&1");
         EXPECT_NE(info.find("Size is 65, 65"), std::string::npos) << info;
-        const std::string band = "Band " + std::to_string(map.bands) + " Block=65x1 Type=" + map.type;
-        EXPECT_NE(info.find(band), std::string::npos) << band << " in\n" << info;
+        // GDAL's block size for a PNG differs between releases (65x1, 65x65):
+        // only the band and its type are read.
+        const std::regex band("Band " + std::to_string(map.bands) + " Block=[0-9]+x[0-9]+ Type=" + map.type);
+        EXPECT_TRUE(std::regex_search(info, band)) << map.file << ": band " << map.bands << " " << map.type << " in\n"
+                                                   << info;
         EXPECT_EQ(info.find("Band " + std::to_string(map.bands + 1)), std::string::npos) << info;
     }
     EXPECT_EQ(ReadFileBytes(dir.File("look.png")), ReadFileBytes(dir.File("world.shade.png")));
