@@ -26,6 +26,38 @@ uint64_t FrontKey(float height, uint32_t index)
     return uint64_t{bits} << 32 | index;
 }
 
+// Neighbour k of cell c by index, and whether it lies on the map: cells off
+// the border have all eight, so only border cells pay for the check.
+class GridNeighbours {
+public:
+    explicit GridNeighbours(int n) : n(n)
+    {
+        for (int k = 0; k < 8; ++k) {
+            offset[k] = neighbourSteps[k].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[k].dx;
+        }
+    }
+
+    bool Inside(uint32_t c) const
+    {
+        const int x = static_cast<int>(c % n);
+        const int y = static_cast<int>(c / n);
+        return x > 0 && y > 0 && x < n - 1 && y < n - 1;
+    }
+
+    bool OnMap(uint32_t c, int k) const
+    {
+        const int x = static_cast<int>(c % n) + neighbourSteps[k].dx;
+        const int y = static_cast<int>(c / n) + neighbourSteps[k].dy;
+        return x >= 0 && y >= 0 && x < n && y < n;
+    }
+
+    uint32_t Of(uint32_t c, int k) const { return static_cast<uint32_t>(c + offset[k]); }
+
+private:
+    int n;
+    ptrdiff_t offset[8];
+};
+
 // The next float up; heights are never negative, where it is the next bit
 // pattern.
 float JustAbove(float height)
@@ -76,10 +108,7 @@ void FillToDrain(float* h, int n)
     for (const uint32_t i : shore) {
         front.push(FrontKey(h[i], i));
     }
-    ptrdiff_t offset[8];
-    for (int k = 0; k < 8; ++k) {
-        offset[k] = neighbourSteps[k].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[k].dx;
-    }
+    const GridNeighbours neighbours(n);
     while (!front.empty() || !raised.empty()) {
         uint32_t c;
         if (!raised.empty()) {
@@ -89,19 +118,13 @@ void FillToDrain(float* h, int n)
             c = static_cast<uint32_t>(front.top());
             front.pop();
         }
-        const int cx = static_cast<int>(c % n);
-        const int cy = static_cast<int>(c / n);
-        const bool inside = cx > 0 && cy > 0 && cx < n - 1 && cy < n - 1;
+        const bool inside = neighbours.Inside(c);
         const float justAbove = JustAbove(h[c]);
         for (int k = 0; k < 8; ++k) {
-            if (!inside) {
-                const int x = cx + neighbourSteps[k].dx;
-                const int y = cy + neighbourSteps[k].dy;
-                if (x < 0 || y < 0 || x >= n || y >= n) {
-                    continue;
-                }
+            if (!inside && !neighbours.OnMap(c, k)) {
+                continue;
             }
-            const uint32_t i = static_cast<uint32_t>(c + offset[k]);
+            const uint32_t i = neighbours.Of(c, k);
             if (reached[i]) {
                 continue;
             }
@@ -153,24 +176,15 @@ void DownstreamOrder(const std::vector<uint8_t>& receiver, int n, std::vector<ui
     }
     // A neighbour is a donor when its receiver is the step back to this cell:
     // direction k seen from the donor is k + 4 (mod 8) seen from here.
-    ptrdiff_t offset[8];
-    for (uint8_t k = 0; k < 8; ++k) {
-        offset[k] = neighbourSteps[k].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[k].dx;
-    }
+    const GridNeighbours neighbours(n);
     for (size_t next = 0; next < filled; ++next) {
         const uint32_t c = order[next];
-        const int cx = static_cast<int>(c % n);
-        const int cy = static_cast<int>(c / n);
-        const bool inside = cx > 0 && cy > 0 && cx < n - 1 && cy < n - 1;
+        const bool inside = neighbours.Inside(c);
         for (uint8_t k = 0; k < 8; ++k) {
-            if (!inside) {
-                const int x = cx + neighbourSteps[k].dx;
-                const int y = cy + neighbourSteps[k].dy;
-                if (x < 0 || y < 0 || x >= n || y >= n) {
-                    continue;
-                }
+            if (!inside && !neighbours.OnMap(c, k)) {
+                continue;
             }
-            const uint32_t d = static_cast<uint32_t>(c + offset[k]);
+            const uint32_t d = neighbours.Of(c, k);
             if (receiver[d] == ((k + 4) & 7)) {
                 order[filled++] = d;
             }
