@@ -74,7 +74,19 @@ float JustAbove(float height)
 
 }  // namespace
 
-void FillToDrain(float* h, int n)
+float FloatAtLeast(double v)
+{
+    const float f = static_cast<float>(v);
+    return static_cast<double>(f) < v ? std::nextafter(f, INFINITY) : f;
+}
+
+float FloatAtMost(double v)
+{
+    const float f = static_cast<float>(v);
+    return static_cast<double>(f) > v ? std::nextafter(f, -INFINITY) : f;
+}
+
+void FillToDrain(float* h, int n, double gap)
 {
     std::vector<uint8_t> reached(static_cast<size_t>(n) * n, 0);
     std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<uint64_t>> front;
@@ -119,7 +131,7 @@ void FillToDrain(float* h, int n)
             front.pop();
         }
         const bool inside = neighbours.Inside(c);
-        const float justAbove = JustAbove(h[c]);
+        const float justAbove = gap > 0.0 ? FloatAtLeast(static_cast<double>(h[c]) + gap) : JustAbove(h[c]);
         for (int k = 0; k < 8; ++k) {
             if (!inside && !neighbours.OnMap(c, k)) {
                 continue;

@@ -34,7 +34,25 @@ inline bool IsOutlet(const float* h, int n, int x, int y)
 // Priority-Flood+epsilon). Afterwards every cell but an outlet has a
 // neighbour strictly lower than itself, so steepest descent from any cell
 // reaches an outlet. Cells are only ever raised.
-void FillToDrain(float* h, int n);
+//
+// With gap = 0 the epsilon is one float step; with gap > 0 every cell but an
+// outlet ends at least `gap` above the neighbour the flood reached it from
+// (each raise rounded up to the next float), which leaves room for the
+// finer levels of a world to fit cells strictly between two of these.
+void FillToDrain(float* h, int n, double gap = 0.0);
+
+// The float nearest above or at v, and nearest below or at v: the roundings
+// that keep a required drop from shrinking in float.
+float FloatAtLeast(double v);
+float FloatAtMost(double v);
+
+// The drop from a cell to its neighbour that counts as a way down: at least
+// minDrop and more than 0, measured exactly (in double).
+inline bool IsWayDown(float here, float there, double minDrop)
+{
+    const double drop = static_cast<double>(here) - there;
+    return drop > 0.0 && drop >= minDrop;
+}
 
 // The steepest-descent neighbour of every cell (noReceiver where none is
 // lower, and for every outlet). Row-parallel; the result does not depend on
@@ -50,6 +68,26 @@ void DownstreamOrder(const std::vector<uint8_t>& receiver, int n, std::vector<ui
 // itself): cell area dx^2 with dx = 1 / (n - 1), summed down the routing.
 void UpstreamArea(const std::vector<uint8_t>& receiver, const std::vector<uint32_t>& order, int n,
                   std::vector<float>& area);
+
+// The receiver of a cell by steepest descent (drop per unit of distance)
+// among the neighbours that are ways down from it, `around` holding their
+// heights in neighbour order; ties go to the first. noReceiver where none
+// is. The routing of the stage and of every finer level of a world.
+inline uint8_t SteepestWayDown(float here, const float (&around)[8], double minDrop)
+{
+    uint8_t best = noReceiver;
+    double steepest = 0.0;
+    for (uint8_t k = 0; k < 8; ++k) {
+        if (IsWayDown(here, around[k], minDrop)) {
+            const double slope = (static_cast<double>(here) - around[k]) * neighbourSteps[k].inverseDistance;
+            if (slope > steepest) {
+                steepest = slope;
+                best = k;
+            }
+        }
+    }
+    return best;
+}
 
 // The index of the cell that cell i drains to.
 inline uint32_t ReceiverOf(uint32_t i, uint8_t direction, int n)

@@ -1,7 +1,11 @@
 #include "erosion/Terrain.h"
 
+#include <memory>
+
 #include "erosion/Erosion.h"
 #include "erosion/FlowRouting.h"
+#include "erosion/WorldStage.h"
+#include "erosion/WorldWindows.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/HeightMapOfSize.h"
 
@@ -10,7 +14,30 @@ namespace {
 // Generation is quick next to erosion; it gets this share of the progress.
 constexpr double generationShare = 0.1;
 
+// The world's way: its stage (most of the time), then the map from it.
+void GenerateFromStage(Array2D<float>& map, Array2D<float>* upstream, const TerrainParameters& parameters,
+                       unsigned threads, const std::function<void(double)>& progress)
+{
+    constexpr double stageShare = 0.8;
+    std::function<void(double)> staging;
+    if (progress) {
+        staging = [&](double f) { progress(stageShare * f); };
+    }
+    const auto stage =
+        std::make_shared<const WorldStage>(ComputeWorldStage(parameters, map.GetWidth(), threads, staging));
+    WorldWindows(parameters, stage).Generate(map, upstream, 0, 0, threads);
+    if (progress) {
+        progress(1.0);
+    }
+}
+
 }  // namespace
+
+void GenerateTerrainAndFlow(Array2D<float>& map, Array2D<float>& upstream, const TerrainParameters& parameters,
+                            unsigned threads, const std::function<void(double)>& progress)
+{
+    GenerateFromStage(map, &upstream, parameters, threads, progress);
+}
 
 void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, unsigned threads,
                      const std::function<void(double)>& progress)
@@ -20,6 +47,10 @@ void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, u
         return;
     }
     const uint32_t n = map.GetWidth();
+    if (n > kStageCells) {
+        GenerateFromStage(map, nullptr, parameters, threads, progress);
+        return;
+    }
     if (n < heightMapCells) {
         Array2D<float> viewers(heightMapCells, heightMapCells);
         GenerateTerrain(viewers, parameters, threads);

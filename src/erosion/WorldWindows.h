@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "erosion/WorldStage.h"
+#include "terrain/Array2D.h"
+#include "terrain/HeightMapWindow.h"
+#include "terrain/TerrainParameters.h"
+
+// Any window of a world's terrain, eroded or not, and the upstream area of
+// its cells, from the world's stage and a few cells around the window: the
+// whole map, and each tile of it made alone, are the same bits.
+//
+// Each level below the stage is made from the level above it, cell by cell:
+//  - a cell on the coarser lattice keeps the coarser level's height;
+//  - any other cell starts as the raw terrain of its level (times 255/256,
+//    as erosion scales it) plus the coarser level's change (eroded minus
+//    raw), interpolated as the one-machine erosion interpolates it, never
+//    below 0;
+//  - every coarser cell's water goes to its receiver (SteepestWayDown with
+//    that level's drop) through the fine cell between them; such a cell is
+//    held strictly between the receiver and every coarser cell draining
+//    through it, and any other cell at least the drop above the lowest
+//    coarser cell beside it. So every fine cell above the sea keeps a
+//    neighbour at least the drop lower, and every level drains as the stage
+//    does, with no flood across the world.
+// A raw world's heights are its raw terrain; only its upstream areas go
+// through the levels.
+//
+// Upstream area, in cells of the world: a cell on the coarser lattice has 4
+// times its coarser area; any other cell 1, plus 4 times the area of every
+// coarser cell that drains through it.
+class WorldWindows {
+public:
+    // Builds the raw generators of each level (they reseed the process's
+    // MT19937 source, so construct on one thread); Generate may then run on
+    // any number of threads at once.
+    WorldWindows(const TerrainParameters& parameters, std::shared_ptr<const WorldStage> stage);
+
+    uint32_t WorldCells() const { return stage->worldCells; }
+    const WorldStage& Stage() const { return *stage; }
+
+    // Fills `heights` with the world's cells [x0, x0 + width) x [y0, y0 +
+    // height) (grid coordinates; the rectangle inside the world) and, when
+    // given, `upstream` (the same size) with their upstream areas. `threads`
+    // as for ParallelRows; the bits do not depend on it.
+    void Generate(Array2D<float>& heights, Array2D<float>* upstream, uint32_t x0, uint32_t y0,
+                  unsigned threads = 0) const;
+
+private:
+    TerrainParameters parameters;
+    std::shared_ptr<const WorldStage> stage;
+    // The raw terrain of the stage's lattice and of each level below it,
+    // finest last.
+    std::vector<std::unique_ptr<HeightMapWindows>> raw;
+};
