@@ -24,8 +24,9 @@ static void BM_SaveHeightMapTGA(benchmark::State& state)
         return;
     }
     close(fd);
+    std::string error;
     for (auto _ : state) {
-        SaveHeightMapTGA(map, path);
+        SaveHeightMapTGA(map, path, error);
     }
     std::remove(path);
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "export/HeightMapFormat.h"
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapOfSize.h"
 
@@ -31,7 +31,7 @@ void WriteFormat(benchmark::State& state, const char* name)
     const Array2D<float>& map = LargestMap();
     const std::string path = "/tmp/orvandel-bench-" + std::to_string(getpid()) + "." + name;
     for (auto _ : state) {
-        OutputFile out("bench");
+        OutputFile out;
         if (!out.Open(path) || !WriteHeightMapAs(*format, map, format->defaultRows, out) || !out.Commit()) {
             state.SkipWithError("write failed");
             break;

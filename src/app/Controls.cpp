@@ -5,6 +5,7 @@
 
 #include "app/Input.h"
 #include "app/ToolCommand.h"
+#include "cli/CommandLineText.h"
 #include "erosion/Erosion.h"
 #include "export/HeightMapExport.h"
 #include "terrain/HeightMapGenerator.h"
@@ -88,11 +89,13 @@ void ApplyMouseDrag(uint8_t buttons, int dx, int dy, const CameraFrame& view, Ca
 
 // After a written export, one line naming the file and the heightmap tool's
 // command for the same map at any size; flushed at once, since standard
-// output is often a pipe. A failed export has already said why.
+// output is often a pipe. A failed export says why in one line.
 void ExportAndReport(const ControlState& state)
 {
     std::string writtenPath;
-    if (!SaveHeightMapTGA(state.heightMap, nullptr, &writtenPath)) {
+    std::string error;
+    if (!SaveHeightMapTGA(state.heightMap, nullptr, error, &writtenPath)) {
+        fprintf(stderr, "heightmap export: %s\n", OneLine(error).c_str());
         return;
     }
     TerrainParameters parameters;

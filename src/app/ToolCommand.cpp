@@ -1,5 +1,6 @@
 #include "app/ToolCommand.h"
 
+#include "cli/CommandLineText.h"
 #include "cli/TerrainOptions.h"
 
 std::string HeightMapToolCommand(const TerrainParameters& parameters)

@@ -1,5 +1,6 @@
 #include "app/ViewerOptions.h"
 
+#include "cli/CommandLineText.h"
 #include "cli/TerrainOptions.h"
 
 std::string ViewerUsage()
@@ -26,6 +27,7 @@ ViewerStart ParseViewerOptions(int argc, const char* const* argv, TerrainParamet
         // "--name value" or "--name=value", as orvandel-heightmap takes them.
         std::string value;
         if (!ReadValuedOption(argc, argv, i, names, option, value, error)) {
+            error = OneLine(error);
             return ViewerStart::Refused;
         }
         if (!FindTerrainOption(option)->read(value, parameters, error)) {

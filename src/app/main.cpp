@@ -15,7 +15,7 @@
 #include "app/Controls.h"
 #include "app/FrameLoop.h"
 #include "app/ViewerOptions.h"
-#include "export/InterruptCleanup.h"
+#include "landing/InterruptCleanup.h"
 #include "math/CameraFrame.h"
 #include "render/Render.h"
 #include "terrain/Array2D.h"

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "derive/FlowRouting.h"
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "export/PngRasterWriter.h"
 
 namespace {
@@ -14,10 +14,14 @@ constexpr DerivedMapKind kKinds[] = {DerivedMapKind::Normal, DerivedMapKind::Slo
 const char kKindList[] = "normal, slope, flow, rivers, splat, shade";
 
 template <typename Sample>
-bool WriteRaster(const Raster<Sample>& raster, const std::string& path, const std::string& label)
+bool WriteRaster(const Raster<Sample>& raster, const std::string& path, std::string& error)
 {
-    OutputFile out(label);
-    return out.Open(path) && WritePngRaster(raster, out) && out.Commit();
+    OutputFile out;
+    if (out.Open(path) && WritePngRaster(raster, out) && out.Commit()) {
+        return true;
+    }
+    error = out.Error();
+    return false;
 }
 
 }  // namespace
@@ -84,7 +88,7 @@ std::string DerivedMapPath(const std::string& out, DerivedMapKind kind)
 }
 
 bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKind>& kinds,
-                      const DerivedMapSettings& settings, const std::string& out, const std::string& label)
+                      const DerivedMapSettings& settings, const std::string& out, std::string& error)
 {
     // Flow and rivers come from one routing, made once and only if asked for.
     std::unique_ptr<FlowNetwork> network;
@@ -100,23 +104,23 @@ bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKin
         bool written = false;
         switch (kind) {
         case DerivedMapKind::Normal:
-            written = WriteRaster(NormalMap(map, settings.scale, settings.normals, settings.threads), path, label);
+            written = WriteRaster(NormalMap(map, settings.scale, settings.normals, settings.threads), path, error);
             break;
         case DerivedMapKind::Slope:
-            written = WriteRaster(SlopeMap(map, settings.scale, settings.threads), path, label);
+            written = WriteRaster(SlopeMap(map, settings.scale, settings.threads), path, error);
             break;
         case DerivedMapKind::Flow:
-            written = WriteRaster(FlowMap(routed()), path, label);
+            written = WriteRaster(FlowMap(routed()), path, error);
             break;
         case DerivedMapKind::Rivers:
-            written = WriteRaster(RiverMap(routed(), cellArea, settings.riverAreaSquareMetres), path, label);
+            written = WriteRaster(RiverMap(routed(), cellArea, settings.riverAreaSquareMetres), path, error);
             break;
         case DerivedMapKind::Splat:
             written = WriteRaster(SplatMap(map, settings.scale, settings.seaLevel, settings.splat, settings.threads),
-                                  path, label);
+                                  path, error);
             break;
         case DerivedMapKind::Shade:
-            written = WriteRaster(ShadeMap(map, settings.scale, settings.threads), path, label);
+            written = WriteRaster(ShadeMap(map, settings.scale, settings.threads), path, error);
             break;
         }
         if (!written) {
@@ -127,7 +131,7 @@ bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKin
 }
 
 bool WritePreview(const Array2D<float>& map, const DerivedMapSettings& settings, const std::string& path,
-                  const std::string& label)
+                  std::string& error)
 {
-    return WriteRaster(Downsized(ShadeMap(map, settings.scale, settings.threads), kPreviewSide), path, label);
+    return WriteRaster(Downsized(ShadeMap(map, settings.scale, settings.threads), kPreviewSide), path, error);
 }

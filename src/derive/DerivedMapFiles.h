@@ -31,13 +31,13 @@ std::string DerivedMapPath(const std::string& out, DerivedMapKind kind);
 
 // Computes and writes each map in turn, each through its own OutputFile, so
 // each name holds its old file or the complete new one. Stops at the first
-// failure, which has printed one line starting with label.
+// failure, with error set to its one sentence (names as they are).
 bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKind>& kinds,
-                      const DerivedMapSettings& settings, const std::string& out, const std::string& label);
+                      const DerivedMapSettings& settings, const std::string& out, std::string& error);
 
 // The largest side of the --preview picture.
 constexpr unsigned kPreviewSide = 1024;
 
 // The shade map shrunk to at most kPreviewSide pixels a side, written to path.
 bool WritePreview(const Array2D<float>& map, const DerivedMapSettings& settings, const std::string& path,
-                  const std::string& label);
+                  std::string& error);

@@ -2,7 +2,7 @@
 
 #include <OpenEXR/ImfIO.h>
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 
 // OpenEXR's output stream over the OutputFile. OpenEXR reports trouble by
 // exception: a failed write or seek throws Iex::IoExc. The OutputFile has

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "terrain/Matrix2DInterface.h"
 
 // OpenEXR scanline image with ZIP compression and three 32-bit FLOAT

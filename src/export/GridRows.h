@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "export/RowOrder.h"
 #include "terrain/Array2D.h"
 #include "terrain/Matrix2DInterface.h"

@@ -1,15 +1,13 @@
 #include "export/HeightMapExport.h"
 
-#include <cstdio>
 #include <cstring>
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "export/TgaWriter.h"
 
 namespace {
 
 const char kFileNameFormat[] = "%Y-%m-%d %H-%M-%S heightmap.tga";
-const char kLabel[] = "heightmap export";
 
 }  // namespace
 
@@ -21,14 +19,15 @@ std::string HeightMapFileName(const std::tm& localTime)
     return name;
 }
 
-bool SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path, std::string* writtenPath)
+bool SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path, std::string& error,
+                      std::string* writtenPath)
 {
     std::string name;
     if (path == nullptr) {
         const time_t now = time(nullptr);
         std::tm local{};
         if (localtime_r(&now, &local) == nullptr) {
-            fprintf(stderr, "%s: cannot read the local time; nothing written\n", kLabel);
+            error = "cannot read the local time; nothing written";
             return false;
         }
         name = HeightMapFileName(local);
@@ -38,6 +37,10 @@ bool SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path, st
     if (writtenPath != nullptr) {
         *writtenPath = name;
     }
-    OutputFile output(kLabel);
-    return output.Open(name) && WriteHeightMapTga(grid, output) && output.Commit();
+    OutputFile output;
+    if (output.Open(name) && WriteHeightMapTga(grid, output) && output.Commit()) {
+        return true;
+    }
+    error = output.Error();
+    return false;
 }

@@ -13,7 +13,9 @@ std::string HeightMapFileName(const std::tm& localTime);
 
 // Writes the grid to path, or, with a null path, to the dated name in the
 // working directory, through OutputFile: the name ends up holding either its
-// older file or the complete new image. A failure is reported as one line on
-// standard error. Returns true only when the file was written and committed;
-// *writtenPath, when given, is set to the name used once it is chosen.
-bool SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path, std::string* writtenPath = nullptr);
+// older file or the complete new image. Returns true only when the file was
+// written and committed; otherwise error is one sentence saying why (names as
+// they are, for the caller to escape). *writtenPath, when given, is set to
+// the name used once it is chosen.
+bool SaveHeightMapTGA(const Matrix2DInterface<float>& grid, const char* path, std::string& error,
+                      std::string* writtenPath = nullptr);

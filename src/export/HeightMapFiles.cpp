@@ -1,6 +1,6 @@
 #include "export/HeightMapFiles.h"
 
-#include "terrain/TerrainParameters.h"
+#include "landing/OutputGroup.h"
 
 namespace {
 
@@ -19,17 +19,15 @@ bool ReplacedWhole(const std::string& name)
 
 }  // namespace
 
-HeightMapFiles::HeightMapFiles(const std::string& label) : map(label), description(label) {}
-
 bool HeightMapFiles::MetaAccepted(const std::string& out, std::string& error)
 {
     if (!ReplacedWhole(out)) {
-        error = "--meta needs --out to name a regular file or a new one, not '" + OneLine(out) +
+        error = "--meta needs --out to name a regular file or a new one, not '" + out +
                 "' (a device, a FIFO or an open descriptor)";
         return false;
     }
     if (!ReplacedWhole(DescriptionName(out))) {
-        error = "--meta writes '" + OneLine(DescriptionName(out)) +
+        error = "--meta writes '" + DescriptionName(out) +
                 "', which is not a regular file (a device, a FIFO or an open descriptor)";
         return false;
     }
@@ -58,5 +56,5 @@ bool HeightMapFiles::Write(const Matrix2DInterface<float>& cells, RowOrder rows,
     if (!description.Write(json.data(), json.size())) {
         return false;
     }
-    return OutputFile::CommitTogether({&map, &description});
+    return CommitTogether({&map, &description});
 }

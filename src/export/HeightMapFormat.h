@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "export/GeoTransform.h"
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "export/RowOrder.h"
 #include "terrain/Matrix2DInterface.h"
 

@@ -6,7 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 
 namespace {
 
@@ -133,12 +133,16 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
     }
 }
 
-bool WriteHeightMapMetadata(const std::string& path, const std::string& label, const HeightMapFormat& format,
+bool WriteHeightMapMetadata(const std::string& path, std::string& error, const HeightMapFormat& format,
                             RowOrder rows, unsigned size, const TerrainParameters& parameters,
                             const TerrainNumbers& numbers, const std::string& version,
                             const HeightMapGround* ground)
 {
     const std::string json = HeightMapMetadataJson(format, rows, size, parameters, numbers, version, ground);
-    OutputFile out(label);
-    return out.Open(path) && out.Write(json.data(), json.size()) && out.Commit();
+    OutputFile out;
+    if (out.Open(path) && out.Write(json.data(), json.size()) && out.Commit()) {
+        return true;
+    }
+    error = out.Error();
+    return false;
 }

@@ -45,10 +45,10 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
                                   const TerrainParameters& parameters, const TerrainNumbers& numbers,
                                   const std::string& version, const HeightMapGround* ground = nullptr);
 
-// Writes HeightMapMetadataJson to path through its own OutputFile, whose
-// failure line starts with label. rows is the order the map was written in
-// (ignored by formats with a fixed order).
-bool WriteHeightMapMetadata(const std::string& path, const std::string& label, const HeightMapFormat& format,
+// Writes HeightMapMetadataJson to path through its own OutputFile; on
+// failure error is its one sentence. rows is the order the map was written
+// in (ignored by formats with a fixed order).
+bool WriteHeightMapMetadata(const std::string& path, std::string& error, const HeightMapFormat& format,
                             RowOrder rows, unsigned size, const TerrainParameters& parameters,
                             const TerrainNumbers& numbers, const std::string& version,
                             const HeightMapGround* ground = nullptr);

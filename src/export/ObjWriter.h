@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "terrain/Matrix2DInterface.h"
 
 // Wavefront OBJ of the viewer's mesh: "v x y z" for every cell, grid row 0

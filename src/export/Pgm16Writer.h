@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "terrain/Matrix2DInterface.h"
 
 // Binary PGM, "P5\n<width> <height>\n65535\n", then two bytes per sample,

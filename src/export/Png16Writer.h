@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "terrain/Matrix2DInterface.h"
 
 // PNG, 16-bit greyscale, through libpng: one zlib stream in consecutive IDAT

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "export/Raster.h"
 
 // A raster as PNG through libpng: grey, RGB or RGBA by its channel count (1,

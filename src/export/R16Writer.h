@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "export/RowOrder.h"
 #include "terrain/Matrix2DInterface.h"
 

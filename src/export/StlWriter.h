@@ -1,6 +1,6 @@
 #pragma once
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "terrain/Matrix2DInterface.h"
 
 // Binary STL of the viewer's mesh made solid: the surface triangles as in

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "export/GeoTransform.h"
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "terrain/Matrix2DInterface.h"
 
 // Little-endian TIFF through libtiff: one 32-bit IEEE float sample a pixel

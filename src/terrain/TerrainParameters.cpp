@@ -77,7 +77,7 @@ bool ReadValuedOption(int argc, const char* const* argv, int& i, const std::vect
         known = known || name == candidate;
     }
     if (!known) {
-        error = OneLine("unknown option '" + std::string(argv[i]) + "' (see --help)");
+        error = "unknown option '" + std::string(argv[i]) + "' (see --help)";
         return false;
     }
     if (!inlineValue) {
@@ -88,32 +88,4 @@ bool ReadValuedOption(int argc, const char* const* argv, int& i, const std::vect
         value = argv[++i];
     }
     return true;
-}
-
-std::string OneLine(std::string text)
-{
-    // A backslash is doubled so that an escape in the output always stands
-    // for exactly one byte of the text.
-    static const char kHex[] = "0123456789abcdef";
-    std::string shown;
-    shown.reserve(text.size());
-    for (const char c : text) {
-        const unsigned char byte = static_cast<unsigned char>(c);
-        if (c == '\\') {
-            shown += "\\\\";
-        } else if (c == '\n') {
-            shown += "\\n";
-        } else if (c == '\r') {
-            shown += "\\r";
-        } else if (c == '\t') {
-            shown += "\\t";
-        } else if (byte < 0x20 || byte == 0x7F) {
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0x0F];
-        } else {
-            shown += c;
-        }
-    }
-    return shown;
 }

@@ -50,11 +50,7 @@ bool ParseBoundedFloat(const std::string& text, const char* option, const char* 
 
 // Reads the option at argv[i] when it is one of `names`, each taking a value
 // written "--name value" or "--name=value", and moves i onto its value. False,
-// with error set, for an option not among them or a missing value.
+// with error set, for an option not among them or a missing value; the error
+// quotes the argument as it is, for the caller to escape.
 bool ReadValuedOption(int argc, const char* const* argv, int& i, const std::vector<std::string>& names,
                       std::string& name, std::string& value, std::string& error);
-
-// The text with its control bytes (C0 and DEL) escaped, C-style: \n, \r, \t,
-// \xHH for the rest, and a backslash doubled. A message quoting a value or a
-// file name then stays one line, and no byte of it drives the terminal.
-std::string OneLine(std::string text);

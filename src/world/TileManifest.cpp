@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 
 namespace {
 
@@ -64,10 +64,14 @@ nlohmann::json SeedText(const std::string& bytes)
     }
 }
 
-bool WriteText(const std::string& path, const std::string& text, const std::string& label)
+bool WriteText(const std::string& path, const std::string& text, std::string& error)
 {
-    OutputFile out(label);
-    return out.Open(path) && out.Write(text.data(), text.size()) && out.Commit();
+    OutputFile out;
+    if (out.Open(path) && out.Write(text.data(), text.size()) && out.Commit()) {
+        return true;
+    }
+    error = out.Error();
+    return false;
 }
 
 }  // namespace
@@ -156,13 +160,13 @@ std::string TileVrtXml(const TileSetDescription& set)
     return xml;
 }
 
-bool WriteTileSetFiles(const TileSetDescription& set, const std::string& label)
+bool WriteTileSetFiles(const TileSetDescription& set, std::string& error)
 {
-    if (!WriteText(TileManifestPath(set.out), TileManifestJson(set), label)) {
+    if (!WriteText(TileManifestPath(set.out), TileManifestJson(set), error)) {
         return false;
     }
     if (std::string(set.layout->name) == "gis") {
-        return WriteText(TileVrtPath(set.out), TileVrtXml(set), label);
+        return WriteText(TileVrtPath(set.out), TileVrtXml(set), error);
     }
     return true;
 }

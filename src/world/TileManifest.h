@@ -39,5 +39,5 @@ std::string TileVrtPath(const std::string& out);
 GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place);
 
 // Writes the manifest, and for the gis layout the VRT, each through its own
-// OutputFile whose failure line starts with label.
-bool WriteTileSetFiles(const TileSetDescription& set, const std::string& label);
+// OutputFile; on failure error is its one sentence.
+bool WriteTileSetFiles(const TileSetDescription& set, std::string& error);

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <thread>
 
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "export/Tif32Writer.h"
 #include "terrain/HeightMapWindow.h"
 
@@ -69,11 +69,12 @@ private:
     std::condition_variable changed;
 };
 
-bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<float>& tile, const std::string& label)
+bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<float>& tile, std::string& error)
 {
     const TilePlace place = PlaceOfTile(set.grid, *set.layout, index);
-    OutputFile out(label);
+    OutputFile out;
     if (!out.Open(TileFileName(set.out, *set.layout, *set.format, place.x, place.y))) {
+        error = out.Error();
         return false;
     }
     bool written = false;
@@ -83,12 +84,16 @@ bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<floa
     } else {
         written = WriteHeightMapAs(*set.format, tile, set.rows, out);
     }
-    return written && out.Commit();
+    if (written && out.Commit()) {
+        return true;
+    }
+    error = out.Error();
+    return false;
 }
 
 }  // namespace
 
-bool WriteWorldTiles(const WorldTilesJob& job, const std::string& label, const std::function<void(double)>& progress)
+bool WriteWorldTiles(const WorldTilesJob& job, std::string& error, const std::function<void(double)>& progress)
 {
     const TileSetDescription& set = job.set;
     const HeightMapWindows windows(set.grid.worldCells, set.terrain);
@@ -114,7 +119,7 @@ bool WriteWorldTiles(const WorldTilesJob& job, const std::string& label, const s
     try {
         for (size_t i = 0; i < count && written; ++i) {
             slots.WaitReady(i);
-            written = WriteTile(set, job.tiles[i], slots.Tile(i), label);
+            written = WriteTile(set, job.tiles[i], slots.Tile(i), error);
             slots.MarkFree(i);
             includesFirst = includesFirst || job.tiles[i] == 0;
             if (written && progress) {
@@ -128,7 +133,7 @@ bool WriteWorldTiles(const WorldTilesJob& job, const std::string& label, const s
     }
     slots.Stop();
     generator.join();
-    return written && (!includesFirst || WriteTileSetFiles(set, label));
+    return written && (!includesFirst || WriteTileSetFiles(set, error));
 }
 
 uint64_t WorldTilesMemoryBytes(uint32_t tileCells)

@@ -20,9 +20,9 @@ struct WorldTilesJob {
 // Generates and writes the tiles in order: the next tile is generated on the
 // threads while the last one is written, so at most two tiles (and one
 // window's coarser levels) are held, whatever the world's size. Returns
-// false after the first failure, which has printed its one line starting
-// with label. progress, if given, hears the fraction of tiles done.
-bool WriteWorldTiles(const WorldTilesJob& job, const std::string& label,
+// false after the first failure, with error set to its one sentence (names
+// as they are). progress, if given, hears the fraction of tiles done.
+bool WriteWorldTiles(const WorldTilesJob& job, std::string& error,
                      const std::function<void(double)>& progress = {});
 
 // The memory a run holds at most for tiles of this size, in bytes: for the

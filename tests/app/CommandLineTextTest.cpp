@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "cli/CommandLineText.h"
 #include "app/ToolCommand.h"
@@ -146,6 +147,24 @@ TEST(ToolCommandTest, NamesEveryParameterAndLeavesOutTheDefaultSeed)
     // The fixed seed typed out is the fixed seed.
     ASSERT_TRUE(TerrainSeed::FromText(TerrainSeed::Default().Text(), parameters.seed));
     EXPECT_EQ(HeightMapToolCommand(parameters).find("--seed"), std::string::npos);
+}
+
+// Messages quote values and names through OneLine: every control byte and
+// DEL becomes an escape standing for exactly that byte, the rest is kept.
+TEST(CommandLineText, OneLineEscapesControlBytesOneForOne)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"plain text, \xC3\xA9t\xC3\xA9", "plain text, \xC3\xA9t\xC3\xA9"},
+        {"a\nb\rc\td", "a\\nb\\rc\\td"},
+        {"\x1b[31mRED", "\\x1b[31mRED"},
+        {std::string("nul\0byte", 8), "nul\\x00byte"},
+        {"\x01\x1f\x7f", "\\x01\\x1f\\x7f"},
+        {"back\\n", "back\\\\n"},  // a backslash and an n, not a line break
+        {"\x80\xff", "\x80\xff"},
+    };
+    for (const auto& [text, shown] : cases) {
+        EXPECT_EQ(OneLine(text), shown);
+    }
 }
 
 }  // namespace

@@ -19,7 +19,7 @@
 #include "export/F32Writer.h"
 #include "export/HeightMapExport.h"
 #include "export/HeightSamples.h"
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 #include "export/Pgm16Writer.h"
 #include "export/TgaWriter.h"
 #include "render/TgaFileSource.h"
@@ -53,7 +53,7 @@ std::vector<uint8_t> WrittenBytes(const Write& write)
 {
     ScratchDirectory dir;
     const std::string path = dir.File("out");
-    OutputFile output("test export");
+    OutputFile output;
     EXPECT_TRUE(output.Open(path));
     EXPECT_TRUE(write(output));
     EXPECT_TRUE(output.Commit());
@@ -111,7 +111,7 @@ TEST(WriteHeightMapTga, ViewersReaderSeesEveryCellInItsPlace)
     ScratchDirectory dir;
     const std::string path = dir.File("map.tga");
     const auto grid = Samples<Array2D<float>>(129, 129);
-    OutputFile output("test export");
+    OutputFile output;
     ASSERT_TRUE(output.Open(path));
     ASSERT_TRUE(WriteHeightMapTga(grid, output));
     ASSERT_TRUE(output.Commit());
@@ -212,14 +212,15 @@ TEST(HeightMapWriters, StopAfterTheOutputFailsWithOneLine)
         writesAllowed = 0;
         outputFileSystemCalls.write = WriteUntilFull;
         testing::internal::CaptureStderr();
-        OutputFile output("test export");
+        OutputFile output;
         const bool opened = output.Open(path);
         const bool written = writeMap(output);
         const std::string said = testing::internal::GetCapturedStderr();
         outputFileSystemCalls = saved;
         EXPECT_TRUE(opened);
         EXPECT_FALSE(written);
-        EXPECT_EQ(said, "test export: writing \"" + path + "\" failed: No space left on device\n");
+        EXPECT_EQ(said, "");
+        EXPECT_EQ(output.Error(), "writing \"" + path + "\" failed: No space left on device");
         EXPECT_TRUE(dir.Entries().empty());
     }
 }
@@ -293,7 +294,7 @@ TEST(HeightMapWriters, LargestMapStreamsInBoundedMemory)
             };
             for (const auto& format : formats) {
                 bytesWritten = 0;
-                OutputFile output("test export");
+                OutputFile output;
                 const bool ok = output.Open("/dev/null") && format.write(output) && output.Commit();
                 failures += !ok || bytesWritten != format.size;
             }
@@ -316,10 +317,11 @@ TEST(SaveHeightMapTGA, TwoExportsInOneSecondLeaveTheSecondWholeAndTheFirstUntouc
     for (int attempt = 0; attempt < 5; ++attempt) {
         std::string firstName;
         std::string secondName;
-        ASSERT_TRUE(SaveHeightMapTGA(first, nullptr, &firstName));
+        std::string error;
+        ASSERT_TRUE(SaveHeightMapTGA(first, nullptr, error, &firstName));
         FILE* reader = fopen(firstName.c_str(), "rb");  // holds on to the first file
         ASSERT_NE(reader, nullptr);
-        ASSERT_TRUE(SaveHeightMapTGA(second, nullptr, &secondName));
+        ASSERT_TRUE(SaveHeightMapTGA(second, nullptr, error, &secondName));
         std::vector<uint8_t> held(60000);
         held.resize(fread(held.data(), 1, held.size(), reader));
         fclose(reader);

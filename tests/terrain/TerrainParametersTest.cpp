@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 
 #include "terrain/TerrainParameters.h"
 
@@ -39,24 +38,6 @@ TEST(TerrainParameters, ClampsStopAtTheBounds)
     EXPECT_EQ(ClampRoughness(0.5f), 0.5f);
     EXPECT_EQ(ClampFalloffExponent(1e30f), maxFalloffExponent);
     EXPECT_EQ(ClampFalloffExponent(0.0f), minFalloffExponent);
-}
-
-// Messages quote values and names through OneLine: every control byte and
-// DEL becomes an escape standing for exactly that byte, the rest is kept.
-TEST(TerrainParameters, OneLineEscapesControlBytesOneForOne)
-{
-    const std::pair<std::string, std::string> cases[] = {
-        {"plain text, \xC3\xA9t\xC3\xA9", "plain text, \xC3\xA9t\xC3\xA9"},
-        {"a\nb\rc\td", "a\\nb\\rc\\td"},
-        {"\x1b[31mRED", "\\x1b[31mRED"},
-        {std::string("nul\0byte", 8), "nul\\x00byte"},
-        {"\x01\x1f\x7f", "\\x01\\x1f\\x7f"},
-        {"back\\n", "back\\\\n"},  // a backslash and an n, not a line break
-        {"\x80\xff", "\x80\xff"},
-    };
-    for (const auto& [text, shown] : cases) {
-        EXPECT_EQ(OneLine(text), shown);
-    }
 }
 
 }  // namespace

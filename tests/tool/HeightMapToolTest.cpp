@@ -106,7 +106,8 @@ TEST(HeightMapTool, TgaIsTheViewersExportOfTheSameGeneration)
     ASSERT_EQ(RunTool(dir, {"--roughness", "0.61", "--falloff", "2.5", "--format", "tga", "--out", "tuned.tga"}).status, 0);
 
     const std::string viewer = dir.File("viewer.tga");
-    SaveHeightMapTGA(Generated(0.5f, 1.0f), viewer.c_str());
+    std::string error;
+    SaveHeightMapTGA(Generated(0.5f, 1.0f), viewer.c_str(), error);
     const std::vector<uint8_t> tool = ReadFileBytes(dir.File("default.tga"));
     EXPECT_EQ(tool.size(), 49941u);
     EXPECT_EQ(tool, ReadFileBytes(viewer));

@@ -87,7 +87,8 @@ TEST(WorldTiles, EveryTileHoldsItsWindowOfTheWholeMap)
     for (const auto& c : cases) {
         ScratchDirectory dir;
         const WorldTilesJob job = Job(dir.File("w"), c.world, c.tile, *c.layout, c.format);
-        ASSERT_TRUE(WriteWorldTiles(job, "test"));
+        std::string error;
+        ASSERT_TRUE(WriteWorldTiles(job, error)) << error;
         const Array2D<float> whole = WholeMap(job);
         int mismatches = 0;
         for (uint64_t k = 0; k < job.set.grid.TileCount(); ++k) {
@@ -103,13 +104,14 @@ TEST(WorldTiles, OnlyTheTaskWithTileZeroWritesTheManifest)
     ScratchDirectory dir;
     WorldTilesJob job = Job(dir.File("w"), 513, 129, DefaultTileLayout(), "f32");
     job.tiles = {5, 6};
-    ASSERT_TRUE(WriteWorldTiles(job, "test"));
+    std::string error;
+    ASSERT_TRUE(WriteWorldTiles(job, error)) << error;
     std::vector<std::string> names = dir.Entries();
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"w_1_1.f32", "w_2_1.f32"}));
 
     job.tiles = {0};
-    ASSERT_TRUE(WriteWorldTiles(job, "test"));
+    ASSERT_TRUE(WriteWorldTiles(job, error)) << error;
     EXPECT_EQ(dir.Entries().size(), 4u);
     EXPECT_FALSE(ReadFileBytes(TileManifestPath(job.set.out)).empty());
     const Array2D<float> whole = WholeMap(job);

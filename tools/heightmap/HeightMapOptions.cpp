@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "cli/CommandLineText.h"
 #include "cli/TerrainOptions.h"
 #include "export/HeightMapFormat.h"
 #include "terrain/HeightMapOfSize.h"
@@ -147,6 +148,7 @@ ParseOutcome ParseHeightMapOptions(int argc, char** argv, HeightMapOptions& opti
         }
         std::string value;
         if (!ReadValuedOption(argc, argv, i, names, option, value, error)) {
+            error = OneLine(error);
             return ParseOutcome::Refused;
         }
         if (!ReadOption(option, value, options, error)) {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "export/InterruptCleanup.h"
+#include "landing/InterruptCleanup.h"
 
 ProgressLine::ProgressLine(std::string program, bool enabled) : program(std::move(program)), enabled(enabled) {}
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cli/CommandLineText.h"
 #include "export/HeightMapFormat.h"
 #include "terrain/HeightMapOfSize.h"
 #include "terrain/TerrainParameters.h"

@@ -8,8 +8,8 @@
 #include <cstdlib>
 
 #include "ProgressLine.h"
-#include "export/InterruptCleanup.h"
-#include "export/OutputFile.h"
+#include "cli/CommandLineText.h"
+#include "landing/InterruptCleanup.h"
 #include "terrain/ParallelRows.h"
 #include "world/SlurmScript.h"
 #include "world/WorldTiles.h"
@@ -94,7 +94,11 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     const double cells = double(grid.tileCells) * grid.tileCells * double(job.tiles.size());
     ProgressLine progress(program, cells > kProgressCells && isatty(STDERR_FILENO));
     progress.Show("tiles", 0.0);
-    const bool written = WriteWorldTiles(job, program, [&](double fraction) { progress.Show("tiles", fraction); });
+    const bool written = WriteWorldTiles(job, error, [&](double fraction) { progress.Show("tiles", fraction); });
     progress.Clear();
-    return written ? 0 : 1;
+    if (!written) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 1;
+    }
+    return 0;
 }

@@ -12,13 +12,14 @@
 #include "HeightMapOptions.h"
 #include "ProgressLine.h"
 #include "TileRun.h"
+#include "cli/CommandLineText.h"
 #include "cli/TerrainOptions.h"
 #include "derive/DerivedMapFiles.h"
 #include "erosion/Terrain.h"
 #include "export/HeightMapFiles.h"
 #include "export/HeightMapFormat.h"
 #include "export/HeightMapMetadata.h"
-#include "export/InterruptCleanup.h"
+#include "landing/InterruptCleanup.h"
 #include "terrain/Array2D.h"
 
 namespace {
@@ -30,7 +31,7 @@ constexpr double kProgressCells = 1e6;
 // The map with its description, placed on the ground, then the maps derived
 // from it and the preview.
 bool WriteOutputs(const HeightMapOptions& options, const HeightMapFormat& format, RowOrder rows,
-                  const Array2D<float>& map, HeightMapFiles& files)
+                  const Array2D<float>& map, HeightMapFiles& files, std::string& error)
 {
     const GroundOptions& ground = options.ground;
     const HeightMapGround placed{ground.derived.scale.cellSize, ground.relief, ground.originX, ground.originY};
@@ -40,9 +41,12 @@ bool WriteOutputs(const HeightMapOptions& options, const HeightMapFormat& format
         options.meta ? HeightMapMetadataJson(format, rows, options.size, options.terrain,
                                              TerrainMetaNumbers(options.terrain), ORVANDEL_VERSION, &placed)
                      : "";
-    return files.Write(map, rows, json, &placement) &&
-           WriteDerivedMaps(map, ground.maps, ground.derived, options.out, kProgram) &&
-           (ground.preview.empty() || WritePreview(map, ground.derived, ground.preview, kProgram));
+    if (!files.Write(map, rows, json, &placement)) {
+        error = files.Error();
+        return false;
+    }
+    return WriteDerivedMaps(map, ground.maps, ground.derived, options.out, error) &&
+           (ground.preview.empty() || WritePreview(map, ground.derived, ground.preview, error));
 }
 
 }  // namespace
@@ -73,7 +77,7 @@ int main(int argc, char** argv)
                     options.tiles.tileSize);
             return 1;
         } catch (const std::exception& error) {
-            fprintf(stderr, "%s: %s\n", kProgram, error.what());
+            fprintf(stderr, "%s: %s\n", kProgram, OneLine(error.what()).c_str());
             return 1;
         }
     }
@@ -81,7 +85,7 @@ int main(int argc, char** argv)
     // FILE.json beside a device or a pipe would land in /dev or fail only
     // after the map was written.
     if (options.meta && !HeightMapFiles::MetaAccepted(options.out, error)) {
-        fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+        fprintf(stderr, "%s: %s\n", kProgram, OneLine(error).c_str());
         return 2;
     }
 
@@ -103,8 +107,9 @@ int main(int argc, char** argv)
     const HeightMapFormat& format = *FindHeightMapFormat(options.format);
     const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
     // Every refusal the outputs can make comes before a cell is computed.
-    HeightMapFiles files(kProgram);
+    HeightMapFiles files;
     if (!files.Open(options.out, options.meta, format)) {
+        fprintf(stderr, "%s: %s\n", kProgram, OneLine(files.Error()).c_str());
         return 1;
     }
     const double cells = double(options.size) * options.size;
@@ -115,7 +120,11 @@ int main(int argc, char** argv)
             GenerateTerrain(map, options.terrain, options.threads,
                             [&](double fraction) { progress.Show("generating", fraction); });
         }
-        return WriteOutputs(options, format, rows, map, files) ? 0 : 1;
+        if (!WriteOutputs(options, format, rows, map, files, error)) {
+            fprintf(stderr, "%s: %s\n", kProgram, OneLine(error).c_str());
+            return 1;
+        }
+        return 0;
     } catch (const std::bad_alloc&) {
         fprintf(stderr, "%s: not enough memory for a %u x %u map\n", kProgram, options.size, options.size);
         return 1;

@@ -5,25 +5,7 @@
 #include <cstdint>
 #include <string>
 
-// Where an export's bytes land, decided before any of them is made.
-enum class OutputKind {
-    Replacement,  // a regular file or a new name: a hidden temporary renamed over it
-    Fifo,         // a named pipe, written directly
-    Pipe,         // an anonymous pipe or socket behind a /proc name (/dev/stdout)
-    Device,       // a character or block device, written directly
-    InPlace,      // a regular file already open, behind a /proc name: written where it stands
-};
-
-// What a name stands for, without opening or creating anything. error is 0,
-// or the errno that makes the name unusable (a missing directory shows only
-// when the temporary is made).
-struct ResolvedOutput {
-    OutputKind kind = OutputKind::Replacement;
-    std::string target;  // the file a Replacement renames over, links followed
-    bool throughProc = false;  // target names a descriptor under /proc
-    int error = 0;
-};
-ResolvedOutput ResolveOutput(const std::string& name);
+#include "landing/OutputTarget.h"
 
 // The open destination: a descriptor and, for a Replacement, the hidden
 // temporary and the directory it is renamed in. The temporary is created

@@ -1,4 +1,4 @@
-#include "export/OutputFile.h"
+#include "landing/OutputFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,6 @@
 #include <cerrno>
 #include <cstring>
 #include <utility>
-
-#include "terrain/TerrainParameters.h"
 
 namespace {
 
@@ -26,27 +24,20 @@ std::string OpeningProblem(int error)
 
 }  // namespace
 
-OutputFile::OutputFile(std::string label) : label(std::move(label)) {}
-
-OutputFile::~OutputFile()
-{
-    if (!committed) {
-        Abandon();
-    }
-}
+OutputFile::~OutputFile() { Abandon(); }
 
 bool OutputFile::Open(const std::string& name)
 {
-    if (failed) {
+    if (Failed()) {
         return false;
     }
     if (landing.Descriptor() >= 0 || finished) {
         return Fail("a second file opened through one output");
     }
     path = name;
-    const int error = landing.Open(path);
-    if (error != 0) {
-        return FailOpening(error);
+    const int problem = landing.Open(path);
+    if (problem != 0) {
+        return FailOpening(problem);
     }
     buffer.resize(kBufferSize);
     return true;
@@ -54,7 +45,7 @@ bool OutputFile::Open(const std::string& name)
 
 bool OutputFile::Write(const void* bytes, size_t size)
 {
-    if (failed) {
+    if (Failed()) {
         return false;
     }
     if (landing.Descriptor() < 0 || finished) {
@@ -103,11 +94,11 @@ bool OutputFile::Drain()
     return true;
 }
 
-int OutputFile::Descriptor() const { return failed || finished ? -1 : landing.Descriptor(); }
+int OutputFile::Descriptor() const { return Failed() || finished ? -1 : landing.Descriptor(); }
 
 FILE* OutputFile::Stream() const
 {
-    if (failed || finished || landing.Descriptor() < 0) {
+    if (Failed() || finished || landing.Descriptor() < 0) {
         return nullptr;
     }
     if (stream == nullptr) {
@@ -124,7 +115,7 @@ FILE* OutputFile::Stream() const
 
 bool OutputFile::Flush()
 {
-    if (failed) {
+    if (Failed()) {
         return false;
     }
     if (landing.Descriptor() < 0 || finished) {
@@ -141,7 +132,7 @@ bool OutputFile::Flush()
 
 bool OutputFile::RequireSeeking()
 {
-    if (failed) {
+    if (Failed()) {
         return false;
     }
     if (landing.Descriptor() >= 0 && landing.Appending()) {
@@ -156,7 +147,7 @@ bool OutputFile::RequireSeeking()
 
 bool OutputFile::Seek(uint64_t position)
 {
-    if (failed || !Drain()) {
+    if (Failed() || !Drain()) {
         return false;
     }
     if (lseek(landing.Descriptor(), static_cast<off_t>(landing.Origin() + position), SEEK_SET) < 0) {
@@ -167,7 +158,7 @@ bool OutputFile::Seek(uint64_t position)
 
 uint64_t OutputFile::Tell() const
 {
-    if (failed || landing.Descriptor() < 0) {
+    if (Failed() || landing.Descriptor() < 0) {
         return 0;
     }
     const off_t at = lseek(landing.Descriptor(), 0, SEEK_CUR);
@@ -180,7 +171,7 @@ uint64_t OutputFile::Tell() const
 uint64_t OutputFile::Size()
 {
     struct stat status {};
-    if (failed || !Drain() || fstat(landing.Descriptor(), &status) != 0 ||
+    if (Failed() || !Drain() || fstat(landing.Descriptor(), &status) != 0 ||
         uint64_t(status.st_size) < landing.Origin()) {
         return 0;
     }
@@ -189,7 +180,7 @@ uint64_t OutputFile::Size()
 
 size_t OutputFile::Read(void* bytes, size_t size)
 {
-    if (failed || !Drain()) {
+    if (Failed() || !Drain()) {
         return 0;
     }
     ssize_t got = 0;
@@ -201,21 +192,18 @@ size_t OutputFile::Read(void* bytes, size_t size)
 
 bool OutputFile::Seekable() const
 {
-    if (failed || finished || landing.Descriptor() < 0) {
+    if (Failed() || finished || landing.Descriptor() < 0) {
         return false;
-    }
-    if (landing.Replacing()) {
-        return true;
     }
     if (landing.Kind() == OutputKind::Fifo || landing.Kind() == OutputKind::Pipe) {
         return false;
     }
-    return lseek(landing.Descriptor(), 0, SEEK_CUR) != -1;
+    return landing.Replacing() || lseek(landing.Descriptor(), 0, SEEK_CUR) != -1;
 }
 
 bool OutputFile::Finish()
 {
-    if (failed) {
+    if (Failed()) {
         return false;
     }
     if (finished) {
@@ -231,9 +219,9 @@ bool OutputFile::Finish()
             return FailWriting(errno);
         }
     }
-    const int error = landing.Finish();
-    if (error != 0) {
-        return FailWriting(error);
+    const int problem = landing.Finish();
+    if (problem != 0) {
+        return FailWriting(problem);
     }
     finished = true;
     return true;
@@ -241,12 +229,12 @@ bool OutputFile::Finish()
 
 bool OutputFile::Publish()
 {
-    if (failed) {
+    if (Failed()) {
         return false;
     }
-    const int error = landing.Publish();
-    if (error != 0) {
-        return FailWriting(error);
+    const int problem = landing.Publish();
+    if (problem != 0) {
+        return FailWriting(problem);
     }
     committed = true;
     return true;
@@ -261,7 +249,7 @@ void OutputFile::Settle()
 bool OutputFile::Commit()
 {
     if (committed) {
-        return !failed;
+        return !Failed();
     }
     if (!Finish() || !Publish()) {
         return false;
@@ -270,61 +258,33 @@ bool OutputFile::Commit()
     return true;
 }
 
-bool OutputFile::CommitTogether(const std::vector<OutputFile*>& files)
-{
-    for (OutputFile* file : files) {
-        if (!file->Finish()) {
-            for (OutputFile* other : files) {
-                other->Abandon();
-            }
-            return false;
-        }
-    }
-    if (!files.empty()) {
-        files.front()->landing.Lock();
-    }
-    bool published = true;
-    for (OutputFile* file : files) {
-        published = published && file->Publish();
-    }
-    if (!files.empty()) {
-        files.front()->landing.Unlock();
-    }
-    for (OutputFile* file : files) {
-        if (file->committed) {
-            file->Settle();
-        } else {
-            file->Abandon();
-        }
-    }
-    return published;
-}
-
 bool OutputFile::Fail(const std::string& reason)
 {
-    if (failed) {
+    if (Failed()) {
         return false;
     }
-    fprintf(stderr, "%s: writing \"%s\" failed: %s\n", label.c_str(), OneLine(path).c_str(),
-            OneLine(reason).c_str());
-    failed = true;
-    Abandon();
-    return false;
+    return FailWith("writing \"" + path + "\" failed: " + reason);
 }
 
-bool OutputFile::FailWriting(int error) { return Fail(strerror(error)); }
+bool OutputFile::FailWriting(int problem) { return Fail(strerror(problem)); }
 
-bool OutputFile::FailOpening(int error)
+bool OutputFile::FailOpening(int problem)
 {
-    fprintf(stderr, "%s: cannot open \"%s\": %s\n", label.c_str(), OneLine(path).c_str(),
-            OpeningProblem(error).c_str());
-    failed = true;
+    return FailWith("cannot open \"" + path + "\": " + OpeningProblem(problem));
+}
+
+bool OutputFile::FailWith(std::string sentence)
+{
+    failure = std::move(sentence);
     Abandon();
     return false;
 }
 
 void OutputFile::Abandon()
 {
+    if (committed) {
+        return;
+    }
     if (stream != nullptr) {
         fclose(stream);
         stream = nullptr;

@@ -1,4 +1,4 @@
-#include "export/InterruptCleanup.h"
+#include "landing/InterruptCleanup.h"
 
 #include <fcntl.h>
 #include <signal.h>
