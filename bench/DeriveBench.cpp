@@ -47,8 +47,8 @@ void BM_WriteAllDerivedMaps(benchmark::State& state)
     std::string error;
     ParseDerivedMapList("normal,slope,flow,rivers,splat,shade", kinds, error);
     for (auto _ : state) {
-        if (!WriteDerivedMaps(map, kinds, SettingsFor(side), out, "bench")) {
-            state.SkipWithError("write failed");
+        if (!WriteDerivedMaps(map, kinds, SettingsFor(side), out, error)) {
+            state.SkipWithError(error.c_str());
             break;
         }
     }
