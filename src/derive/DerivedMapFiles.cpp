@@ -3,7 +3,6 @@
 #include <memory>
 
 #include "derive/FlowRouting.h"
-#include "landing/OutputFile.h"
 #include "export/PngRasterWriter.h"
 
 namespace {
@@ -14,10 +13,9 @@ constexpr DerivedMapKind kKinds[] = {DerivedMapKind::Normal, DerivedMapKind::Slo
 const char kKindList[] = "normal, slope, flow, rivers, splat, shade";
 
 template <typename Sample>
-bool WriteRaster(const Raster<Sample>& raster, const std::string& path, std::string& error)
+bool WriteRaster(const Raster<Sample>& raster, OutputFile& out, std::string& error)
 {
-    OutputFile out;
-    if (out.Open(path) && WritePngRaster(raster, out) && out.Commit()) {
+    if (WritePngRaster(raster, out) && out.Finish()) {
         return true;
     }
     error = out.Error();
@@ -88,7 +86,7 @@ std::string DerivedMapPath(const std::string& out, DerivedMapKind kind)
 }
 
 bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKind>& kinds,
-                      const DerivedMapSettings& settings, const std::string& out, std::string& error)
+                      const DerivedMapSettings& settings, const std::vector<OutputFile*>& files, std::string& error)
 {
     // Flow and rivers come from one routing, made once and only if asked for.
     std::unique_ptr<FlowNetwork> network;
@@ -99,28 +97,28 @@ bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKin
         return *network;
     };
     const double cellArea = settings.scale.cellSize * settings.scale.cellSize;
-    for (const DerivedMapKind kind : kinds) {
-        const std::string path = DerivedMapPath(out, kind);
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        OutputFile& out = *files.at(i);
         bool written = false;
-        switch (kind) {
+        switch (kinds[i]) {
         case DerivedMapKind::Normal:
-            written = WriteRaster(NormalMap(map, settings.scale, settings.normals, settings.threads), path, error);
+            written = WriteRaster(NormalMap(map, settings.scale, settings.normals, settings.threads), out, error);
             break;
         case DerivedMapKind::Slope:
-            written = WriteRaster(SlopeMap(map, settings.scale, settings.threads), path, error);
+            written = WriteRaster(SlopeMap(map, settings.scale, settings.threads), out, error);
             break;
         case DerivedMapKind::Flow:
-            written = WriteRaster(FlowMap(routed()), path, error);
+            written = WriteRaster(FlowMap(routed()), out, error);
             break;
         case DerivedMapKind::Rivers:
-            written = WriteRaster(RiverMap(routed(), cellArea, settings.riverAreaSquareMetres), path, error);
+            written = WriteRaster(RiverMap(routed(), cellArea, settings.riverAreaSquareMetres), out, error);
             break;
         case DerivedMapKind::Splat:
             written = WriteRaster(SplatMap(map, settings.scale, settings.seaLevel, settings.splat, settings.threads),
-                                  path, error);
+                                  out, error);
             break;
         case DerivedMapKind::Shade:
-            written = WriteRaster(ShadeMap(map, settings.scale, settings.threads), path, error);
+            written = WriteRaster(ShadeMap(map, settings.scale, settings.threads), out, error);
             break;
         }
         if (!written) {
@@ -130,8 +128,8 @@ bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKin
     return true;
 }
 
-bool WritePreview(const Array2D<float>& map, const DerivedMapSettings& settings, const std::string& path,
+bool WritePreview(const Array2D<float>& map, const DerivedMapSettings& settings, OutputFile& file,
                   std::string& error)
 {
-    return WriteRaster(Downsized(ShadeMap(map, settings.scale, settings.threads), kPreviewSide), path, error);
+    return WriteRaster(Downsized(ShadeMap(map, settings.scale, settings.threads), kPreviewSide), file, error);
 }
