@@ -95,7 +95,9 @@ bool MapOutputs::Write(const Array2D<float>& map, std::string& error)
     const GroundOptions& ground = options.ground;
     const HeightMapGround placed{ground.derived.scale.cellSize, ground.relief, ground.originX, ground.originY};
     const GeoTransform placement = HeightMapGeoTransform(options.size, placed.cellSize, placed.originX, placed.originY);
-    if (!WriteHeightMapAs(format, map, rows, File(0), &placement)) {
+    // Each file is finished (written out and fsync'd, its buffer freed) as
+    // soon as it is written, in the plan's order; all are renamed at the end.
+    if (!WriteHeightMapAs(format, map, rows, File(0), &placement) || !File(0).Finish()) {
         error = File(0).Error();
         return false;
     }
@@ -103,7 +105,7 @@ bool MapOutputs::Write(const Array2D<float>& map, std::string& error)
     if (options.meta) {
         const std::string json = HeightMapMetadataJson(format, rows, options.size, options.terrain,
                                                        TerrainMetaNumbers(options.terrain), ORVANDEL_VERSION, &placed);
-        if (!File(next).Write(json.data(), json.size())) {
+        if (!File(next).Write(json.data(), json.size()) || !File(next).Finish()) {
             error = File(next).Error();
             return false;
         }
