@@ -1,8 +1,9 @@
 #!/bin/bash
 # Starts a one-node Slurm cluster on this machine from Debian's slurm-wlm and
 # munge (munge with a key of its own, slurmctld and slurmd started directly,
-# not through systemd), submits a 16-tile world as a job array from the
-# tool's own --print-slurm script, waits for it, and checks every tile
+# not through systemd), submits a 16-tile world named with a quote, a '#'
+# and a space as a job array from the tool's own --print-slurm script, waits
+# for it, and checks that each task wrote its own log and every tile
 # against the same tiles written here and the world, read by GDAL through
 # the VRT, against the one-file map. The daemons are stopped and the scratch
 # directory removed on every exit path.
@@ -160,16 +161,23 @@ done
 # The world: 1025 cells in tiles of 257, 16 tiles, two a task, as GeoTIFF
 # tiles with the VRT. The job script is the tool's own.
 world=(--seed slurm --roughness 0.6 --size 1025 --tile-size 257 --tiles-per-task 2 --layout gis --threads 1)
-(cd "$work/out-slurm" && "$tool" "${world[@]}" --out w --print-slurm > job.sh)
+# A name Slurm would misread if written raw into #SBATCH lines: a quote
+# (unmatched), a '#' (the rest of the line dropped, one log for every task)
+# and a space.
+set_name="it's #1 w"
+(cd "$work/out-slurm" && "$tool" "${world[@]}" --out "$set_name" --print-slurm > job.sh)
 grep -q '^#SBATCH --array=0-7$' "$work/out-slurm/job.sh" || fail "the job script does not ask for tasks 0 to 7"
+grep -q '^#SBATCH --job-name=orvandel-it_s__1_w$' "$work/out-slurm/job.sh" || fail "the job name is not made safe"
 cd "$work/out-slurm"
 run_waiting timeout 150 sbatch --quiet --wait job.sh || fail "the job array failed"
 cd /
+logs=$(find "$work/out-slurm" -name 'orvandel-it_s__1_w-*_*.log' | wc -l)
+[ "$logs" -eq 8 ] || fail "expected a log for each of the 8 tasks, found $logs"
 
 # The same tiles written here, without the scheduler.
-(cd "$work/out-local" && "$tool" "${world[@]}" --out w) || fail "the local tiles were not written"
+(cd "$work/out-local" && "$tool" "${world[@]}" --out "$set_name") || fail "the local tiles were not written"
 count=0
-for local in "$work"/out-local/w_*.tif "$work/out-local/w.tiles.json" "$work/out-local/w.vrt"; do
+for local in "$work/out-local/$set_name"_*.tif "$work/out-local/$set_name.tiles.json" "$work/out-local/$set_name.vrt"; do
     name=$(basename "$local")
     cmp -s "$local" "$work/out-slurm/$name" || fail "$name from the job array differs from the local one"
     count=$((count + 1))
@@ -179,7 +187,7 @@ done
 # The world through GDAL, cell for cell the one-file map.
 "$tool" --seed slurm --roughness 0.6 --size 1025 --format f32 --rows top --out "$work/whole.f32" ||
     fail "the one-file map was not written"
-gdal_translate -q -of ENVI "$work/out-slurm/w.vrt" "$work/from-vrt.raw" || fail "GDAL cannot read the VRT"
+gdal_translate -q -of ENVI "$work/out-slurm/$set_name.vrt" "$work/from-vrt.raw" || fail "GDAL cannot read the VRT"
 cmp -s "$work/from-vrt.raw" "$work/whole.f32" || fail "the job array's world differs from the one-file map"
 
-echo "test-slurm: 16 tiles from an 8-task job array match the local tiles and the whole map"
+echo "test-slurm: 16 tiles of \"$set_name\" from an 8-task job array, a log a task, match the local tiles and the whole map"

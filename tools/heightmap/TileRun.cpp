@@ -12,6 +12,7 @@
 #include "landing/InterruptCleanup.h"
 #include "terrain/ParallelRows.h"
 #include "world/SlurmScript.h"
+#include "world/TileSetPlan.h"
 #include "world/WorldTiles.h"
 
 namespace {
@@ -41,8 +42,46 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-int PrintSlurm(const HeightMapOptions& options, const TileGrid& grid, int argc, char** argv)
+// A job array Slurm takes: past the default MaxArraySize one line says so,
+// past the largest a cluster may set the job is refused. Returns the exit
+// status, 0 to go on.
+int CheckTaskCount(const TileGrid& grid, uint64_t tilesPerTask, const char* program)
 {
+    const uint64_t tasks = TaskCount(grid, tilesPerTask);
+    const std::string count = std::to_string(tasks) + " tasks (" + std::to_string(grid.TileCount()) + " tiles, " +
+                              std::to_string(tilesPerTask) + " a task)";
+    if (tasks > kSlurmLargestMaxArraySize) {
+        fprintf(stderr, "%s: --print-slurm: %s are more than a Slurm job array holds (MaxArraySize is at most %llu): "
+                        "use --tiles-per-task %llu or more\n",
+                program, count.c_str(), (unsigned long long)kSlurmLargestMaxArraySize,
+                (unsigned long long)TilesPerTaskWithin(grid.TileCount(), kSlurmLargestMaxArraySize));
+        return 2;
+    }
+    if (tasks > kSlurmDefaultMaxArraySize) {
+        fprintf(stderr, "%s: --print-slurm: %s pass Slurm's default MaxArraySize of %llu: use --tiles-per-task %llu, "
+                        "or a cluster whose MaxArraySize is %llu or more\n",
+                program, count.c_str(), (unsigned long long)kSlurmDefaultMaxArraySize,
+                (unsigned long long)TilesPerTaskWithin(grid.TileCount(), kSlurmDefaultMaxArraySize),
+                (unsigned long long)tasks);
+    }
+    return 0;
+}
+
+int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, int argc, char** argv,
+               const char* program)
+{
+    const TileGrid& grid = set.grid;
+    // Refused as the task writing tile 0 would refuse it, from the directory
+    // the tasks run in: the other tiles are each checked by their own task.
+    OutputPlan checks;
+    const PlanVerdict verdict = checks.Check(PlanTileSetOutputs(set, {0}), PlanCheck::Later);
+    if (verdict.status != 0) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(verdict.message).c_str());
+        return verdict.status;
+    }
+    if (const int status = CheckTaskCount(grid, options.tiles.request.tilesPerTask, program)) {
+        return status;
+    }
     SlurmJob job;
     job.tool = ToolPath(argv[0]);
     for (int i = 1; i < argc; ++i) {
@@ -70,10 +109,11 @@ int PrintSlurm(const HeightMapOptions& options, const TileGrid& grid, int argc, 
 int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char* program, const char* version)
 {
     const TileGrid grid = TileGrid::Make(options.size, options.tiles.tileSize);
-    if (options.tiles.printSlurm) {
-        return PrintSlurm(options, grid, argc, argv);
+    std::string error;
+    if (!TileSetNameAccepted(options.out, error)) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 2;
     }
-
     WorldTilesJob job;
     job.set.grid = grid;
     job.set.layout = options.tiles.layout.empty() ? &DefaultTileLayout() : FindTileLayout(options.tiles.layout);
@@ -83,11 +123,21 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.set.terrain = options.terrain;
     job.set.version = version;
     job.threads = options.threads;
-    std::string error;
+    if (options.tiles.printSlurm) {
+        return PrintSlurm(options, job.set, argc, argv, program);
+    }
     if (!SelectTiles(grid, options.tiles.request, getenv("SLURM_ARRAY_TASK_ID"), getenv("JOB_COMPLETION_INDEX"),
                      job.tiles, error)) {
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 2;
+    }
+
+    // Every file this run writes is checked before a cell is computed.
+    OutputPlan checks;
+    const PlanVerdict verdict = checks.Check(PlanTileSetOutputs(job.set, job.tiles), PlanCheck::Now);
+    if (verdict.status != 0) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(verdict.message).c_str());
+        return verdict.status;
     }
 
     InstallInterruptCleanup();
