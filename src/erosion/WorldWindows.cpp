@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstddef>
 
 #include "erosion/FlowRouting.h"
@@ -12,10 +13,12 @@ namespace {
 // Erosion works on heights scaled by this (Erosion.cpp's headroom).
 constexpr float kHeadroom = 255.0f / 256.0f;
 
-// The steepest a level's own detail may make a cell stand above or below
-// its coarser neighbours' mean, in height per map width: half the talus
-// slope erosion relaxes to (ErosionSteps.cpp), so fine detail roughens the
-// eroded slopes without standing steeper than loose rock would.
+// The steepest the first level below the stage may make a cell stand above
+// or below its coarser neighbours' mean, in height per map width: half the
+// talus slope erosion relaxes to (ErosionSteps.cpp). Each finer level may
+// add half the slope of the one above, so the detail of every level together
+// stays under the talus slope however large the world: fine detail roughens
+// the eroded slopes without standing steeper than loose rock would.
 constexpr double kDetailSlope = 2.0;
 
 // An inclusive rectangle of one level's grid.
@@ -282,7 +285,7 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         fine.rect = r;
         fine.cells = ((int64_t{stage->cells} - 1) << j) + 1;
         const size_t count = size_t(r.Width()) * size_t(r.Height());
-        const float detailLimit = static_cast<float>(kDetailSlope / double(fine.cells - 1));
+        const float detailLimit = static_cast<float>(std::ldexp(kDetailSlope / double(fine.cells - 1), 1 - j));
         LevelRule rule{eroded, eroded && !finest, upstream != nullptr, DrainGap(levels - j), detailLimit};
         if (!rule.wantUpstream) {
             coarse.upstream.clear();

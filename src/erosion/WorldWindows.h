@@ -15,10 +15,11 @@
 //
 // Each level below the stage is made from the level above it, cell by cell:
 //  - a cell on the coarser lattice keeps the coarser level's height;
-//  - any other cell starts as the raw terrain of its level (times 255/256,
-//    as erosion scales it) plus the coarser level's change (eroded minus
-//    raw), interpolated as the one-machine erosion interpolates it, never
-//    below 0;
+//  - any other cell starts as the coarser level's heights interpolated
+//    between its corners, plus its level's own detail (its raw terrain,
+//    times 255/256 as erosion scales it, less the coarser raw terrain
+//    interpolated alike), that detail held within a slope that halves from
+//    level to level; never below 0;
 //  - every coarser cell's water goes to its receiver (SteepestWayDown with
 //    that level's drop) through the fine cell between them; such a cell is
 //    held strictly between the receiver and every coarser cell draining
