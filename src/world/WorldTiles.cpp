@@ -7,7 +7,7 @@
 
 #include "landing/OutputFile.h"
 #include "export/Tif32Writer.h"
-#include "terrain/HeightMapWindow.h"
+#include "erosion/WorldWindows.h"
 
 namespace {
 
@@ -79,7 +79,7 @@ bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<floa
     }
     bool written = false;
     if (std::string(set.layout->name) == "gis") {
-        const GeoTransform placement = TilePlacement(set.grid, place);
+        const GeoTransform placement = TilePlacement(set.grid, place, set.ground);
         written = WriteHeightMapTif32(tile, out, &placement);
     } else {
         written = WriteHeightMapAs(*set.format, tile, set.rows, out);
@@ -96,18 +96,17 @@ bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<floa
 bool WriteWorldTiles(const WorldTilesJob& job, std::string& error, const std::function<void(double)>& progress)
 {
     const TileSetDescription& set = job.set;
-    const HeightMapWindows windows(set.grid.worldCells, set.terrain);
+    const WorldWindows windows(set.terrain, job.stage);
     const size_t count = job.tiles.size();
     TileSlots slots(set.grid.tileCells);
 
     // One thread generates (on the threads it is given) while this one
     // writes, one tile behind; OutputFile writes one file at a time.
     std::thread generator([&] {
-        HeightMapWindows::Scratch scratch;
         try {
             for (size_t i = 0; i < count && slots.WaitFree(i); ++i) {
                 const TilePlace place = PlaceOfTile(set.grid, *set.layout, job.tiles[i]);
-                windows.Generate(slots.Tile(i), place.gridX, place.gridY, job.threads, &scratch);
+                windows.Generate(slots.Tile(i), nullptr, place.gridX, place.gridY, job.threads);
                 slots.MarkReady(i);
             }
         } catch (...) {

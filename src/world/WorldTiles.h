@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "erosion/WorldStage.h"
 #include "world/TileManifest.h"
 
 // One run's share of a tile set: its tiles, generated each from its own
@@ -15,9 +17,13 @@ struct WorldTilesJob {
     TileSetDescription set;
     std::vector<uint64_t> tiles;  // indices, as SelectTiles gives them
     unsigned threads = 0;         // 0: every core
+    // The world's stage (ComputeWorldStage, or read back from the set's
+    // stage file) for set.terrain and set.grid.worldCells.
+    std::shared_ptr<const WorldStage> stage;
 };
 
-// Generates and writes the tiles in order: the next tile is generated on the
+// Generates and writes the tiles in order, each the window of the world
+// WorldWindows makes from the stage: the next tile is generated on the
 // threads while the last one is written, so at most two tiles (and one
 // window's coarser levels) are held, whatever the world's size. Returns
 // false after the first failure, with error set to its one sentence (names

@@ -84,17 +84,19 @@ void ChooseFormatFromName(HeightMapOptions& options)
 // Combinations that each option alone cannot judge.
 bool Consistent(HeightMapOptions& options, std::string& error)
 {
-    // A tile is a window of the map computed on its own; what needs the
-    // whole map at once is refused by name.
+    // A tile is a window of the world computed on its own (an eroded one
+    // from the world's stage); what needs the whole map at once is refused
+    // by name. --meta is accepted: NAME.tiles.json is the set's description.
     if (options.tiles.tiled) {
-        const char* wholeMap = options.terrain.erosion > 0.0f ? "--erosion"
-                               : !options.ground.maps.empty() ? "--maps"
+        const char* wholeMap = !options.ground.maps.empty()      ? "--maps"
                                : !options.ground.preview.empty() ? "--preview"
-                               : options.meta                 ? "--meta"
-                                                              : nullptr;
+                                                                 : nullptr;
         if (wholeMap != nullptr) {
-            error = std::string(wholeMap) + " needs the whole map and cannot be used with --tile-size" +
-                    (options.meta ? " (tiles are described by NAME.tiles.json)" : "");
+            error = std::string(wholeMap) + " needs the whole map and cannot be used with --tile-size";
+            return false;
+        }
+        if (options.tiles.stageOnly && !(options.terrain.erosion > 0.0f)) {
+            error = "--stage-only needs --erosion: a world without erosion has no stage file to share";
             return false;
         }
     }
@@ -189,7 +191,10 @@ std::string HeightMapUsage()
         "  --tile X,Y     write that tile only     --tile-index K  write task K's tiles\n"
         "                 (else SLURM_ARRAY_TASK_ID or JOB_COMPLETION_INDEX, else every tile)\n"
         "  --tiles-per-task P  tiles each task writes (default 1)\n"
-        "  --print-slurm  print an sbatch job array script that writes the set, and exit\n"
+        "  --stage-only   with --erosion: write only the world's stage, NAME.stage, which every task\n"
+        "                 reuses (a task makes it when it is absent), and exit\n"
+        "  --print-slurm  print a script that submits the set to Slurm (run it with sh): the stage's\n"
+        "                 job first when eroded, then the job array of the tiles, and exit\n"
         "  --version      print the version\n"
         "  --help         print this text\n";
     return usage;

@@ -9,9 +9,11 @@
 
 #include "ProgressLine.h"
 #include "cli/CommandLineText.h"
+#include "derive/MapScale.h"
 #include "landing/InterruptCleanup.h"
 #include "terrain/ParallelRows.h"
 #include "world/SlurmScript.h"
+#include "world/WorldStageFile.h"
 #include "world/WorldTiles.h"
 
 namespace {
@@ -41,6 +43,10 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The memory the stage's job holds: the one-machine erosion of the stage
+// lattice and the file's bytes.
+constexpr uint64_t kStageJobBytes = uint64_t{512} << 20;
+
 int PrintSlurm(const HeightMapOptions& options, const TileGrid& grid, int argc, char** argv)
 {
     SlurmJob job;
@@ -61,7 +67,12 @@ int PrintSlurm(const HeightMapOptions& options, const TileGrid& grid, int argc, 
                   std::to_string(grid.CroppedCells()) + " cells (--size " + std::to_string(grid.worldCells) +
                   ") as " + std::to_string(grid.TileCount()) + " tiles of " + std::to_string(grid.tileCells) +
                   ", " + std::to_string(options.tiles.request.tilesPerTask) + " a task.";
-    fputs(SlurmScript(job).c_str(), stdout);
+    SlurmJob stage = job;
+    stage.stageOnly = true;
+    stage.tasks = 1;
+    stage.memoryBytes = kStageJobBytes;
+    const bool eroded = options.terrain.erosion > 0.0f;
+    fputs(SlurmSubmitScript(job, eroded ? &stage : nullptr).c_str(), stdout);
     return 0;
 }
 
@@ -81,18 +92,43 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.set.rows = options.rowsGiven || !options.tiles.layout.empty() ? options.rows : job.set.format->defaultRows;
     job.set.out = options.out;
     job.set.terrain = options.terrain;
+    job.set.ground = {CellSizeOf(options.ground.extent, grid.worldCells), options.ground.relief,
+                      options.ground.originX, options.ground.originY};
     job.set.version = version;
     job.threads = options.threads;
     std::string error;
-    if (!SelectTiles(grid, options.tiles.request, getenv("SLURM_ARRAY_TASK_ID"), getenv("JOB_COMPLETION_INDEX"),
+    if (!options.tiles.stageOnly &&
+        !SelectTiles(grid, options.tiles.request, getenv("SLURM_ARRAY_TASK_ID"), getenv("JOB_COMPLETION_INDEX"),
                      job.tiles, error)) {
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 2;
     }
 
     InstallInterruptCleanup();
+    const bool eroded = options.terrain.erosion > 0.0f;
     const double cells = double(grid.tileCells) * grid.tileCells * double(job.tiles.size());
-    ProgressLine progress(program, cells > kProgressCells && isatty(STDERR_FILENO));
+    ProgressLine progress(program, (eroded || cells > kProgressCells) && isatty(STDERR_FILENO));
+    if (eroded) {
+        // The stage is the one world-wide step: made once into the set and
+        // read back by every later task.
+        progress.Show("stage", 0.0);
+        const StageFileKey key{options.terrain, grid.worldCells, version};
+        job.stage = ReuseOrMakeStage(StageFilePath(options.out), key, options.threads, error,
+                                     [&](double fraction) { progress.Show("stage", fraction); });
+    } else {
+        // A raw world's stage is its lattice, a blink to compute.
+        job.stage = std::make_shared<const WorldStage>(
+            ComputeWorldStage(options.terrain, grid.worldCells, options.threads));
+    }
+    if (job.stage == nullptr) {
+        progress.Clear();
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 1;
+    }
+    if (options.tiles.stageOnly) {
+        progress.Clear();
+        return 0;
+    }
     progress.Show("tiles", 0.0);
     const bool written = WriteWorldTiles(job, error, [&](double fraction) { progress.Show("tiles", fraction); });
     progress.Clear();
