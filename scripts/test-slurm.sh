@@ -157,29 +157,55 @@ for _ in $(seq 150); do
 done
 [ -n "$started" ] || fail "the node did not come up within 30 s"
 
-# The world: 1025 cells in tiles of 257, 16 tiles, two a task, as GeoTIFF
-# tiles with the VRT. The job script is the tool's own.
-world=(--seed slurm --roughness 0.6 --size 1025 --tile-size 257 --tiles-per-task 2 --layout gis --threads 1)
-(cd "$work/out-slurm" && "$tool" "${world[@]}" --out w --print-slurm > job.sh)
-grep -q '^#SBATCH --array=0-7$' "$work/out-slurm/job.sh" || fail "the job script does not ask for tasks 0 to 7"
+# The world: 2049 cells, eroded (its stage is the 1025 lattice, so the
+# tiles are made through the levels below it), in tiles of 513, 16 tiles, two
+# a task, as GeoTIFF tiles with the VRT. The submit script is the tool's own.
+terrain=(--seed slurm --roughness 0.62 --sharpness 0.25 --erosion 1 --size 2049)
+world=("${terrain[@]}" --tile-size 513 --tiles-per-task 2 --layout gis --threads 1)
+(cd "$work/out-slurm" && "$tool" "${world[@]}" --out w --print-slurm > submit.sh)
+grep -q '^#SBATCH --array=0-7$' "$work/out-slurm/submit.sh" || fail "the array does not ask for tasks 0 to 7"
+grep -q -- '--dependency=afterok:' "$work/out-slurm/submit.sh" || fail "the array does not wait for the stage"
 cd "$work/out-slurm"
-run_waiting timeout 150 sbatch --quiet --wait job.sh || fail "the job array failed"
+submitted=$(sh submit.sh) || fail "the submit script failed: $submitted"
+stage_id=$(echo "$submitted" | sed -n 's/^stage job: //p')
+tiles_id=$(echo "$submitted" | sed -n 's/^tiles job array: //p')
+[ -n "$stage_id" ] && [ -n "$tiles_id" ] || fail "the submit script did not name both jobs: $submitted"
+# The array is held on the stage's job (Slurm drops the dependency once it is
+# met, so a stage already done is the other way to pass).
+dependency=$(scontrol show job "$tiles_id" | grep -o 'Dependency=[^ ]*' | head -n 1)
+case "$dependency" in
+    *afterok:"$stage_id"*) ;;
+    *) scontrol show job "$stage_id" | grep -q 'JobState=COMPLETED' ||
+        fail "the array does not depend on the stage's job: $dependency" ;;
+esac
+waited=0
+while [ -n "$(squeue --noheader --jobs="$stage_id,$tiles_id" 2> /dev/null)" ]; do
+    [ "$waited" -lt 1500 ] || fail "the jobs did not finish within 150 s"
+    sleep 0.1
+    waited=$((waited + 1))
+done
+for job in "$stage_id" "$tiles_id"; do
+    if scontrol show job "$job" | grep -o 'JobState=[A-Z_]*' | grep -qv 'JobState=COMPLETED'; then
+        fail "job $job did not complete: $(scontrol show job "$job" | grep -o 'JobState=[A-Z_]*' | sort -u | tr '\n' ' ')"
+    fi
+done
 cd /
 
-# The same tiles written here, without the scheduler.
+# The same files written here, without the scheduler (the stage made by the
+# run itself).
 (cd "$work/out-local" && "$tool" "${world[@]}" --out w) || fail "the local tiles were not written"
 count=0
-for local in "$work"/out-local/w_*.tif "$work/out-local/w.tiles.json" "$work/out-local/w.vrt"; do
+for local in "$work"/out-local/w_*.tif "$work/out-local/w.tiles.json" "$work/out-local/w.vrt" \
+    "$work/out-local/w.stage"; do
     name=$(basename "$local")
     cmp -s "$local" "$work/out-slurm/$name" || fail "$name from the job array differs from the local one"
     count=$((count + 1))
 done
-[ "$count" -eq 18 ] || fail "expected 16 tiles, the manifest and the VRT, found $count files"
+[ "$count" -eq 19 ] || fail "expected 16 tiles, the manifest, the VRT and the stage, found $count files"
 
-# The world through GDAL, cell for cell the one-file map.
-"$tool" --seed slurm --roughness 0.6 --size 1025 --format f32 --rows top --out "$work/whole.f32" ||
-    fail "the one-file map was not written"
+# The world through GDAL, cell for cell the one-file eroded map.
+"$tool" "${terrain[@]}" --format f32 --rows top --out "$work/whole.f32" || fail "the one-file map was not written"
 gdal_translate -q -of ENVI "$work/out-slurm/w.vrt" "$work/from-vrt.raw" || fail "GDAL cannot read the VRT"
 cmp -s "$work/from-vrt.raw" "$work/whole.f32" || fail "the job array's world differs from the one-file map"
 
-echo "test-slurm: 16 tiles from an 8-task job array match the local tiles and the whole map"
+echo "test-slurm: an eroded world's stage job, then 16 tiles from an 8-task array after it, match the local files and the whole map"
