@@ -47,7 +47,7 @@ void BM_WriteAllDerivedMaps(benchmark::State& state)
     std::string error;
     ParseDerivedMapList("normal,slope,flow,rivers,splat,shade", kinds, error);
     for (auto _ : state) {
-        if (!WriteDerivedMaps(map, kinds, SettingsFor(side), out, "bench")) {
+        if (!WriteDerivedMaps(map, kinds, SettingsFor(side), out, error)) {
             state.SkipWithError("write failed");
             break;
         }

@@ -135,10 +135,19 @@ bool WriteWorldTiles(const WorldTilesJob& job, std::string& error, const std::fu
     return written && (!includesFirst || WriteTileSetFiles(set, error));
 }
 
-uint64_t WorldTilesMemoryBytes(uint32_t tileCells)
+uint64_t WorldTilesMemoryBytes(uint32_t tileCells, bool eroded)
 {
+    const uint64_t tile = uint64_t{tileCells} * tileCells * sizeof(float);
+    if (eroded) {
+        // Two tiles of floats; the level above the tile being made (a
+        // quarter of its cells, each with its height, raw height, receiver
+        // and, while it is built, its own raw terrain and the level above
+        // it): measured 3.04 tiles at 8193; then the stage (1025 cells a
+        // side, its file and its routing, or the erosion that makes it when
+        // the file is absent), the writers' buffers and the program.
+        return tile * 4 + (96u << 20);
+    }
     // Two tiles of floats, the coarser levels of the one being made (a third
     // of a tile), the writers' row buffers and the program itself.
-    const uint64_t tile = uint64_t{tileCells} * tileCells * sizeof(float);
     return tile * 7 / 3 + (64u << 20);
 }
