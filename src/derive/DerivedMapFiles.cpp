@@ -1,8 +1,9 @@
 #include "derive/DerivedMapFiles.h"
 
-#include <memory>
+#include <algorithm>
+#include <cassert>
 
-#include "derive/FlowRouting.h"
+#include "derive/FlowMaps.h"
 #include "landing/OutputFile.h"
 #include "export/PngRasterWriter.h"
 
@@ -22,6 +23,36 @@ bool WriteRaster(const Raster<Sample>& raster, const std::string& path, std::str
     }
     error = out.Error();
     return false;
+}
+
+// The window's own pixels of a raster computed over the window and its halo.
+template <typename Sample>
+Raster<Sample> Inside(Raster<Sample> whole, const DerivedMapWindow& window)
+{
+    if (window.haloWest + window.haloSouth + window.haloEast + window.haloNorth == 0) {
+        return whole;
+    }
+    const unsigned width = whole.width - window.haloWest - window.haloEast;
+    const unsigned height = whole.height - window.haloSouth - window.haloNorth;
+    Raster<Sample> inside(width, height, whole.channels);
+    for (unsigned y = 0; y < height; ++y) {
+        std::copy_n(whole.AtCell(window.haloWest, y + window.haloSouth), size_t(width) * whole.channels,
+                    inside.AtCell(0, y));
+    }
+    return inside;
+}
+
+// The window's own cells of the heights.
+Array2D<float> InsideCells(const DerivedMapWindow& window)
+{
+    const Array2D<float>& all = window.heights;
+    const unsigned width = all.GetWidth() - window.haloWest - window.haloEast;
+    const unsigned height = all.GetHeight() - window.haloSouth - window.haloNorth;
+    Array2D<float> inside(width, height);
+    for (unsigned y = 0; y < height; ++y) {
+        std::copy_n(all.Row(y + window.haloSouth) + window.haloWest, width, inside.Row(y));
+    }
+    return inside;
 }
 
 }  // namespace
@@ -87,43 +118,54 @@ std::string DerivedMapPath(const std::string& out, DerivedMapKind kind)
     return base + "." + DerivedMapName(kind) + ".png";
 }
 
-bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKind>& kinds,
-                      const DerivedMapSettings& settings, const std::string& out, std::string& error)
+bool WriteDerivedMaps(const Array2D<float>& map, const Array2D<float>* upstream,
+                      const std::vector<DerivedMapKind>& kinds, const DerivedMapSettings& settings,
+                      const std::string& out, std::string& error)
 {
-    // Flow and rivers come from one routing, made once and only if asked for.
-    std::unique_ptr<FlowNetwork> network;
-    const auto routed = [&]() -> const FlowNetwork& {
-        if (!network) {
-            network = std::make_unique<FlowNetwork>(RouteFlow(map, settings.seaLevel));
-        }
-        return *network;
-    };
+    return WriteDerivedMapsOfWindow(DerivedMapWindow{map, upstream}, kinds, settings, out, error);
+}
+
+DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind kind,
+                                const DerivedMapSettings& settings)
+{
+    const Array2D<float>& map = window.heights;
     const double cellArea = settings.scale.cellSize * settings.scale.cellSize;
+    DerivedRaster raster;
+    raster.wide = kind == DerivedMapKind::Normal || kind == DerivedMapKind::Slope || kind == DerivedMapKind::Flow;
+    switch (kind) {
+    case DerivedMapKind::Normal:
+        raster.deep = Inside(NormalMap(map, settings.scale, settings.normals, settings.threads), window);
+        break;
+    case DerivedMapKind::Slope:
+        raster.deep = Inside(SlopeMap(map, settings.scale, settings.threads), window);
+        break;
+    case DerivedMapKind::Flow:
+        assert(window.upstream);
+        raster.deep = FlowMap(InsideCells(window), *window.upstream, settings.seaLevel);
+        break;
+    case DerivedMapKind::Rivers:
+        assert(window.upstream);
+        raster.narrow = RiverMap(InsideCells(window), *window.upstream, settings.seaLevel, cellArea,
+                                 settings.riverAreaSquareMetres);
+        break;
+    case DerivedMapKind::Splat:
+        raster.narrow =
+            Inside(SplatMap(map, settings.scale, settings.seaLevel, settings.splat, settings.threads), window);
+        break;
+    case DerivedMapKind::Shade:
+        raster.narrow = Inside(ShadeMap(map, settings.scale, settings.threads), window);
+        break;
+    }
+    return raster;
+}
+
+bool WriteDerivedMapsOfWindow(const DerivedMapWindow& window, const std::vector<DerivedMapKind>& kinds,
+                              const DerivedMapSettings& settings, const std::string& out, std::string& error)
+{
     for (const DerivedMapKind kind : kinds) {
         const std::string path = DerivedMapPath(out, kind);
-        bool written = false;
-        switch (kind) {
-        case DerivedMapKind::Normal:
-            written = WriteRaster(NormalMap(map, settings.scale, settings.normals, settings.threads), path, error);
-            break;
-        case DerivedMapKind::Slope:
-            written = WriteRaster(SlopeMap(map, settings.scale, settings.threads), path, error);
-            break;
-        case DerivedMapKind::Flow:
-            written = WriteRaster(FlowMap(routed()), path, error);
-            break;
-        case DerivedMapKind::Rivers:
-            written = WriteRaster(RiverMap(routed(), cellArea, settings.riverAreaSquareMetres), path, error);
-            break;
-        case DerivedMapKind::Splat:
-            written = WriteRaster(SplatMap(map, settings.scale, settings.seaLevel, settings.splat, settings.threads),
-                                  path, error);
-            break;
-        case DerivedMapKind::Shade:
-            written = WriteRaster(ShadeMap(map, settings.scale, settings.threads), path, error);
-            break;
-        }
-        if (!written) {
+        const DerivedRaster raster = ComputeDerivedMap(window, kind, settings);
+        if (!(raster.wide ? WriteRaster(raster.deep, path, error) : WriteRaster(raster.narrow, path, error))) {
             return false;
         }
     }

@@ -32,8 +32,40 @@ std::string DerivedMapPath(const std::string& out, DerivedMapKind kind);
 // Computes and writes each map in turn, each through its own OutputFile, so
 // each name holds its old file or the complete new one. Stops at the first
 // failure, with error set to its one sentence (names as they are).
-bool WriteDerivedMaps(const Array2D<float>& map, const std::vector<DerivedMapKind>& kinds,
-                      const DerivedMapSettings& settings, const std::string& out, std::string& error);
+// `upstream` (the map's size: each cell's upstream area in cells, from
+// GenerateTerrainAndFlow) is needed only for the flow and river maps.
+bool WriteDerivedMaps(const Array2D<float>& map, const Array2D<float>* upstream,
+                      const std::vector<DerivedMapKind>& kinds, const DerivedMapSettings& settings,
+                      const std::string& out, std::string& error);
+
+// A window of a larger map, such as a tile of a world: `heights` holds the
+// window's cells and, on each side where the map goes on past the window,
+// one more row or column (the halo), so that every cell's gradient is the
+// whole map's and its maps are the same window of the whole map's maps.
+// Sides on the map's own border have no halo (they are extrapolated there,
+// as on the whole map). `upstream` covers the window's cells only.
+struct DerivedMapWindow {
+    const Array2D<float>& heights;
+    const Array2D<float>* upstream;
+    unsigned haloWest = 0;
+    unsigned haloSouth = 0;  // grid row 0's side
+    unsigned haloEast = 0;
+    unsigned haloNorth = 0;
+};
+
+// One map of a window's cells, in memory: 16-bit for normal, slope and
+// flow, 8-bit for the others (`wide` says which is set).
+struct DerivedRaster {
+    bool wide = false;
+    Raster8 narrow;
+    Raster16 deep;
+};
+DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind kind,
+                                const DerivedMapSettings& settings);
+
+// WriteDerivedMaps for a window: the maps of its cells, named after out.
+bool WriteDerivedMapsOfWindow(const DerivedMapWindow& window, const std::vector<DerivedMapKind>& kinds,
+                              const DerivedMapSettings& settings, const std::string& out, std::string& error);
 
 // The largest side of the --preview picture.
 constexpr unsigned kPreviewSide = 1024;

@@ -42,17 +42,11 @@ void HornGradient::Row(unsigned y, double* east, double* north)
     Extend(static_cast<int>(y) - 1, below);
     Extend(static_cast<int>(y), here);
     Extend(static_cast<int>(y) + 1, above);
-    const double* a = above.data();
-    const double* e = here.data();
-    const double* g = below.data();
     for (unsigned x = 0; x < map.GetWidth(); ++x) {
         // Column x of the map is x + 1 in the extended rows.
-        const double westSum = a[x] + 2 * e[x] + g[x];
-        const double eastSum = a[x + 2] + 2 * e[x + 2] + g[x + 2];
-        const double northSum = a[x] + 2 * a[x + 1] + a[x + 2];
-        const double southSum = g[x] + 2 * g[x + 1] + g[x + 2];
-        east[x] = (eastSum - westSum) * factor;
-        north[x] = (northSum - southSum) * factor;
+        const Gradient gradient = HornGradientAt(&above[x], &here[x], &below[x], factor);
+        east[x] = gradient.east;
+        north[x] = gradient.north;
     }
 }
 

@@ -23,6 +23,25 @@
 // plane keeps its exact gradient up to the edge, and every cell but the four
 // corners gets what GDAL's gdaldem gives with -compute_edges (its corners
 // take the edge column itself as the missing one). Maps of at least 2 x 2.
+// Rise per metre east and north at one cell.
+struct Gradient {
+    double east;
+    double north;
+};
+
+// Horn's gradient at the middle cell of a 3 x 3 neighbourhood: above, here
+// and below point at the western cell of the three in the rows north of,
+// through and south of it; factor is relief / (8 * cellSize). Every map and
+// the viewer's shading take their gradient from this one function.
+inline Gradient HornGradientAt(const double* above, const double* here, const double* below, double factor)
+{
+    const double westSum = above[0] + 2 * here[0] + below[0];
+    const double eastSum = above[2] + 2 * here[2] + below[2];
+    const double northSum = above[0] + 2 * above[1] + above[2];
+    const double southSum = below[0] + 2 * below[1] + below[2];
+    return Gradient{(eastSum - westSum) * factor, (northSum - southSum) * factor};
+}
+
 class HornGradient {
 public:
     HornGradient(const Array2D<float>& map, const MapScale& scale);

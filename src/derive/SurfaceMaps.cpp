@@ -17,11 +17,6 @@ uint16_t UnitToSample16(double component)
     return static_cast<uint16_t>(std::floor((component + 1) * 32767.5 + 0.5));
 }
 
-double SlopeDegrees(double east, double north)
-{
-    return std::atan(std::sqrt(east * east + north * north)) * kDegrees;
-}
-
 double Ramp(double value, double from, double to)
 {
     return std::clamp((value - from) / (to - from), 0.0, 1.0);
@@ -59,6 +54,34 @@ std::vector<Coverage> CoverageOf(unsigned from, unsigned to)
 
 }  // namespace
 
+double SlopeDegrees(const Gradient& gradient)
+{
+    return std::atan(std::sqrt(gradient.east * gradient.east + gradient.north * gradient.north)) * kDegrees;
+}
+
+double Hillshade(const Gradient& gradient)
+{
+    static const double azimuth = 315 / kDegrees;
+    static const double altitude = 45 / kDegrees;
+    static const double lightEast = std::cos(altitude) * std::sin(azimuth);
+    static const double lightNorth = std::cos(altitude) * std::cos(azimuth);
+    static const double lightUp = std::sin(altitude);
+    const double lit = (lightUp - gradient.east * lightEast - gradient.north * lightNorth) /
+                       std::sqrt(1 + gradient.east * gradient.east + gradient.north * gradient.north);
+    return std::max(0.0, lit);
+}
+
+SplatWeights SplatWeightsAt(float height, const Gradient& gradient, double relief, float seaLevel,
+                            const SplatThresholds& thresholds)
+{
+    const double above = (double(height) - seaLevel) * relief;
+    const double rock = Ramp(SlopeDegrees(gradient), thresholds.rockDegrees - 5, thresholds.rockDegrees + 5);
+    const double snow = (1 - rock) * Ramp(above, thresholds.snowMetres - 100, thresholds.snowMetres + 100);
+    const double sand = (1 - rock - snow) * (1 - Ramp(above, thresholds.beachMetres, 2 * thresholds.beachMetres));
+    const double grass = 1 - rock - snow - sand;
+    return SplatWeights{sand, grass, rock, snow};
+}
+
 Raster16 NormalMap(const Array2D<float>& map, const MapScale& scale, NormalConvention convention, unsigned threads)
 {
     Raster16 raster(map.GetWidth(), map.GetHeight(), 3);
@@ -83,7 +106,7 @@ Raster16 SlopeMap(const Array2D<float>& map, const MapScale& scale, unsigned thr
     ForEachGradientRow(map, scale, threads, [&](unsigned y, const double* east, const double* north) {
         uint16_t* row = raster.AtCell(0, y);
         for (unsigned x = 0; x < raster.width; ++x) {
-            row[x] = static_cast<uint16_t>(std::floor(SlopeDegrees(east[x], north[x]) * 65535 / 90 + 0.5));
+            row[x] = static_cast<uint16_t>(std::floor(SlopeDegrees(Gradient{east[x], north[x]}) * 65535 / 90 + 0.5));
         }
     });
     return raster;
@@ -91,18 +114,11 @@ Raster16 SlopeMap(const Array2D<float>& map, const MapScale& scale, unsigned thr
 
 Raster8 ShadeMap(const Array2D<float>& map, const MapScale& scale, unsigned threads)
 {
-    const double azimuth = 315 / kDegrees;
-    const double altitude = 45 / kDegrees;
-    const double lightEast = std::cos(altitude) * std::sin(azimuth);
-    const double lightNorth = std::cos(altitude) * std::cos(azimuth);
-    const double lightUp = std::sin(altitude);
     Raster8 raster(map.GetWidth(), map.GetHeight(), 1);
     ForEachGradientRow(map, scale, threads, [&](unsigned y, const double* east, const double* north) {
         uint8_t* row = raster.AtCell(0, y);
         for (unsigned x = 0; x < raster.width; ++x) {
-            const double lit = (lightUp - east[x] * lightEast - north[x] * lightNorth) /
-                               std::sqrt(1 + east[x] * east[x] + north[x] * north[x]);
-            row[x] = static_cast<uint8_t>(1 + std::floor(254 * std::max(0.0, lit) + 0.5));
+            row[x] = static_cast<uint8_t>(1 + std::floor(254 * Hillshade(Gradient{east[x], north[x]}) + 0.5));
         }
     });
     return raster;
@@ -115,17 +131,12 @@ Raster8 SplatMap(const Array2D<float>& map, const MapScale& scale, float seaLeve
     ForEachGradientRow(map, scale, threads, [&](unsigned y, const double* east, const double* north) {
         const float* heights = map.Row(y);
         for (unsigned x = 0; x < raster.width; ++x) {
-            const double above = (double(heights[x]) - seaLevel) * scale.relief;
-            const double slope = SlopeDegrees(east[x], north[x]);
-            const double rock = Ramp(slope, thresholds.rockDegrees - 5, thresholds.rockDegrees + 5);
-            const double snow = (1 - rock) * Ramp(above, thresholds.snowMetres - 100, thresholds.snowMetres + 100);
-            const double sand =
-                (1 - rock - snow) * (1 - Ramp(above, thresholds.beachMetres, 2 * thresholds.beachMetres));
-            const double grass = 1 - rock - snow - sand;
+            const SplatWeights w =
+                SplatWeightsAt(heights[x], Gradient{east[x], north[x]}, scale.relief, seaLevel, thresholds);
             uint8_t* pixel = raster.AtCell(x, y);
-            const uint8_t upToSand = RoundTo255(sand);
-            const uint8_t upToGrass = RoundTo255(sand + grass);
-            const uint8_t upToRock = RoundTo255(sand + grass + rock);
+            const uint8_t upToSand = RoundTo255(w.sand);
+            const uint8_t upToGrass = RoundTo255(w.sand + w.grass);
+            const uint8_t upToRock = RoundTo255(w.sand + w.grass + w.rock);
             pixel[0] = upToSand;
             pixel[1] = static_cast<uint8_t>(upToGrass - upToSand);
             pixel[2] = static_cast<uint8_t>(upToRock - upToGrass);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "derive/HornGradient.h"
 #include "derive/MapScale.h"
 #include "export/Raster.h"
 #include "terrain/Array2D.h"
@@ -28,6 +29,18 @@ Raster16 SlopeMap(const Array2D<float>& map, const MapScale& scale, unsigned thr
 // cos 315, sin 45); 0 is never used.
 Raster8 ShadeMap(const Array2D<float>& map, const MapScale& scale, unsigned threads);
 
+// One cell's values, from its gradient (HornGradientAt), before the maps
+// round them: the maps below store these, and the viewer colours its mesh
+// with them, so both show the same ground.
+
+// The slope in degrees: atan(sqrt(g_e^2 + g_n^2)).
+double SlopeDegrees(const Gradient& gradient);
+
+// The light the shade map gives the cell, from 0 (facing away from the sun
+// or in its own shadow side) to 1: max(0, n . l) with the sun as ShadeMap
+// has it.
+double Hillshade(const Gradient& gradient);
+
 // Where four ground layers go: sand near the sea, grass on gentle land, rock
 // on steep slopes, snow on high ground.
 struct SplatThresholds {
@@ -35,6 +48,16 @@ struct SplatThresholds {
     double rockDegrees = 35;   // rock from this slope
     double snowMetres = 1700;  // snow from this height above the sea
 };
+
+// The four weights of one cell, summing to 1 (the formulas below).
+struct SplatWeights {
+    double sand;
+    double grass;
+    double rock;
+    double snow;
+};
+SplatWeights SplatWeightsAt(float height, const Gradient& gradient, double relief, float seaLevel,
+                            const SplatThresholds& thresholds);
 
 // 8-bit RGBA weights (R sand, G grass, B rock, A snow) summing to exactly
 // 255 in every pixel. With e = (height - seaLevel) * relief metres above the

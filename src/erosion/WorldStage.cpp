@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
-#include <vector>
 
 #include "erosion/FlowRouting.h"
+#include "erosion/MapRouting.h"
 #include "erosion/Terrain.h"
 
 uint32_t StageCellsOf(uint32_t worldCells, uint32_t largestStage)
@@ -49,36 +49,12 @@ WorldStage ComputeWorldStage(const TerrainParameters& parameters, uint32_t world
 
 void RouteStage(WorldStage& stage)
 {
-    const int n = static_cast<int>(stage.cells);
+    // The routing runs over the filled copy on a raw world; the finer levels
+    // carry that routing on from the same heights.
     stage.routed = stage.heights;
-    float* h = stage.routed.Row(0);
-    if (!stage.eroded) {
-        FillToDrain(h, n);
-    }
     const double minDrop = stage.MinimumDrop();
-    std::vector<uint8_t> receiver(static_cast<size_t>(n) * n, noReceiver);
-    for (int y = 1; y + 1 < n; ++y) {
-        for (int x = 1; x + 1 < n; ++x) {
-            const size_t i = static_cast<size_t>(y) * n + x;
-            if (h[i] <= seaLevel) {
-                continue;
-            }
-            float around[8];
-            for (int k = 0; k < 8; ++k) {
-                around[k] = h[i + neighbourSteps[k].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[k].dx];
-            }
-            receiver[i] = SteepestWayDown(h[i], around, minDrop);
-        }
+    if (!stage.eroded) {
+        FillToDrain(stage.routed.Row(0), static_cast<int>(stage.cells));
     }
-    std::vector<uint32_t> order;
-    DownstreamOrder(receiver, n, order);
-    stage.upstream = Array2D<float>(stage.cells, stage.cells);
-    float* area = stage.upstream.Row(0);
-    std::fill(area, area + static_cast<size_t>(n) * n, 1.0f);
-    for (size_t k = order.size(); k-- > 0;) {
-        const uint32_t i = order[k];
-        if (receiver[i] != noReceiver) {
-            area[ReceiverOf(i, receiver[i], n)] += area[i];
-        }
-    }
+    stage.upstream = RouteMap(stage.routed, stage.eroded ? minDrop : 0.0).upstream;
 }

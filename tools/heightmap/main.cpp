@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <memory>
 #include <exception>
 #include <new>
 
@@ -31,7 +33,8 @@ constexpr double kProgressCells = 1e6;
 // The map with its description, placed on the ground, then the maps derived
 // from it and the preview.
 bool WriteOutputs(const HeightMapOptions& options, const HeightMapFormat& format, RowOrder rows,
-                  const Array2D<float>& map, HeightMapFiles& files, std::string& error)
+                  const Array2D<float>& map, const Array2D<float>* upstream, HeightMapFiles& files,
+                  std::string& error)
 {
     const GroundOptions& ground = options.ground;
     const HeightMapGround placed{ground.derived.scale.cellSize, ground.relief, ground.originX, ground.originY};
@@ -45,7 +48,7 @@ bool WriteOutputs(const HeightMapOptions& options, const HeightMapFormat& format
         error = files.Error();
         return false;
     }
-    return WriteDerivedMaps(map, ground.maps, ground.derived, options.out, error) &&
+    return WriteDerivedMaps(map, upstream, ground.maps, ground.derived, options.out, error) &&
            (ground.preview.empty() || WritePreview(map, ground.derived, ground.preview, error));
 }
 
@@ -115,12 +118,23 @@ int main(int argc, char** argv)
     const double cells = double(options.size) * options.size;
     try {
         Array2D<float> map(options.size, options.size);
+        // The flow and river maps need each cell's upstream area, which comes
+        // with the terrain: a world's finer levels carry its stage's routing.
+        const bool flows = std::any_of(options.ground.maps.begin(), options.ground.maps.end(), [](DerivedMapKind k) {
+            return k == DerivedMapKind::Flow || k == DerivedMapKind::Rivers;
+        });
+        std::unique_ptr<Array2D<float>> upstream;
         {
             ProgressLine progress(kProgram, cells > kProgressCells && isatty(STDERR_FILENO));
-            GenerateTerrain(map, options.terrain, options.threads,
-                            [&](double fraction) { progress.Show("generating", fraction); });
+            const auto shown = [&](double fraction) { progress.Show("generating", fraction); };
+            if (flows) {
+                upstream = std::make_unique<Array2D<float>>(options.size, options.size);
+                GenerateTerrainAndFlow(map, *upstream, options.terrain, options.threads, shown);
+            } else {
+                GenerateTerrain(map, options.terrain, options.threads, shown);
+            }
         }
-        if (!WriteOutputs(options, format, rows, map, files, error)) {
+        if (!WriteOutputs(options, format, rows, map, upstream.get(), files, error)) {
             fprintf(stderr, "%s: %s\n", kProgram, OneLine(error).c_str());
             return 1;
         }
