@@ -1,5 +1,6 @@
 #include "world/WorldTiles.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -69,11 +70,17 @@ private:
     std::condition_variable changed;
 };
 
-bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<float>& tile, std::string& error)
+std::string TilePath(const TileSetDescription& set, const TilePlace& place)
+{
+    return TileFileName(set.out, *set.layout, *set.format, place.x, place.y);
+}
+
+bool WriteTile(const TileSetDescription& set, uint64_t index, const Matrix2DInterface<float>& tile,
+               std::string& error)
 {
     const TilePlace place = PlaceOfTile(set.grid, *set.layout, index);
     OutputFile out;
-    if (!out.Open(TileFileName(set.out, *set.layout, *set.format, place.x, place.y))) {
+    if (!out.Open(TilePath(set, place))) {
         error = out.Error();
         return false;
     }
@@ -91,12 +98,37 @@ bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<floa
     return false;
 }
 
+// With maps: each tile with its halo, written, then its maps, one tile at a
+// time (a tile, its halo, its upstream areas and one map are held at once).
+bool WriteTilesWithMaps(const WorldTilesJob& job, const WorldWindows& windows, std::string& error,
+                        const std::function<void(double)>& progress)
+{
+    const TileSetDescription& set = job.set;
+    for (size_t i = 0; i < job.tiles.size(); ++i) {
+        const uint64_t index = job.tiles[i];
+        const TilePlace place = PlaceOfTile(set.grid, *set.layout, index);
+        const auto writeTile = [&](const Matrix2DInterface<float>& tile) { return WriteTile(set, index, tile, error); };
+        if (!WriteTileWithMaps(windows, set.grid, place, job.maps, job.threads, TilePath(set, place), writeTile,
+                               error)) {
+            return false;
+        }
+        if (progress) {
+            progress(double(i + 1) / double(job.tiles.size()));
+        }
+    }
+    const bool includesFirst = std::find(job.tiles.begin(), job.tiles.end(), 0) != job.tiles.end();
+    return !includesFirst || WriteTileSetFiles(set, error);
+}
+
 }  // namespace
 
 bool WriteWorldTiles(const WorldTilesJob& job, std::string& error, const std::function<void(double)>& progress)
 {
     const TileSetDescription& set = job.set;
     const WorldWindows windows(set.terrain, job.stage);
+    if (!job.maps.kinds.empty()) {
+        return WriteTilesWithMaps(job, windows, error, progress);
+    }
     const size_t count = job.tiles.size();
     TileSlots slots(set.grid.tileCells);
 

@@ -8,6 +8,7 @@
 
 #include "erosion/WorldStage.h"
 #include "world/TileManifest.h"
+#include "world/TileMaps.h"
 
 // One run's share of a tile set: its tiles, generated each from its own
 // window of the world and written whole (each through OutputFile, so a rerun
@@ -20,6 +21,9 @@ struct WorldTilesJob {
     // The world's stage (ComputeWorldStage, or read back from the set's
     // stage file) for set.terrain and set.grid.worldCells.
     std::shared_ptr<const WorldStage> stage;
+    // --maps: each tile's maps beside it. The tiles are then made one at a
+    // time, each with its halo (and upstream areas), then its maps.
+    TileMapsRequest maps;
 };
 
 // Generates and writes the tiles in order, each the window of the world

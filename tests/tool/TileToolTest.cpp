@@ -227,6 +227,77 @@ TEST(TileTool, ErodedTilesShareTheStageFileAndHoldTheWholeErodedMap)
     EXPECT_EQ(names, (std::vector<std::string>{"w.stage", "w_1_2.f32", "w_3_0.f32", "whole.f32"}));
 }
 
+// Each tile's maps, beside it and named after it, are the same window of the
+// whole eroded map's maps, read back by GDAL: tiles in the middle and on the
+// world's west and east borders (their halo one-sided), Unreal's naming.
+TEST(TileTool, TileMapsAreTheWholeMapsMapsCutAtTheTile)
+{
+    ScratchDirectory dir;
+    const std::vector<std::string> eroded = {"--size", "2049", "--erosion", "1", "--sharpness", "0.25",
+                                             "--maps", "normal,slope,flow,rivers,splat,shade"};
+    std::vector<std::string> whole = With({"--format", "png16", "--out", "whole.png"});
+    whole.insert(whole.end(), eroded.begin(), eroded.end());
+    ASSERT_EQ(RunTool(dir, whole).status, 0);
+    // Task 2 of 3 tiles each: tiles 6, 7, 8, which Unreal names (2, 1), (3, 1), (0, 2).
+    std::vector<std::string> tiles =
+        With({"--tile-size", "513", "--layout", "unreal", "--tiles-per-task", "3", "--tile-index", "2", "--out", "w"});
+    tiles.insert(tiles.end(), eroded.begin(), eroded.end());
+    const ToolRun run = RunTool(dir, tiles);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string cd = "cd '" + dir.Path() + "' && ";
+    for (const char* kind : {"normal", "slope", "flow", "rivers", "splat", "shade"}) {
+        for (const auto& [x, y] : {std::pair{2, 1}, std::pair{3, 1}, std::pair{0, 2}}) {
+            const std::string tile = "w_x" + std::to_string(x) + "_y" + std::to_string(y) + "." + kind + ".png";
+            // Y counts from the north, as the PNG's rows do.
+            const std::string window = std::to_string(x * 512) + " " + std::to_string(y * 512) + " 513 513";
+            EXPECT_EQ(Output(cd + "gdal_translate -q -of ENVI -srcwin " + window + " whole." + kind +
+                             ".png cut.raw && gdal_translate -q -of ENVI " + tile + " tile.raw && cmp cut.raw "
+                             "tile.raw && echo same"),
+                      "same\n")
+                << tile;
+        }
+    }
+}
+
+// --preview with tiles is the world's shade from its stage alone, written
+// without a tile; where the stage is the whole world it is the whole map's
+// preview, byte for byte.
+TEST(TileTool, PreviewOfAWorldComesFromItsStageWithoutATile)
+{
+    ScratchDirectory dir;
+    ASSERT_EQ(RunTool(dir, With({"--size", "1025", "--erosion", "1", "--preview", "whole.png", "--out", "w.f32"}))
+                  .status,
+              0);
+    ASSERT_EQ(RunTool(dir, With({"--size", "1025", "--erosion", "1", "--tile-size", "257", "--stage-only",
+                                 "--preview", "tiles.png", "--out", "w"}))
+                  .status,
+              0);
+    EXPECT_EQ(ReadFileBytes(dir.File("tiles.png")), ReadFileBytes(dir.File("whole.png")));
+    ASSERT_EQ(RunTool(dir, With({"--size", "32769", "--tile-size", "4097", "--stage-only", "--preview", "big.png",
+                                 "--out", "big"}))
+                  .status,
+              0);
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    FILE* file = fopen(dir.File("big.png").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_read_info(png, info);
+        width = png_get_image_width(png, info);
+        height = png_get_image_height(png, info);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    fclose(file);
+    EXPECT_EQ(width, 1024u);
+    EXPECT_EQ(height, 1024u);
+    std::vector<std::string> names = dir.Entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"big.png", "tiles.png", "w.f32", "w.stage", "whole.png"}));
+}
+
 // A task finds its tiles from the scheduler's index; the manifest comes only
 // from the task holding tile 0.
 TEST(TileTool, TasksTakeTheirTilesFromTheSchedulersIndex)
@@ -329,8 +400,6 @@ TEST(TileTool, RefusesWithOneLineBeforeWritingAnything)
         {{"--size", "8193", "--tile-size", "8193", "--format", "obj"}, "4097"},
         {{"--size", "1025", "--tile-size", "257", "--stage-only"}, "--erosion"},
         {{"--size", "1025", "--erosion", "1", "--stage-only"}, "--tile-size"},
-        {{"--size", "1025", "--tile-size", "257", "--maps", "slope"}, "--maps"},
-        {{"--size", "1025", "--tile-size", "257", "--preview", "p.png"}, "--preview"},
     };
     for (auto [arguments, word] : refused) {
         arguments.insert(arguments.end(), {"--out", "w"});

@@ -85,20 +85,11 @@ void ChooseFormatFromName(HeightMapOptions& options)
 bool Consistent(HeightMapOptions& options, std::string& error)
 {
     // A tile is a window of the world computed on its own (an eroded one
-    // from the world's stage); what needs the whole map at once is refused
-    // by name. --meta is accepted: NAME.tiles.json is the set's description.
-    if (options.tiles.tiled) {
-        const char* wholeMap = !options.ground.maps.empty()      ? "--maps"
-                               : !options.ground.preview.empty() ? "--preview"
-                                                                 : nullptr;
-        if (wholeMap != nullptr) {
-            error = std::string(wholeMap) + " needs the whole map and cannot be used with --tile-size";
-            return false;
-        }
-        if (options.tiles.stageOnly && !(options.terrain.erosion > 0.0f)) {
-            error = "--stage-only needs --erosion: a world without erosion has no stage file to share";
-            return false;
-        }
+    // from the world's stage), its maps with it. --meta is accepted:
+    // NAME.tiles.json is the set's description.
+    if (options.tiles.stageOnly && !(options.terrain.erosion > 0.0f) && options.ground.preview.empty()) {
+        error = "--stage-only needs --erosion (a world without erosion has no stage file to share) or --preview";
+        return false;
     }
     if (!TileOptionsConsistent(options.tiles, options.size, options.formatGiven, options.format, options.rowsGiven,
                                options.rows, error)) {

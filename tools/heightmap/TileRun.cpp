@@ -96,6 +96,10 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
                       options.ground.originX, options.ground.originY};
     job.set.version = version;
     job.threads = options.threads;
+    job.maps.kinds = options.ground.maps;
+    job.maps.settings = options.ground.derived;
+    job.maps.settings.scale = {job.set.ground.cellSize, options.ground.relief};
+    job.maps.settings.threads = options.threads;
     std::string error;
     if (!options.tiles.stageOnly &&
         !SelectTiles(grid, options.tiles.request, getenv("SLURM_ARRAY_TASK_ID"), getenv("JOB_COMPLETION_INDEX"),
@@ -110,7 +114,7 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     ProgressLine progress(program, (eroded || cells > kProgressCells) && isatty(STDERR_FILENO));
     if (eroded) {
         // The stage is the one world-wide step: made once into the set and
-        // read back by every later task.
+        // read back by every later task (the stage's job makes it first).
         progress.Show("stage", 0.0);
         const StageFileKey key{options.terrain, grid.worldCells, version};
         job.stage = ReuseOrMakeStage(StageFilePath(options.out), key, options.threads, error,
@@ -121,6 +125,15 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
             ComputeWorldStage(options.terrain, grid.worldCells, options.threads));
     }
     if (job.stage == nullptr) {
+        progress.Clear();
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 1;
+    }
+    // The preview needs the stage alone: the stage's run and the run that
+    // writes the manifest write it.
+    const bool includesFirst = std::find(job.tiles.begin(), job.tiles.end(), 0) != job.tiles.end();
+    if (!options.ground.preview.empty() && (options.tiles.stageOnly || includesFirst) &&
+        !WriteWorldPreview(*job.stage, job.maps.settings, options.ground.preview, error)) {
         progress.Clear();
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 1;
