@@ -167,9 +167,16 @@ bool WriteWorldTiles(const WorldTilesJob& job, std::string& error, const std::fu
     return written && (!includesFirst || WriteTileSetFiles(set, error));
 }
 
-uint64_t WorldTilesMemoryBytes(uint32_t tileCells, bool eroded)
+uint64_t WorldTilesMemoryBytes(uint32_t tileCells, bool eroded, bool maps)
 {
     const uint64_t tile = uint64_t{tileCells} * tileCells * sizeof(float);
+    if (maps) {
+        // One tile at a time, with its halo and its upstream areas (twice
+        // while the halo's are dropped), and the largest map (the normals,
+        // 6 bytes a cell, computed with the halo then cut): measured 5.0
+        // tiles at 8193, with the generation's levels beside them.
+        return tile * 11 / 2 + (96u << 20);
+    }
     if (eroded) {
         // Two tiles of floats; the level above the tile being made (a
         // quarter of its cells, each with its height, raw height, receiver
