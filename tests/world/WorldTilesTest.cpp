@@ -17,7 +17,7 @@
 namespace {
 
 WorldTilesJob Job(const std::string& out, uint32_t world, uint32_t tile, const TileLayout& layout,
-                  const char* format, float erosion = 0.0f)
+                  const char* format)
 {
     WorldTilesJob job;
     job.set.grid = TileGrid::Make(world, tile);
@@ -27,10 +27,6 @@ WorldTilesJob Job(const std::string& out, uint32_t world, uint32_t tile, const T
     job.set.out = out;
     EXPECT_TRUE(TerrainSeed::FromText("tiles", job.set.terrain.seed));
     job.set.terrain.roughness = 0.7f;
-    job.set.terrain.erosion = erosion;
-    if (erosion > 0.0f) {
-        job.set.terrain.sharpness = 0.25f;
-    }
     job.set.version = "test";
     job.threads = 2;
     job.stage = std::make_shared<const WorldStage>(ComputeWorldStage(job.set.terrain, world, 2));
@@ -102,22 +98,6 @@ TEST(WorldTiles, EveryTileHoldsItsWindowOfTheWholeMap)
         }
         EXPECT_EQ(mismatches, 0) << c.world << "/" << c.tile << " " << c.format;
         EXPECT_EQ(dir.Entries().size(), job.set.grid.TileCount() + 1);  // and the manifest
-    }
-}
-
-// An eroded world above the stage's 1025: each tile, made from the stage
-// alone, is the whole eroded map's window, bit for bit, at its corner, on
-// its west border and in its middle, seams included.
-TEST(WorldTiles, ErodedTilesHoldTheirWindowOfTheWholeErodedMap)
-{
-    ScratchDirectory dir;
-    WorldTilesJob job = Job(dir.File("w"), 2049, 513, DefaultTileLayout(), "f32", 1.0f);
-    job.tiles = {0, 4, 5, 10};
-    std::string error;
-    ASSERT_TRUE(WriteWorldTiles(job, error)) << error;
-    const Array2D<float> whole = WholeMap(job);
-    for (const uint64_t k : job.tiles) {
-        EXPECT_EQ(MismatchedRows(job, whole, k), 0) << k;
     }
 }
 
