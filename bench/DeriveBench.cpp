@@ -4,10 +4,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 
 #include "derive/DerivedMapFiles.h"
 #include "erosion/MapRouting.h"
+#include "landing/OutputGroup.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapOfSize.h"
 #include "terrain/ParallelRows.h"
@@ -48,8 +50,16 @@ void BM_WriteAllDerivedMaps(benchmark::State& state)
     ParseDerivedMapList("normal,slope,flow,rivers,splat,shade", kinds, error);
     const Array2D<float> upstream = RouteMap(map).upstream;
     for (auto _ : state) {
-        if (!WriteDerivedMaps(map, &upstream, kinds, SettingsFor(side), out, error)) {
-            state.SkipWithError("write failed");
+        // Opened, written and landed as the tool does.
+        std::vector<std::unique_ptr<OutputFile>> files;
+        std::vector<OutputFile*> opened;
+        for (const DerivedMapKind kind : kinds) {
+            files.push_back(std::make_unique<OutputFile>());
+            files.back()->Open(DerivedMapPath(out, kind));
+            opened.push_back(files.back().get());
+        }
+        if (!WriteDerivedMaps(map, &upstream, kinds, SettingsFor(side), opened, error) || !CommitTogether(opened, error)) {
+            state.SkipWithError(error.c_str());
             break;
         }
     }

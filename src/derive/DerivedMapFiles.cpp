@@ -4,7 +4,6 @@
 #include <cassert>
 
 #include "derive/FlowMaps.h"
-#include "landing/OutputFile.h"
 #include "export/PngRasterWriter.h"
 
 namespace {
@@ -15,10 +14,9 @@ constexpr DerivedMapKind kKinds[] = {DerivedMapKind::Normal, DerivedMapKind::Slo
 const char kKindList[] = "normal, slope, flow, rivers, splat, shade";
 
 template <typename Sample>
-bool WriteRaster(const Raster<Sample>& raster, const std::string& path, std::string& error)
+bool WriteRaster(const Raster<Sample>& raster, OutputFile& out, std::string& error)
 {
-    OutputFile out;
-    if (out.Open(path) && WritePngRaster(raster, out) && out.Commit()) {
+    if (WritePngRaster(raster, out) && out.Finish()) {
         return true;
     }
     error = out.Error();
@@ -120,9 +118,9 @@ std::string DerivedMapPath(const std::string& out, DerivedMapKind kind)
 
 bool WriteDerivedMaps(const Array2D<float>& map, const Array2D<float>* upstream,
                       const std::vector<DerivedMapKind>& kinds, const DerivedMapSettings& settings,
-                      const std::string& out, std::string& error)
+                      const std::vector<OutputFile*>& files, std::string& error)
 {
-    return WriteDerivedMapsOfWindow(DerivedMapWindow{map, upstream}, kinds, settings, out, error);
+    return WriteDerivedMapsOfWindow(DerivedMapWindow{map, upstream}, kinds, settings, files, error);
 }
 
 DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind kind,
@@ -160,20 +158,21 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
 }
 
 bool WriteDerivedMapsOfWindow(const DerivedMapWindow& window, const std::vector<DerivedMapKind>& kinds,
-                              const DerivedMapSettings& settings, const std::string& out, std::string& error)
+                              const DerivedMapSettings& settings, const std::vector<OutputFile*>& files,
+                              std::string& error)
 {
-    for (const DerivedMapKind kind : kinds) {
-        const std::string path = DerivedMapPath(out, kind);
-        const DerivedRaster raster = ComputeDerivedMap(window, kind, settings);
-        if (!(raster.wide ? WriteRaster(raster.deep, path, error) : WriteRaster(raster.narrow, path, error))) {
+    for (size_t i = 0; i < kinds.size(); ++i) {
+        OutputFile& out = *files.at(i);
+        const DerivedRaster raster = ComputeDerivedMap(window, kinds[i], settings);
+        if (!(raster.wide ? WriteRaster(raster.deep, out, error) : WriteRaster(raster.narrow, out, error))) {
             return false;
         }
     }
     return true;
 }
 
-bool WritePreview(const Array2D<float>& map, const DerivedMapSettings& settings, const std::string& path,
+bool WritePreview(const Array2D<float>& map, const DerivedMapSettings& settings, OutputFile& file,
                   std::string& error)
 {
-    return WriteRaster(Downsized(ShadeMap(map, settings.scale, settings.threads), kPreviewSide), path, error);
+    return WriteRaster(Downsized(ShadeMap(map, settings.scale, settings.threads), kPreviewSide), file, error);
 }

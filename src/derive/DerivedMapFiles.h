@@ -5,6 +5,7 @@
 
 #include "derive/MapScale.h"
 #include "derive/SurfaceMaps.h"
+#include "landing/OutputFile.h"
 #include "terrain/Array2D.h"
 
 // The maps written beside a heightmap, each as NAME.KIND.png.
@@ -29,14 +30,16 @@ const char* DerivedMapName(DerivedMapKind kind);
 // replaced by ".KIND.png": world.png -> world.normal.png, world -> world.normal.png.
 std::string DerivedMapPath(const std::string& out, DerivedMapKind kind);
 
-// Computes and writes each map in turn, each through its own OutputFile, so
-// each name holds its old file or the complete new one. Stops at the first
-// failure, with error set to its one sentence (names as they are).
-// `upstream` (the map's size: each cell's upstream area in cells, from
-// GenerateTerrainAndFlow) is needed only for the flow and river maps.
+// Computes each map in turn and writes it into its file, files[i] for
+// kinds[i], opened already; each is finished (written out and fsync'd, not
+// yet renamed: the caller lands them with the files they go with) and its
+// map freed before the next is computed. Stops at the first failure, with
+// error set to its one sentence (names as they are). `upstream` (the map's
+// size: each cell's upstream area in cells, from GenerateTerrainAndFlow) is
+// needed only for the flow and river maps.
 bool WriteDerivedMaps(const Array2D<float>& map, const Array2D<float>* upstream,
                       const std::vector<DerivedMapKind>& kinds, const DerivedMapSettings& settings,
-                      const std::string& out, std::string& error);
+                      const std::vector<OutputFile*>& files, std::string& error);
 
 // A window of a larger map, such as a tile of a world: `heights` holds the
 // window's cells and, on each side where the map goes on past the window,
@@ -63,13 +66,15 @@ struct DerivedRaster {
 DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind kind,
                                 const DerivedMapSettings& settings);
 
-// WriteDerivedMaps for a window: the maps of its cells, named after out.
+// WriteDerivedMaps for a window: the maps of its cells.
 bool WriteDerivedMapsOfWindow(const DerivedMapWindow& window, const std::vector<DerivedMapKind>& kinds,
-                              const DerivedMapSettings& settings, const std::string& out, std::string& error);
+                              const DerivedMapSettings& settings, const std::vector<OutputFile*>& files,
+                              std::string& error);
 
 // The largest side of the --preview picture.
 constexpr unsigned kPreviewSide = 1024;
 
-// The shade map shrunk to at most kPreviewSide pixels a side, written to path.
-bool WritePreview(const Array2D<float>& map, const DerivedMapSettings& settings, const std::string& path,
+// The shade map shrunk to at most kPreviewSide pixels a side, written into
+// file and finished, as WriteDerivedMaps does.
+bool WritePreview(const Array2D<float>& map, const DerivedMapSettings& settings, OutputFile& file,
                   std::string& error);

@@ -13,15 +13,6 @@ namespace {
 // Large enough that a map of hundreds of megabytes costs few system calls.
 const size_t kBufferSize = size_t(1) << 20;
 
-std::string OpeningProblem(int error)
-{
-    if (error == ENXIO) {
-        // What ENXIO means for a FIFO opened without waiting.
-        return "no process is reading this FIFO (start its reader first)";
-    }
-    return strerror(error);
-}
-
 }  // namespace
 
 OutputFile::~OutputFile() { Abandon(); }
@@ -270,7 +261,7 @@ bool OutputFile::FailWriting(int problem) { return Fail(strerror(problem)); }
 
 bool OutputFile::FailOpening(int problem)
 {
-    return FailWith("cannot open \"" + path + "\": " + OpeningProblem(problem));
+    return FailWith("cannot open \"" + path + "\": " + OutputProblem(problem));
 }
 
 bool OutputFile::FailWith(std::string sentence)

@@ -75,9 +75,8 @@ public:
     void Settle();
     // Abandons the file unless it is published: the temporary is removed.
     void Abandon();
-    // A lock on the directory the file is renamed in (none when in place).
-    void LockDirectory() { landing.Lock(); }
-    void UnlockDirectory() { landing.Unlock(); }
+    // Where it lands: its directory, for a group to lock.
+    OutputLanding& Landing() { return landing; }
 
     const std::string& Path() const { return path; }
 

@@ -24,6 +24,8 @@ public:
     int Open(const std::string& name);
 
     int Descriptor() const { return descriptor; }
+    // The directory a Replacement is renamed in, open; -1 for a direct output.
+    int DirectoryDescriptor() const { return directory; }
     OutputKind Kind() const { return kind; }
     bool Replacing() const { return kind == OutputKind::Replacement; }
     // Where the file starts: the descriptor's offset when it was opened

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -136,4 +137,12 @@ ResolvedOutput ResolveOutput(const std::string& name)
         resolved.kind = OutputKind::Device;
     }
     return resolved;
+}
+
+std::string OutputProblem(int error)
+{
+    if (error == ENXIO) {
+        return "no process is reading this FIFO (start its reader first)";
+    }
+    return strerror(error);
 }

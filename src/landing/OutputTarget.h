@@ -30,3 +30,8 @@ std::string BaseNameOf(const std::string& name);
 // The descriptor of this process that a /proc name such as /proc/self/fd/1
 // stands for, or -1.
 int OwnDescriptorNamed(const std::string& procName);
+
+// Why an output cannot be used, as a phrase: the system's words for the
+// errno, except ENXIO, which for a FIFO opened without waiting means that no
+// process is reading it.
+std::string OutputProblem(int error);

@@ -2,13 +2,35 @@
 
 #include "cli/CommandLineText.h"
 
+namespace {
+
+const size_t kLongestSafeName = 200;
+
+bool KeptInSlurmNames(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' || c == '-' ||
+           c == '_';
+}
+
+}  // namespace
+
+std::string SlurmSafeName(const std::string& name)
+{
+    std::string safe;
+    for (const char c : name.substr(0, kLongestSafeName)) {
+        safe += KeptInSlurmNames(c) ? c : '_';
+    }
+    return safe;
+}
+
+uint64_t TilesPerTaskWithin(uint64_t tiles, uint64_t maxArraySize)
+{
+    return tiles == 0 ? 1 : (tiles + maxArraySize - 1) / maxArraySize;
+}
+
 std::string SlurmScript(const SlurmJob& job)
 {
-    std::string name;
-    for (const char c : job.name) {
-        // Slurm's job names are free text, but the script's line is not.
-        name += (c == '\n' || c == '\r' || c == ' ') ? '_' : c;
-    }
+    const std::string name = SlurmSafeName(job.name);
     const uint64_t megabytes = (job.memoryBytes + (1u << 20) - 1) >> 20;
     std::string script = "#!/bin/sh\n";
     script += "# " + job.summary + "\n";

@@ -8,6 +8,7 @@
 
 #include "cli/TerrainOptions.h"
 #include "landing/OutputFile.h"
+#include "landing/OutputGroup.h"
 
 namespace {
 
@@ -92,10 +93,9 @@ nlohmann::ordered_json Metres(double value)
     return value;
 }
 
-bool WriteText(const std::string& path, const std::string& text, std::string& error)
+bool WriteText(OutputFile& out, const std::string& path, const std::string& text, std::string& error)
 {
-    OutputFile out;
-    if (out.Open(path) && out.Write(text.data(), text.size()) && out.Commit()) {
+    if (out.Open(path) && out.Write(text.data(), text.size())) {
         return true;
     }
     error = out.Error();
@@ -159,6 +159,8 @@ std::string TileManifestJson(const TileSetDescription& set)
     json["value_meaning"] = set.format->valueMeaning;
     json["seed"] = SeedText(set.terrain.seed.Text());
     json["seed_hex"] = SeedHex(set.terrain.seed.Text());
+    // Every terrain option that shapes the cells, from the options' table,
+    // so that the manifest rebuilds its set.
     for (const auto& [key, value] : TerrainMetaNumbers(set.terrain)) {
         json[key] = double(value);
     }
@@ -207,11 +209,13 @@ std::string TileVrtXml(const TileSetDescription& set)
 
 bool WriteTileSetFiles(const TileSetDescription& set, std::string& error)
 {
-    if (!WriteText(TileManifestPath(set.out), TileManifestJson(set), error)) {
+    OutputFile manifest;
+    OutputFile vrt;
+    if (!WriteText(manifest, TileManifestPath(set.out), TileManifestJson(set), error)) {
         return false;
     }
-    if (std::string(set.layout->name) == "gis") {
-        return WriteText(TileVrtPath(set.out), TileVrtXml(set), error);
+    if (std::string(set.layout->name) != "gis") {
+        return CommitTogether({&manifest}, error);
     }
-    return true;
+    return WriteText(vrt, TileVrtPath(set.out), TileVrtXml(set), error) && CommitTogether({&manifest, &vrt}, error);
 }

@@ -24,9 +24,10 @@ struct TileSetDescription {
 };
 
 // The manifest's JSON text, one flat object: world and tile sizes, the crop, the naming, the
-// row order, the parameters (seed as --meta writes it, with seed_hex, then
-// every terrain number --meta gives), the ground as --meta gives it for one
-// tile (an engine's terrain) but extent_m the world's, and the version.
+// row order, the seed as --meta writes it (with seed_hex), every terrain
+// option with a --meta key, from the options' table, the ground as --meta
+// gives it for one tile (an engine's terrain) but extent_m the world's, and
+// the version.
 std::string TileManifestJson(const TileSetDescription& set);
 
 // GDAL's virtual raster over the gis layout's tiles: one Float32 band of the
@@ -45,5 +46,6 @@ std::string TileVrtPath(const std::string& out);
 GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place, const HeightMapGround& ground);
 
 // Writes the manifest, and for the gis layout the VRT, each through its own
-// OutputFile; on failure error is its one sentence.
+// OutputFile, and lands them together; on failure error is its one
+// sentence and neither older file is replaced.
 bool WriteTileSetFiles(const TileSetDescription& set, std::string& error);

@@ -75,39 +75,41 @@ std::string TilePath(const TileSetDescription& set, const TilePlace& place)
     return TileFileName(set.out, *set.layout, *set.format, place.x, place.y);
 }
 
+// The tile's cells in its layout's format, into its opened file.
+bool WriteTileCells(const TileSetDescription& set, const TilePlace& place, const Matrix2DInterface<float>& tile,
+                    OutputFile& out)
+{
+    if (std::string(set.layout->name) == "gis") {
+        const GeoTransform placement = TilePlacement(set.grid, place, set.ground);
+        return WriteHeightMapTif32(tile, out, &placement);
+    }
+    return WriteHeightMapAs(*set.format, tile, set.rows, out);
+}
+
 bool WriteTile(const TileSetDescription& set, uint64_t index, const Matrix2DInterface<float>& tile,
                std::string& error)
 {
     const TilePlace place = PlaceOfTile(set.grid, *set.layout, index);
     OutputFile out;
-    if (!out.Open(TilePath(set, place))) {
-        error = out.Error();
-        return false;
-    }
-    bool written = false;
-    if (std::string(set.layout->name) == "gis") {
-        const GeoTransform placement = TilePlacement(set.grid, place, set.ground);
-        written = WriteHeightMapTif32(tile, out, &placement);
-    } else {
-        written = WriteHeightMapAs(*set.format, tile, set.rows, out);
-    }
-    if (written && out.Commit()) {
+    if (out.Open(TilePath(set, place)) && WriteTileCells(set, place, tile, out) && out.Commit()) {
         return true;
     }
     error = out.Error();
     return false;
 }
 
-// With maps: each tile with its halo, written, then its maps, one tile at a
-// time (a tile, its halo, its upstream areas and one map are held at once).
+// With maps: each tile with its halo, written, then its maps, landing
+// together, one tile at a time (a tile, its halo, its upstream areas and one
+// map are held at once).
 bool WriteTilesWithMaps(const WorldTilesJob& job, const WorldWindows& windows, std::string& error,
                         const std::function<void(double)>& progress)
 {
     const TileSetDescription& set = job.set;
     for (size_t i = 0; i < job.tiles.size(); ++i) {
-        const uint64_t index = job.tiles[i];
-        const TilePlace place = PlaceOfTile(set.grid, *set.layout, index);
-        const auto writeTile = [&](const Matrix2DInterface<float>& tile) { return WriteTile(set, index, tile, error); };
+        const TilePlace place = PlaceOfTile(set.grid, *set.layout, job.tiles[i]);
+        const auto writeTile = [&](const Matrix2DInterface<float>& tile, OutputFile& out) {
+            return WriteTileCells(set, place, tile, out);
+        };
         if (!WriteTileWithMaps(windows, set.grid, place, job.maps, job.threads, TilePath(set, place), writeTile,
                                error)) {
             return false;

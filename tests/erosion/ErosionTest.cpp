@@ -3,20 +3,12 @@
 #include <cmath>
 #include <cstring>
 
+#include "TerrainChecks.h"
 #include "erosion/Terrain.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapOfSize.h"
 
 namespace {
-
-TerrainParameters Eroded(float roughness, float sharpness, float erosion)
-{
-    TerrainParameters parameters;
-    parameters.roughness = roughness;
-    parameters.sharpness = sharpness;
-    parameters.erosion = erosion;
-    return parameters;
-}
 
 Array2D<float> Terrain(uint32_t n, const TerrainParameters& parameters, unsigned threads = 0)
 {
@@ -29,32 +21,6 @@ bool SameBits(const Array2D<float>& a, const Array2D<float>& b)
 {
     const size_t cells = size_t{a.GetWidth()} * a.GetHeight();
     return std::memcmp(a.Row(0), b.Row(0), cells * sizeof(float)) == 0;
-}
-
-// Checked here without the erosion's own routing: every land cell (above
-// 0.01) off the border has a neighbour strictly lower than itself. Then
-// steepest descent from any land cell falls at every step and must end on
-// the border or in the sea: no closed pit is left.
-int LandCellsWithoutAWayDown(const Array2D<float>& map)
-{
-    const int n = static_cast<int>(map.GetWidth());
-    int pits = 0;
-    for (int y = 1; y + 1 < n; ++y) {
-        for (int x = 1; x + 1 < n; ++x) {
-            const float h = map.Row(y)[x];
-            if (h <= 0.01f) {
-                continue;
-            }
-            bool lower = false;
-            for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    lower = lower || map.Row(y + dy)[x + dx] < h;
-                }
-            }
-            pits += !lower;
-        }
-    }
-    return pits;
 }
 
 TEST(Erosion, SameBitsOnAnyNumberOfThreadsAndEveryRun)

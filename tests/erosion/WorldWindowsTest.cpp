@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "TerrainChecks.h"
 #include "erosion/Terrain.h"
 #include "erosion/TerrainStats.h"
 #include "erosion/WorldStage.h"
@@ -12,14 +13,6 @@
 
 namespace {
 
-TerrainParameters Terrain(float roughness, float sharpness, float erosion)
-{
-    TerrainParameters parameters;
-    parameters.roughness = roughness;
-    parameters.sharpness = sharpness;
-    parameters.erosion = erosion;
-    return parameters;
-}
 
 // The cells of `window` differ from those of `whole` at (x0, y0): the first
 // row that does, or -1.
@@ -33,24 +26,6 @@ int FirstDifferentRow(const Array2D<float>& window, const Array2D<float>& whole,
     return -1;
 }
 
-// Land cells off the border with no strictly lower neighbour, counted
-// without the routing's own code.
-int LandCellsWithoutAWayDown(const Array2D<float>& map)
-{
-    const int n = static_cast<int>(map.GetWidth());
-    int pits = 0;
-    for (int y = 1; y + 1 < n; ++y) {
-        for (int x = 1; x + 1 < n; ++x) {
-            const float h = map.Row(y)[x];
-            bool lower = h <= 0.01f;
-            for (int k = 0; k < 9 && !lower; ++k) {
-                lower = map.Row(y + k / 3 - 1)[x + k % 3 - 1] < h;
-            }
-            pits += !lower;
-        }
-    }
-    return pits;
-}
 
 // A world of 513 cells over a stage of 129 has the real design's two kinds
 // of level at a size a test can afford; every window of it, made alone on
@@ -62,8 +37,8 @@ TEST(WorldWindows, EveryWindowIsTheWholeWorldsCells)
     };
     const Window windows[] = {{0, 0, 129, 129}, {384, 384, 129, 129}, {129, 257, 65, 33}, {511, 0, 2, 513}};
     for (const TerrainParameters& parameters :
-         {Terrain(0.62f, 0.25f, 1.0f), Terrain(0.5f, 3.0f, 1.0f), Terrain(2.0f, 1.0f, maxErosion),
-          Terrain(0.62f, 0.25f, 0.0f)}) {
+         {Eroded(0.62f, 0.25f, 1.0f), Eroded(0.5f, 3.0f, 1.0f), Eroded(2.0f, 1.0f, maxErosion),
+          Eroded(0.62f, 0.25f, 0.0f)}) {
         const auto stage = std::make_shared<const WorldStage>(ComputeWorldStage(parameters, 513, 0, {}, 129));
         const WorldWindows world(parameters, stage);
         Array2D<float> whole(513, 513);
@@ -93,7 +68,7 @@ TEST(WorldWindows, EveryWindowIsTheWholeWorldsCells)
 // Without erosion a world's heights stay the raw terrain, bit for bit.
 TEST(WorldWindows, RawWorldsAreTheRawTerrain)
 {
-    const TerrainParameters parameters = Terrain(0.62f, 0.25f, 0.0f);
+    const TerrainParameters parameters = Eroded(0.62f, 0.25f, 0.0f);
     Array2D<float> raw(513, 513);
     GenerateHeightMapOfSize(raw, parameters);
     const WorldWindows world(parameters,
@@ -108,7 +83,7 @@ TEST(WorldWindows, RawWorldsAreTheRawTerrain)
 // every seam, is shaped in slopes and keeps the viewer's valleys.
 TEST(WorldWindows, ErodedMapAboveTheStageIsShippableTerrain)
 {
-    const TerrainParameters parameters = Terrain(0.62f, 0.25f, 1.0f);
+    const TerrainParameters parameters = Eroded(0.62f, 0.25f, 1.0f);
     Array2D<float> whole(2049, 2049);
     Array2D<float> upstream(2049, 2049);
     GenerateTerrainAndFlow(whole, upstream, parameters);

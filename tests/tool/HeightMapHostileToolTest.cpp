@@ -55,19 +55,6 @@ bool ExrReadable(const std::string& path, int side)
     }
 }
 
-// Every regular file in the directory with its bytes, hidden ones included,
-// the child's own captures left out.
-std::map<std::string, std::string> Snapshot(const ScratchDirectory& dir)
-{
-    std::map<std::string, std::string> files;
-    for (const std::string& name : VisibleEntries(dir)) {
-        struct stat status {};
-        const std::string path = dir.File(name);
-        files[name] = lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? ReadText(path) : "(not a file)";
-    }
-    return files;
-}
-
 // Seeking formats wherever the shell's descriptor stands: after bytes already
 // written the file is written from there on, its offsets counted from there,
 // exactly as it would stand alone; an appending descriptor is refused before

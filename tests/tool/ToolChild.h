@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -109,4 +111,17 @@ inline std::string ReadText(const std::string& path)
 {
     const std::vector<uint8_t> bytes = ReadFileBytes(path);
     return std::string(bytes.begin(), bytes.end());
+}
+
+// Every regular file in the directory with its bytes, hidden ones included,
+// the child's own captures left out.
+inline std::map<std::string, std::string> Snapshot(const ScratchDirectory& dir)
+{
+    std::map<std::string, std::string> files;
+    for (const std::string& name : VisibleEntries(dir)) {
+        struct stat status {};
+        const std::string path = dir.File(name);
+        files[name] = lstat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) ? ReadText(path) : "(not a file)";
+    }
+    return files;
 }

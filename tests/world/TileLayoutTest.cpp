@@ -9,6 +9,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/TerrainOptions.h"
 #include "world/TileManifest.h"
 #include "world/TileSelection.h"
 
@@ -112,6 +113,7 @@ TEST(TileManifest, DescribesTheSetAsAJsonParserReadsIt)
     set.out = "some/dir/island";
     ASSERT_TRUE(TerrainSeed::FromText("\xC3\xA9t\xC3\xA9", set.terrain.seed));
     set.terrain.roughness = 0.62f;
+    set.terrain.sharpness = 0.25f;
     set.version = "9.9.9";
 
     const nlohmann::json json = nlohmann::json::parse(TileManifestJson(set));
@@ -128,6 +130,14 @@ TEST(TileManifest, DescribesTheSetAsAJsonParserReadsIt)
     EXPECT_EQ(json["seed"], "\xC3\xA9t\xC3\xA9");
     EXPECT_EQ(json["seed_hex"], "c3a974c3a9");
     EXPECT_EQ(json["roughness"].get<float>(), 0.62f);
+    EXPECT_EQ(json["sharpness"].get<float>(), 0.25f);
+    // Every option that shapes the cells, so the manifest rebuilds its set.
+    for (const TerrainOption& option : TerrainOptions()) {
+        if (option.metaKey != nullptr) {
+            ASSERT_TRUE(json.contains(option.metaKey)) << option.name;
+            EXPECT_EQ(json[option.metaKey].get<float>(), option.number(set.terrain)) << option.name;
+        }
+    }
     EXPECT_EQ(json["version"], "9.9.9");
 
     // A seed that is not UTF-8 reads back one character a byte.

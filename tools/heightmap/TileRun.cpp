@@ -13,6 +13,7 @@
 #include "landing/InterruptCleanup.h"
 #include "terrain/ParallelRows.h"
 #include "world/SlurmScript.h"
+#include "world/TileSetPlan.h"
 #include "world/WorldStageFile.h"
 #include "world/WorldTiles.h"
 
@@ -47,8 +48,56 @@ std::string BaseName(const std::string& path)
 // lattice and the file's bytes (38 MB measured), with room to spare.
 constexpr uint64_t kStageJobBytes = uint64_t{256} << 20;
 
-int PrintSlurm(const HeightMapOptions& options, const TileGrid& grid, int argc, char** argv)
+// What a run of the world writes besides the tile set's own files: the
+// stage file (eroded worlds), each tile's maps, the preview.
+std::vector<PlannedOutput> PlanRun(const HeightMapOptions& options, const TileSetDescription& set,
+                                   const std::vector<uint64_t>& tiles, bool writesPreview)
 {
+    const bool eroded = options.terrain.erosion > 0.0f;
+    return PlanWorldOutputs(set, tiles, eroded ? StageFilePath(options.out) : "", options.ground.maps,
+                            writesPreview ? options.ground.preview : "");
+}
+
+// A job array Slurm takes: past the default MaxArraySize one line says so,
+// past the largest a cluster may set the job is refused. Returns the exit
+// status, 0 to go on.
+int CheckTaskCount(const TileGrid& grid, uint64_t tilesPerTask, const char* program)
+{
+    const uint64_t tasks = TaskCount(grid, tilesPerTask);
+    const std::string count = std::to_string(tasks) + " tasks (" + std::to_string(grid.TileCount()) + " tiles, " +
+                              std::to_string(tilesPerTask) + " a task)";
+    if (tasks > kSlurmLargestMaxArraySize) {
+        fprintf(stderr, "%s: --print-slurm: %s are more than a Slurm job array holds (MaxArraySize is at most %llu): "
+                        "use --tiles-per-task %llu or more\n",
+                program, count.c_str(), (unsigned long long)kSlurmLargestMaxArraySize,
+                (unsigned long long)TilesPerTaskWithin(grid.TileCount(), kSlurmLargestMaxArraySize));
+        return 2;
+    }
+    if (tasks > kSlurmDefaultMaxArraySize) {
+        fprintf(stderr, "%s: --print-slurm: %s pass Slurm's default MaxArraySize of %llu: use --tiles-per-task %llu, "
+                        "or a cluster whose MaxArraySize is %llu or more\n",
+                program, count.c_str(), (unsigned long long)kSlurmDefaultMaxArraySize,
+                (unsigned long long)TilesPerTaskWithin(grid.TileCount(), kSlurmDefaultMaxArraySize),
+                (unsigned long long)tasks);
+    }
+    return 0;
+}
+
+int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, int argc, char** argv,
+               const char* program)
+{
+    const TileGrid& grid = set.grid;
+    // Refused as the task writing tile 0 would refuse it, from the directory
+    // the tasks run in: the other tiles are each checked by their own task.
+    OutputPlan checks;
+    const PlanVerdict verdict = checks.Check(PlanRun(options, set, {0}, true), PlanCheck::Later);
+    if (verdict.status != 0) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(verdict.message).c_str());
+        return verdict.status;
+    }
+    if (const int status = CheckTaskCount(grid, options.tiles.request.tilesPerTask, program)) {
+        return status;
+    }
     SlurmJob job;
     job.tool = ToolPath(argv[0]);
     for (int i = 1; i < argc; ++i) {
@@ -82,10 +131,11 @@ int PrintSlurm(const HeightMapOptions& options, const TileGrid& grid, int argc, 
 int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char* program, const char* version)
 {
     const TileGrid grid = TileGrid::Make(options.size, options.tiles.tileSize);
-    if (options.tiles.printSlurm) {
-        return PrintSlurm(options, grid, argc, argv);
+    std::string error;
+    if (!TileSetNameAccepted(options.out, error)) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 2;
     }
-
     WorldTilesJob job;
     job.set.grid = grid;
     job.set.layout = options.tiles.layout.empty() ? &DefaultTileLayout() : FindTileLayout(options.tiles.layout);
@@ -101,12 +151,26 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.maps.settings = options.ground.derived;
     job.maps.settings.scale = {job.set.ground.cellSize, options.ground.relief};
     job.maps.settings.threads = options.threads;
-    std::string error;
+    if (options.tiles.printSlurm) {
+        return PrintSlurm(options, job.set, argc, argv, program);
+    }
     if (!options.tiles.stageOnly &&
         !SelectTiles(grid, options.tiles.request, getenv("SLURM_ARRAY_TASK_ID"), getenv("JOB_COMPLETION_INDEX"),
                      job.tiles, error)) {
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 2;
+    }
+
+    // Every file this run writes is checked before a cell is computed.
+    OutputPlan checks;
+    // The preview needs the stage alone: the stage's run and the run that
+    // writes the manifest write it.
+    const bool includesFirst = std::find(job.tiles.begin(), job.tiles.end(), 0) != job.tiles.end();
+    const bool writesPreview = !options.ground.preview.empty() && (options.tiles.stageOnly || includesFirst);
+    const PlanVerdict verdict = checks.Check(PlanRun(options, job.set, job.tiles, writesPreview), PlanCheck::Now);
+    if (verdict.status != 0) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(verdict.message).c_str());
+        return verdict.status;
     }
 
     InstallInterruptCleanup();
@@ -130,11 +194,7 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 1;
     }
-    // The preview needs the stage alone: the stage's run and the run that
-    // writes the manifest write it.
-    const bool includesFirst = std::find(job.tiles.begin(), job.tiles.end(), 0) != job.tiles.end();
-    if (!options.ground.preview.empty() && (options.tiles.stageOnly || includesFirst) &&
-        !WriteWorldPreview(*job.stage, job.maps.settings, options.ground.preview, error)) {
+    if (writesPreview && !WriteWorldPreview(*job.stage, job.maps.settings, options.ground.preview, error)) {
         progress.Clear();
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 1;

@@ -2,7 +2,6 @@
 // written in the formats engines, 3D suites and GIS import. It only reads
 // the command line and hands the work to the generator and the writers.
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -12,15 +11,11 @@
 #include <new>
 
 #include "HeightMapOptions.h"
+#include "MapOutputs.h"
 #include "ProgressLine.h"
 #include "TileRun.h"
 #include "cli/CommandLineText.h"
-#include "cli/TerrainOptions.h"
-#include "derive/DerivedMapFiles.h"
 #include "erosion/Terrain.h"
-#include "export/HeightMapFiles.h"
-#include "export/HeightMapFormat.h"
-#include "export/HeightMapMetadata.h"
 #include "landing/InterruptCleanup.h"
 #include "terrain/Array2D.h"
 
@@ -29,28 +24,6 @@ namespace {
 const char kProgram[] = "orvandel-heightmap";
 // Below this many cells the whole run takes a blink; no progress is drawn.
 constexpr double kProgressCells = 1e6;
-
-// The map with its description, placed on the ground, then the maps derived
-// from it and the preview.
-bool WriteOutputs(const HeightMapOptions& options, const HeightMapFormat& format, RowOrder rows,
-                  const Array2D<float>& map, const Array2D<float>* upstream, HeightMapFiles& files,
-                  std::string& error)
-{
-    const GroundOptions& ground = options.ground;
-    const HeightMapGround placed{ground.derived.scale.cellSize, ground.relief, ground.originX, ground.originY};
-    const GeoTransform placement =
-        HeightMapGeoTransform(options.size, placed.cellSize, placed.originX, placed.originY);
-    const std::string json =
-        options.meta ? HeightMapMetadataJson(format, rows, options.size, options.terrain,
-                                             TerrainMetaNumbers(options.terrain), ORVANDEL_VERSION, &placed)
-                     : "";
-    if (!files.Write(map, rows, json, &placement)) {
-        error = files.Error();
-        return false;
-    }
-    return WriteDerivedMaps(map, upstream, ground.maps, ground.derived, options.out, error) &&
-           (ground.preview.empty() || WritePreview(map, ground.derived, ground.preview, error));
-}
 
 }  // namespace
 
@@ -85,20 +58,6 @@ int main(int argc, char** argv)
         }
     }
 
-    // FILE.json beside a device or a pipe would land in /dev or fail only
-    // after the map was written.
-    if (options.meta && !HeightMapFiles::MetaAccepted(options.out, error)) {
-        fprintf(stderr, "%s: %s\n", kProgram, OneLine(error).c_str());
-        return 2;
-    }
-
-    // The derived maps go beside FILE, under its name.
-    struct stat target {};
-    if (!options.ground.maps.empty() && stat(options.out.c_str(), &target) == 0 && !S_ISREG(target.st_mode)) {
-        fprintf(stderr, "%s: --maps needs --out to name a regular file, not '%s'\n", kProgram,
-                OneLine(options.out).c_str());
-        return 2;
-    }
     options.ground.derived.scale = {CellSizeOf(options.ground.extent, options.size), options.ground.relief};
     options.ground.derived.threads = options.threads;
 
@@ -107,13 +66,12 @@ int main(int argc, char** argv)
     }
 
     InstallInterruptCleanup();
-    const HeightMapFormat& format = *FindHeightMapFormat(options.format);
-    const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
     // Every refusal the outputs can make comes before a cell is computed.
-    HeightMapFiles files;
-    if (!files.Open(options.out, options.meta, format)) {
-        fprintf(stderr, "%s: %s\n", kProgram, OneLine(files.Error()).c_str());
-        return 1;
+    MapOutputs outputs(options);
+    int status = 0;
+    if (!outputs.Open(status, error)) {
+        fprintf(stderr, "%s: %s\n", kProgram, OneLine(error).c_str());
+        return status;
     }
     const double cells = double(options.size) * options.size;
     try {
@@ -134,7 +92,7 @@ int main(int argc, char** argv)
                 GenerateTerrain(map, options.terrain, options.threads, shown);
             }
         }
-        if (!WriteOutputs(options, format, rows, map, upstream.get(), files, error)) {
+        if (!outputs.Write(map, upstream.get(), error)) {
             fprintf(stderr, "%s: %s\n", kProgram, OneLine(error).c_str());
             return 1;
         }

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "derive/DerivedMapFiles.h"
+#include "landing/OutputPlan.h"
+#include "world/TileManifest.h"
+
+// A tile set's name: --out DIR/NAME needs a NAME after the last '/', not
+// empty, "." or "..", or the files would be hidden ones named only by their
+// suffixes (DIR/.tiles.json). False with error one sentence.
+bool TileSetNameAccepted(const std::string& out, std::string& error);
+
+// Every file a run of the tile set writes, in the order they land: the
+// run's tiles (each landing on its own), then, when they include tile 0,
+// the manifest and, for the gis layout, the VRT, landing together after the
+// tiles. A new output of a tile set (a file shared by its tasks, maps per
+// tile, a preview of the world) is one more entry here, an input (a file a
+// task reads that another wrote) marked so; the run then checks it with the
+// rest before any cell is computed.
+std::vector<PlannedOutput> PlanTileSetOutputs(const TileSetDescription& set, const std::vector<uint64_t>& tiles);
+
+// PlanTileSetOutputs with what a world adds: first the stage file when
+// stagePath is not empty (an input when it is there, for this run reads it;
+// an output when this run will write it), then the preview when not empty,
+// and each tile's maps after the tile.
+std::vector<PlannedOutput> PlanWorldOutputs(const TileSetDescription& set, const std::vector<uint64_t>& tiles,
+                                            const std::string& stagePath, const std::vector<DerivedMapKind>& maps,
+                                            const std::string& preview);
