@@ -1,12 +1,13 @@
 #!/bin/bash
 # Starts a one-node Slurm cluster on this machine from Debian's slurm-wlm and
 # munge (munge with a key of its own, slurmctld and slurmd started directly,
-# not through systemd), submits a 16-tile world named with a quote, a '#'
-# and a space as a job array from the tool's own --print-slurm script, waits
-# for it, and checks that each task wrote its own log and every tile
-# against the same tiles written here and the world, read by GDAL through
-# the VRT, against the one-file map. The daemons are stopped and the scratch
-# directory removed on every exit path.
+# not through systemd), submits a 16-tile eroded world named with a quote, a
+# '#' and a space through the tool's own --print-slurm submit script (its
+# stage's job, then the job array depending on it), waits for both, and
+# checks that each task wrote its own log and every tile and the stage file
+# against the same files written here and the world, read by GDAL through
+# the VRT, against the one-file eroded map. The daemons are stopped and the
+# scratch directory removed on every exit path.
 #
 # Usage (as root: the daemons run as root): scripts/test-slurm.sh [BUILD_DIR]
 # BUILD_DIR defaults to build/ and must hold orvandel-heightmap.
@@ -158,36 +159,63 @@ for _ in $(seq 150); do
 done
 [ -n "$started" ] || fail "the node did not come up within 30 s"
 
-# The world: 1025 cells in tiles of 257, 16 tiles, two a task, as GeoTIFF
-# tiles with the VRT. The job script is the tool's own.
-world=(--seed slurm --roughness 0.6 --size 1025 --tile-size 257 --tiles-per-task 2 --layout gis --threads 1)
+# The world: 2049 cells, eroded (its stage is the 1025 lattice, so the
+# tiles are made through the levels below it), in tiles of 513, 16 tiles, two
+# a task, as GeoTIFF tiles with the VRT. The submit script is the tool's own.
+terrain=(--seed slurm --roughness 0.62 --sharpness 0.25 --erosion 1 --size 2049)
+world=("${terrain[@]}" --tile-size 513 --tiles-per-task 2 --layout gis --threads 1)
 # A name Slurm would misread if written raw into #SBATCH lines: a quote
 # (unmatched), a '#' (the rest of the line dropped, one log for every task)
 # and a space.
 set_name="it's #1 w"
-(cd "$work/out-slurm" && "$tool" "${world[@]}" --out "$set_name" --print-slurm > job.sh)
-grep -q '^#SBATCH --array=0-7$' "$work/out-slurm/job.sh" || fail "the job script does not ask for tasks 0 to 7"
-grep -q '^#SBATCH --job-name=orvandel-it_s__1_w$' "$work/out-slurm/job.sh" || fail "the job name is not made safe"
+(cd "$work/out-slurm" && "$tool" "${world[@]}" --out "$set_name" --print-slurm > submit.sh)
+grep -q '^#SBATCH --array=0-7$' "$work/out-slurm/submit.sh" || fail "the array does not ask for tasks 0 to 7"
+grep -q '^#SBATCH --job-name=orvandel-it_s__1_w$' "$work/out-slurm/submit.sh" || fail "the job name is not made safe"
+grep -q -- '--dependency=afterok:' "$work/out-slurm/submit.sh" || fail "the array does not wait for the stage"
 cd "$work/out-slurm"
-run_waiting timeout 150 sbatch --quiet --wait job.sh || fail "the job array failed"
+submitted=$(sh submit.sh) || fail "the submit script failed: $submitted"
+stage_id=$(echo "$submitted" | sed -n 's/^stage job: //p')
+tiles_id=$(echo "$submitted" | sed -n 's/^tiles job array: //p')
+[ -n "$stage_id" ] && [ -n "$tiles_id" ] || fail "the submit script did not name both jobs: $submitted"
+# The array is held on the stage's job (Slurm drops the dependency once it is
+# met, so a stage already done is the other way to pass).
+dependency=$(scontrol show job "$tiles_id" | grep -o 'Dependency=[^ ]*' | head -n 1)
+case "$dependency" in
+    *afterok:"$stage_id"*) ;;
+    *) scontrol show job "$stage_id" | grep -q 'JobState=COMPLETED' ||
+        fail "the array does not depend on the stage's job: $dependency" ;;
+esac
+waited=0
+while [ -n "$(squeue --noheader --jobs="$stage_id,$tiles_id" 2> /dev/null)" ]; do
+    [ "$waited" -lt 1500 ] || fail "the jobs did not finish within 150 s"
+    sleep 0.1
+    waited=$((waited + 1))
+done
+for job in "$stage_id" "$tiles_id"; do
+    if scontrol show job "$job" | grep -o 'JobState=[A-Z_]*' | grep -qv 'JobState=COMPLETED'; then
+        fail "job $job did not complete: $(scontrol show job "$job" | grep -o 'JobState=[A-Z_]*' | sort -u | tr '\n' ' ')"
+    fi
+done
 cd /
 logs=$(find "$work/out-slurm" -name 'orvandel-it_s__1_w-*_*.log' | wc -l)
 [ "$logs" -eq 8 ] || fail "expected a log for each of the 8 tasks, found $logs"
+[ -n "$(find "$work/out-slurm" -name 'orvandel-it_s__1_w-stage-*.log')" ] || fail "the stage's job left no log"
 
-# The same tiles written here, without the scheduler.
+# The same files written here, without the scheduler (the stage made by the
+# run itself).
 (cd "$work/out-local" && "$tool" "${world[@]}" --out "$set_name") || fail "the local tiles were not written"
 count=0
-for local in "$work/out-local/$set_name"_*.tif "$work/out-local/$set_name.tiles.json" "$work/out-local/$set_name.vrt"; do
+for local in "$work/out-local/$set_name"_*.tif "$work/out-local/$set_name.tiles.json" "$work/out-local/$set_name.vrt" \
+    "$work/out-local/$set_name.stage"; do
     name=$(basename "$local")
     cmp -s "$local" "$work/out-slurm/$name" || fail "$name from the job array differs from the local one"
     count=$((count + 1))
 done
-[ "$count" -eq 18 ] || fail "expected 16 tiles, the manifest and the VRT, found $count files"
+[ "$count" -eq 19 ] || fail "expected 16 tiles, the manifest, the VRT and the stage, found $count files"
 
-# The world through GDAL, cell for cell the one-file map.
-"$tool" --seed slurm --roughness 0.6 --size 1025 --format f32 --rows top --out "$work/whole.f32" ||
-    fail "the one-file map was not written"
+# The world through GDAL, cell for cell the one-file eroded map.
+"$tool" "${terrain[@]}" --format f32 --rows top --out "$work/whole.f32" || fail "the one-file map was not written"
 gdal_translate -q -of ENVI "$work/out-slurm/$set_name.vrt" "$work/from-vrt.raw" || fail "GDAL cannot read the VRT"
 cmp -s "$work/from-vrt.raw" "$work/whole.f32" || fail "the job array's world differs from the one-file map"
 
-echo "test-slurm: 16 tiles of \"$set_name\" from an 8-task job array, a log a task, match the local tiles and the whole map"
+echo "test-slurm: an eroded world \"$set_name\": its stage's job, then 16 tiles from an 8-task array after it, a log a task, match the local files and the whole map"

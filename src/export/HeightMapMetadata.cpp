@@ -76,6 +76,25 @@ Json Metres(double value)
 
 }  // namespace
 
+std::vector<std::pair<std::string, double>> HeightMapGroundFigures(const HeightMapGround& ground, unsigned size)
+{
+    const double extent = ground.cellSize * (size > 0 ? size - 1 : 0);
+    return {
+        {"cell_size_m", ground.cellSize},
+        {"extent_m", extent},
+        {"relief_m", ground.relief},
+        {"origin_x_m", ground.originX},
+        {"origin_y_m", ground.originY},
+        {"unreal_scale_x", ground.cellSize * 100},
+        {"unreal_scale_y", ground.cellSize * 100},
+        {"unreal_scale_z", ground.relief * 100 / 512},
+        {"unreal_location_z_cm", ground.relief * 50},
+        {"unity_width_m", extent},
+        {"unity_length_m", extent},
+        {"unity_height_m", ground.relief},
+    };
+}
+
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
                                   const TerrainParameters& parameters, const TerrainNumbers& numbers,
                                   const std::string& version, const HeightMapGround* ground)
@@ -108,19 +127,9 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
         json[key] = NineDigitFloat(value);
     }
     if (ground != nullptr) {
-        const double extent = ground->cellSize * (size > 0 ? size - 1 : 0);
-        json["cell_size_m"] = Metres(ground->cellSize);
-        json["extent_m"] = Metres(extent);
-        json["relief_m"] = Metres(ground->relief);
-        json["origin_x_m"] = Metres(ground->originX);
-        json["origin_y_m"] = Metres(ground->originY);
-        json["unreal_scale_x"] = Metres(ground->cellSize * 100);
-        json["unreal_scale_y"] = Metres(ground->cellSize * 100);
-        json["unreal_scale_z"] = Metres(ground->relief * 100 / 512);
-        json["unreal_location_z_cm"] = Metres(ground->relief * 50);
-        json["unity_width_m"] = Metres(extent);
-        json["unity_length_m"] = Metres(extent);
-        json["unity_height_m"] = Metres(ground->relief);
+        for (const auto& [key, value] : HeightMapGroundFigures(*ground, size)) {
+            json[key] = Metres(value);
+        }
     }
     json["version"] = version;
     try {

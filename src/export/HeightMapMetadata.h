@@ -41,6 +41,11 @@ struct HeightMapGround {
 // key whatever the text holds. Floats are printed with nine significant
 // digits, so they read back as the same 32-bit floats.
 using TerrainNumbers = std::vector<std::pair<std::string, float>>;
+
+// The ground's keys above, in their order, with their values for a map of
+// `size` cells: what --meta writes and what a tile set's manifest repeats.
+std::vector<std::pair<std::string, double>> HeightMapGroundFigures(const HeightMapGround& ground, unsigned size);
+
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
                                   const TerrainParameters& parameters, const TerrainNumbers& numbers,
                                   const std::string& version, const HeightMapGround* ground = nullptr);

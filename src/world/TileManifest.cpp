@@ -2,7 +2,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 
 #include "cli/TerrainOptions.h"
 #include "landing/OutputFile.h"
@@ -66,6 +68,31 @@ nlohmann::json SeedText(const std::string& bytes)
     }
 }
 
+// A double as the shortest decimal text that reads back as it.
+std::string ExactText(double value)
+{
+    char text[32];
+    for (int digits = 1; digits <= 17; ++digits) {
+        std::snprintf(text, sizeof text, "%.*g", digits, value);
+        if (std::strtod(text, nullptr) == value) {
+            break;
+        }
+    }
+    return text;
+}
+
+// As --meta writes ground figures: whole numbers without ".0".
+nlohmann::ordered_json Metres(double value)
+{
+    if (!std::isfinite(value)) {
+        return nullptr;
+    }
+    if (value == std::trunc(value) && std::fabs(value) < 9.0e15) {
+        return static_cast<long long>(value);
+    }
+    return value;
+}
+
 bool WriteText(OutputFile& out, const std::string& path, const std::string& text, std::string& error)
 {
     if (out.Open(path) && out.Write(text.data(), text.size())) {
@@ -80,9 +107,16 @@ bool WriteText(OutputFile& out, const std::string& path, const std::string& text
 std::string TileManifestPath(const std::string& out) { return out + ".tiles.json"; }
 std::string TileVrtPath(const std::string& out) { return out + ".vrt"; }
 
-GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place)
+GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place, const HeightMapGround& ground)
 {
-    return HeightMapGeoTransform(grid.tileCells, 1.0, place.gridX, place.gridY);
+    // Each sample where the whole map puts it: the origin plus its grid
+    // position in cells, so neighbours agree on their shared edge.
+    GeoTransform placement;
+    placement.originX = ground.originX + place.gridX * ground.cellSize;
+    placement.originY = ground.originY + (uint64_t{place.gridY} + grid.tileCells - 1) * ground.cellSize;
+    placement.pixelWidth = ground.cellSize;
+    placement.pixelHeight = ground.cellSize;
+    return placement;
 }
 
 std::string TileManifestJson(const TileSetDescription& set)
@@ -130,6 +164,9 @@ std::string TileManifestJson(const TileSetDescription& set)
     for (const auto& [key, value] : TerrainMetaNumbers(set.terrain)) {
         json[key] = double(value);
     }
+    for (const auto& [key, value] : HeightMapGroundFigures(set.ground, grid.tileCells)) {
+        json[key] = Metres(key == "extent_m" ? set.ground.cellSize * (grid.worldCells - 1) : value);
+    }
     json["version"] = set.version;
     return json.dump(2) + "\n";
 }
@@ -141,8 +178,14 @@ std::string TileVrtXml(const TileSetDescription& set)
     const std::string t = std::to_string(grid.tileCells);
     std::string xml = "<VRTDataset rasterXSize=\"" + size + "\" rasterYSize=\"" + size + "\">\n";
     // GDAL's geotransform gives the corner of the top-left pixel, half a
-    // cell out from its sample, as it reads the tiles' point placements.
-    xml += "  <GeoTransform>-0.5, 1, 0, " + std::to_string(grid.CroppedCells() - 1) + ".5, 0, -1</GeoTransform>\n";
+    // cell out from its sample, as it reads the point placements of the
+    // tiles and of the whole map's tif32 (the same doubles, computed the
+    // same way).
+    const HeightMapGround& g = set.ground;
+    const GeoTransform whole = HeightMapGeoTransform(grid.CroppedCells(), g.cellSize, g.originX, g.originY);
+    xml += "  <GeoTransform>" + ExactText(whole.originX - whole.pixelWidth * 0.5) + ", " +
+           ExactText(whole.pixelWidth) + ", 0, " + ExactText(whole.originY + whole.pixelHeight * 0.5) + ", 0, " +
+           ExactText(-whole.pixelHeight) + "</GeoTransform>\n";
     xml += "  <Metadata>\n    <MDI key=\"AREA_OR_POINT\">Point</MDI>\n  </Metadata>\n";
     xml += "  <VRTRasterBand dataType=\"Float32\" band=\"1\">\n";
     const std::string name = BaseName(set.out);

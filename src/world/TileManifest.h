@@ -4,6 +4,7 @@
 
 #include "export/GeoTransform.h"
 #include "export/HeightMapFormat.h"
+#include "export/HeightMapMetadata.h"
 #include "terrain/TerrainParameters.h"
 #include "world/TileLayout.h"
 
@@ -16,27 +17,33 @@ struct TileSetDescription {
     RowOrder rows;     // as the tiles store them
     std::string out;   // DIR/NAME, as given to --out
     TerrainParameters terrain;
+    // Where the world lies: its cell size (--extent over the world's N - 1
+    // cells), relief and the ground position of grid cell (0, 0).
+    HeightMapGround ground{1.0, 1.0, 0.0, 0.0};
     std::string version;
 };
 
 // The manifest's JSON text, one flat object: world and tile sizes, the crop, the naming, the
 // row order, the seed as --meta writes it (with seed_hex), every terrain
-// option with a --meta key, from the options' table, and the version.
+// option with a --meta key, from the options' table, the ground as --meta
+// gives it for one tile (an engine's terrain) but extent_m the world's, and
+// the version.
 std::string TileManifestJson(const TileSetDescription& set);
 
 // GDAL's virtual raster over the gis layout's tiles: one Float32 band of the
-// cropped world, north up, samples as points one unit apart with grid cell
-// (0, 0) at the origin, each tile placed at its offset by its file name
-// relative to the VRT.
+// cropped world, north up, samples as points cell_size apart with grid cell
+// (0, 0) at the ground's origin (the geotransform GDAL reads from the whole
+// map's tif32 when the world is not cropped), each tile placed at its offset
+// by its file name relative to the VRT.
 std::string TileVrtXml(const TileSetDescription& set);
 
 // "DIR/NAME.tiles.json", "DIR/NAME.vrt".
 std::string TileManifestPath(const std::string& out);
 std::string TileVrtPath(const std::string& out);
 
-// Where a gis tile lies: its samples are points one unit apart, grid cell
-// (x, y) at ground (x, y), as the VRT places the whole world.
-GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place);
+// Where a gis tile lies: its samples are points cell_size apart, grid cell
+// (x, y) at the origin plus (x, y) cells, as the whole map places it.
+GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place, const HeightMapGround& ground);
 
 // Writes the manifest, and for the gis layout the VRT, each through its own
 // OutputFile, and lands them together; on failure error is its one

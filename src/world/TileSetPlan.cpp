@@ -1,5 +1,7 @@
 #include "world/TileSetPlan.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "landing/OutputTarget.h"
@@ -27,6 +29,31 @@ std::vector<PlannedOutput> PlanTileSetOutputs(const TileSetDescription& set, con
         plan.push_back({TileManifestPath(set.out), "the manifest"});
         if (std::string(set.layout->name) == "gis") {
             plan.push_back({TileVrtPath(set.out), "the VRT"});
+        }
+    }
+    return plan;
+}
+
+std::vector<PlannedOutput> PlanWorldOutputs(const TileSetDescription& set, const std::vector<uint64_t>& tiles,
+                                            const std::string& stagePath, const std::vector<DerivedMapKind>& maps,
+                                            const std::string& preview)
+{
+    std::vector<PlannedOutput> plan;
+    if (!stagePath.empty()) {
+        struct stat found {};
+        plan.push_back({stagePath, "the stage file", stat(stagePath.c_str(), &found) == 0});
+    }
+    if (!preview.empty()) {
+        plan.push_back({preview, "the preview (--preview)"});
+    }
+    for (const PlannedOutput& output : PlanTileSetOutputs(set, tiles)) {
+        plan.push_back(output);
+        if (output.what.compare(0, 5, "tile ") != 0) {
+            continue;
+        }
+        for (const DerivedMapKind kind : maps) {
+            plan.push_back({DerivedMapPath(output.path, kind),
+                            "the " + std::string(DerivedMapName(kind)) + " map of " + output.what});
         }
     }
     return plan;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "derive/DerivedMapFiles.h"
 #include "landing/OutputPlan.h"
 #include "world/TileManifest.h"
 
@@ -20,3 +21,11 @@ bool TileSetNameAccepted(const std::string& out, std::string& error);
 // task reads that another wrote) marked so; the run then checks it with the
 // rest before any cell is computed.
 std::vector<PlannedOutput> PlanTileSetOutputs(const TileSetDescription& set, const std::vector<uint64_t>& tiles);
+
+// PlanTileSetOutputs with what a world adds: first the stage file when
+// stagePath is not empty (an input when it is there, for this run reads it;
+// an output when this run will write it), then the preview when not empty,
+// and each tile's maps after the tile.
+std::vector<PlannedOutput> PlanWorldOutputs(const TileSetDescription& set, const std::vector<uint64_t>& tiles,
+                                            const std::string& stagePath, const std::vector<DerivedMapKind>& maps,
+                                            const std::string& preview);

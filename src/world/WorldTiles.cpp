@@ -1,5 +1,6 @@
 #include "world/WorldTiles.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -7,7 +8,7 @@
 
 #include "landing/OutputFile.h"
 #include "export/Tif32Writer.h"
-#include "terrain/HeightMapWindow.h"
+#include "erosion/WorldWindows.h"
 
 namespace {
 
@@ -69,26 +70,56 @@ private:
     std::condition_variable changed;
 };
 
-bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<float>& tile, std::string& error)
+std::string TilePath(const TileSetDescription& set, const TilePlace& place)
+{
+    return TileFileName(set.out, *set.layout, *set.format, place.x, place.y);
+}
+
+// The tile's cells in its layout's format, into its opened file.
+bool WriteTileCells(const TileSetDescription& set, const TilePlace& place, const Matrix2DInterface<float>& tile,
+                    OutputFile& out)
+{
+    if (std::string(set.layout->name) == "gis") {
+        const GeoTransform placement = TilePlacement(set.grid, place, set.ground);
+        return WriteHeightMapTif32(tile, out, &placement);
+    }
+    return WriteHeightMapAs(*set.format, tile, set.rows, out);
+}
+
+bool WriteTile(const TileSetDescription& set, uint64_t index, const Matrix2DInterface<float>& tile,
+               std::string& error)
 {
     const TilePlace place = PlaceOfTile(set.grid, *set.layout, index);
     OutputFile out;
-    if (!out.Open(TileFileName(set.out, *set.layout, *set.format, place.x, place.y))) {
-        error = out.Error();
-        return false;
-    }
-    bool written = false;
-    if (std::string(set.layout->name) == "gis") {
-        const GeoTransform placement = TilePlacement(set.grid, place);
-        written = WriteHeightMapTif32(tile, out, &placement);
-    } else {
-        written = WriteHeightMapAs(*set.format, tile, set.rows, out);
-    }
-    if (written && out.Commit()) {
+    if (out.Open(TilePath(set, place)) && WriteTileCells(set, place, tile, out) && out.Commit()) {
         return true;
     }
     error = out.Error();
     return false;
+}
+
+// With maps: each tile with its halo, written, then its maps, landing
+// together, one tile at a time (a tile, its halo, its upstream areas and one
+// map are held at once).
+bool WriteTilesWithMaps(const WorldTilesJob& job, const WorldWindows& windows, std::string& error,
+                        const std::function<void(double)>& progress)
+{
+    const TileSetDescription& set = job.set;
+    for (size_t i = 0; i < job.tiles.size(); ++i) {
+        const TilePlace place = PlaceOfTile(set.grid, *set.layout, job.tiles[i]);
+        const auto writeTile = [&](const Matrix2DInterface<float>& tile, OutputFile& out) {
+            return WriteTileCells(set, place, tile, out);
+        };
+        if (!WriteTileWithMaps(windows, set.grid, place, job.maps, job.threads, TilePath(set, place), writeTile,
+                               error)) {
+            return false;
+        }
+        if (progress) {
+            progress(double(i + 1) / double(job.tiles.size()));
+        }
+    }
+    const bool includesFirst = std::find(job.tiles.begin(), job.tiles.end(), 0) != job.tiles.end();
+    return !includesFirst || WriteTileSetFiles(set, error);
 }
 
 }  // namespace
@@ -96,18 +127,20 @@ bool WriteTile(const TileSetDescription& set, uint64_t index, const Array2D<floa
 bool WriteWorldTiles(const WorldTilesJob& job, std::string& error, const std::function<void(double)>& progress)
 {
     const TileSetDescription& set = job.set;
-    const HeightMapWindows windows(set.grid.worldCells, set.terrain);
+    const WorldWindows windows(set.terrain, job.stage);
+    if (!job.maps.kinds.empty()) {
+        return WriteTilesWithMaps(job, windows, error, progress);
+    }
     const size_t count = job.tiles.size();
     TileSlots slots(set.grid.tileCells);
 
     // One thread generates (on the threads it is given) while this one
     // writes, one tile behind; OutputFile writes one file at a time.
     std::thread generator([&] {
-        HeightMapWindows::Scratch scratch;
         try {
             for (size_t i = 0; i < count && slots.WaitFree(i); ++i) {
                 const TilePlace place = PlaceOfTile(set.grid, *set.layout, job.tiles[i]);
-                windows.Generate(slots.Tile(i), place.gridX, place.gridY, job.threads, &scratch);
+                windows.Generate(slots.Tile(i), nullptr, place.gridX, place.gridY, job.threads);
                 slots.MarkReady(i);
             }
         } catch (...) {
@@ -136,10 +169,26 @@ bool WriteWorldTiles(const WorldTilesJob& job, std::string& error, const std::fu
     return written && (!includesFirst || WriteTileSetFiles(set, error));
 }
 
-uint64_t WorldTilesMemoryBytes(uint32_t tileCells)
+uint64_t WorldTilesMemoryBytes(uint32_t tileCells, bool eroded, bool maps)
 {
+    const uint64_t tile = uint64_t{tileCells} * tileCells * sizeof(float);
+    if (maps) {
+        // One tile at a time, with its halo and its upstream areas (twice
+        // while the halo's are dropped), and the largest map (the normals,
+        // 6 bytes a cell, computed with the halo then cut): measured 5.0
+        // tiles at 8193, with the generation's levels beside them.
+        return tile * 11 / 2 + (96u << 20);
+    }
+    if (eroded) {
+        // Two tiles of floats; the level above the tile being made (a
+        // quarter of its cells, each with its height, raw height, receiver
+        // and, while it is built, its own raw terrain and the level above
+        // it): measured 3.04 tiles at 8193; then the stage (1025 cells a
+        // side, its file and its routing, or the erosion that makes it when
+        // the file is absent), the writers' buffers and the program.
+        return tile * 4 + (96u << 20);
+    }
     // Two tiles of floats, the coarser levels of the one being made (a third
     // of a tile), the writers' row buffers and the program itself.
-    const uint64_t tile = uint64_t{tileCells} * tileCells * sizeof(float);
     return tile * 7 / 3 + (64u << 20);
 }

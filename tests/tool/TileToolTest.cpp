@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "ScratchDirectory.h"
@@ -139,23 +140,162 @@ TEST(TileTool, UnityTilesAreTheWholeMapsRawCutBottomRowFirst)
 }
 
 // GDAL opens the gis layout's VRT as the whole world, cell for cell the
-// one-file f32 map; and GDAL's own mosaic of the tiles, from nothing but
-// their geotransforms, is the same world.
-TEST(TileTool, GdalReadsTheGisWorldAsTheOneFileMap)
+// one-file f32 map and placed where the one-file tif32 is; and GDAL's own
+// mosaic of the tiles, from nothing but their geotransforms, is the same
+// world.
+TEST(TileTool, GdalReadsTheGisWorldAsTheOneFileMapInItsPlace)
 {
     ScratchDirectory dir;
-    ASSERT_EQ(RunTool(dir, With({"--size", "4097", "--format", "f32", "--rows", "top", "--out", "whole.f32"})).status,
-              0);
-    ASSERT_EQ(RunTool(dir, With({"--size", "4097", "--tile-size", "1025", "--layout", "gis", "--out", "w"})).status,
-              0);
+    const std::vector<std::string> ground = {"--extent", "40960", "--origin", "500000.25,4000000"};
+    std::vector<std::string> whole = With({"--size", "4097", "--format", "f32", "--rows", "top", "--out", "whole.f32"});
+    ASSERT_EQ(RunTool(dir, whole).status, 0);
+    std::vector<std::string> tif = With({"--size", "4097", "--out", "whole.tif"});
+    tif.insert(tif.end(), ground.begin(), ground.end());
+    ASSERT_EQ(RunTool(dir, tif).status, 0);
+    std::vector<std::string> tiles = With({"--size", "4097", "--tile-size", "1025", "--layout", "gis", "--out", "w"});
+    tiles.insert(tiles.end(), ground.begin(), ground.end());
+    ASSERT_EQ(RunTool(dir, tiles).status, 0);
     const std::string cd = "cd '" + dir.Path() + "' && ";
     EXPECT_EQ(Output(cd + "gdal_translate -q -of ENVI w.vrt from-vrt.raw && cmp from-vrt.raw whole.f32 && echo same"),
               "same\n");
     EXPECT_EQ(Output(cd + "gdalbuildvrt -q mosaic.vrt w_*.tif && gdal_translate -q -of ENVI mosaic.vrt mosaic.raw"
                           " && cmp mosaic.raw whole.f32 && echo same"),
               "same\n");
+    // GDAL's geotransform of the world, as it reads the VRT and the one file.
+    const std::string transform = " | sed -n '/\"geoTransform\"/,/]/p'";
+    const std::string fromVrt = Output(cd + "gdalinfo -json w.vrt" + transform);
+    EXPECT_NE(fromVrt.find("10.0"), std::string::npos) << fromVrt;
+    EXPECT_EQ(fromVrt, Output(cd + "gdalinfo -json whole.tif" + transform));
+    // Tile (1, 0), Y from the north, starts 1024 cells of 10 m east of the
+    // origin; its top row is the world's, 4096 cells north; GDAL puts the
+    // corner half a cell out.
     const std::string info = Output(cd + "gdalinfo w_1_0.tif");
-    EXPECT_NE(info.find("Origin = (1023.500000000000000,4096.500000000000000)"), std::string::npos) << info;
+    EXPECT_NE(info.find("Origin = (510235.250000000000000,4040965.000000000000000)"), std::string::npos) << info;
+    EXPECT_NE(info.find("Pixel Size = (10.000000000000000,-10.000000000000000)"), std::string::npos) << info;
+}
+
+// An eroded world made tile by tile: the first task makes the stage file,
+// later ones reuse it, and each tile is the one-file eroded map's window. A
+// stage file made with other options, or cut short, is refused by name with
+// nothing written.
+TEST(TileTool, ErodedTilesShareTheStageFileAndHoldTheWholeErodedMap)
+{
+    ScratchDirectory dir;
+    const std::vector<std::string> eroded = {"--size", "2049", "--erosion", "1", "--sharpness", "0.25"};
+    std::vector<std::string> whole = With({"--format", "f32", "--out", "whole.f32"});
+    whole.insert(whole.end(), eroded.begin(), eroded.end());
+    ASSERT_EQ(RunTool(dir, whole).status, 0);
+    auto tile = [&](const std::string& x, const std::string& y, const char* erosion) {
+        std::vector<std::string> arguments =
+            With({"--size", "2049", "--erosion", erosion, "--sharpness", "0.25", "--tile-size", "513", "--tile",
+                  x + "," + y, "--format", "f32", "--out", "w"});
+        return RunTool(dir, arguments);
+    };
+    ASSERT_EQ(tile("1", "2", "1").status, 0);
+    const std::vector<uint8_t> stage = ReadFileBytes(dir.File("w.stage"));
+    ASSERT_FALSE(stage.empty());
+    ASSERT_EQ(tile("3", "0", "1").status, 0);
+    EXPECT_EQ(ReadFileBytes(dir.File("w.stage")), stage);
+
+    const std::vector<uint8_t> map = ReadFileBytes(dir.File("whole.f32"));
+    ASSERT_EQ(map.size(), 2049u * 2049u * 4u);
+    int mismatches = 0;
+    for (const auto& [x, y, name] : {std::tuple{1, 2, "w_1_2.f32"}, std::tuple{3, 0, "w_3_0.f32"}}) {
+        const std::vector<uint8_t> bytes = ReadFileBytes(dir.File(name));
+        ASSERT_EQ(bytes.size(), 513u * 513u * 4u) << name;
+        for (int row = 0; row < 513; ++row) {
+            mismatches += !std::equal(bytes.begin() + row * 513 * 4, bytes.begin() + (row + 1) * 513 * 4,
+                                      map.begin() + ((y * 512 + row) * 2049 + x * 512) * 4);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+
+    const ToolRun other = tile("0", "0", "2");
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("stage file 'w.stage' was made with --erosion 1, not 2"), std::string::npos)
+        << other.err;
+    EXPECT_EQ(std::count(other.err.begin(), other.err.end(), '\n'), 1) << other.err;
+    FILE* cut = fopen(dir.File("w.stage").c_str(), "wb");
+    ASSERT_NE(cut, nullptr);
+    fwrite(stage.data(), 1, stage.size() / 2, cut);
+    fclose(cut);
+    const ToolRun shortened = tile("0", "0", "1");
+    EXPECT_EQ(shortened.status, 1);
+    EXPECT_NE(shortened.err.find("'w.stage' is cut short"), std::string::npos) << shortened.err;
+    std::vector<std::string> names = dir.Entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"w.stage", "w_1_2.f32", "w_3_0.f32", "whole.f32"}));
+}
+
+// Each tile's maps, beside it and named after it, are the same window of the
+// whole eroded map's maps, read back by GDAL: tiles in the middle and on the
+// world's west and east borders (their halo one-sided), Unreal's naming.
+TEST(TileTool, TileMapsAreTheWholeMapsMapsCutAtTheTile)
+{
+    ScratchDirectory dir;
+    const std::vector<std::string> eroded = {"--size", "2049", "--erosion", "1", "--sharpness", "0.25",
+                                             "--maps", "normal,slope,flow,rivers,splat,shade"};
+    std::vector<std::string> whole = With({"--format", "png16", "--out", "whole.png"});
+    whole.insert(whole.end(), eroded.begin(), eroded.end());
+    ASSERT_EQ(RunTool(dir, whole).status, 0);
+    // Task 2 of 3 tiles each: tiles 6, 7, 8, which Unreal names (2, 1), (3, 1), (0, 2).
+    std::vector<std::string> tiles =
+        With({"--tile-size", "513", "--layout", "unreal", "--tiles-per-task", "3", "--tile-index", "2", "--out", "w"});
+    tiles.insert(tiles.end(), eroded.begin(), eroded.end());
+    const ToolRun run = RunTool(dir, tiles);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string cd = "cd '" + dir.Path() + "' && ";
+    for (const char* kind : {"normal", "slope", "flow", "rivers", "splat", "shade"}) {
+        for (const auto& [x, y] : {std::pair{2, 1}, std::pair{3, 1}, std::pair{0, 2}}) {
+            const std::string tile = "w_x" + std::to_string(x) + "_y" + std::to_string(y) + "." + kind + ".png";
+            // Y counts from the north, as the PNG's rows do.
+            const std::string window = std::to_string(x * 512) + " " + std::to_string(y * 512) + " 513 513";
+            EXPECT_EQ(Output(cd + "gdal_translate -q -of ENVI -srcwin " + window + " whole." + kind +
+                             ".png cut.raw && gdal_translate -q -of ENVI " + tile + " tile.raw && cmp cut.raw "
+                             "tile.raw && echo same"),
+                      "same\n")
+                << tile;
+        }
+    }
+}
+
+// --preview with tiles is the world's shade from its stage alone, written
+// without a tile; where the stage is the whole world it is the whole map's
+// preview, byte for byte.
+TEST(TileTool, PreviewOfAWorldComesFromItsStageWithoutATile)
+{
+    ScratchDirectory dir;
+    ASSERT_EQ(RunTool(dir, With({"--size", "1025", "--erosion", "1", "--preview", "whole.png", "--out", "w.f32"}))
+                  .status,
+              0);
+    ASSERT_EQ(RunTool(dir, With({"--size", "1025", "--erosion", "1", "--tile-size", "257", "--stage-only",
+                                 "--preview", "tiles.png", "--out", "w"}))
+                  .status,
+              0);
+    EXPECT_EQ(ReadFileBytes(dir.File("tiles.png")), ReadFileBytes(dir.File("whole.png")));
+    ASSERT_EQ(RunTool(dir, With({"--size", "32769", "--tile-size", "4097", "--stage-only", "--preview", "big.png",
+                                 "--out", "big"}))
+                  .status,
+              0);
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    FILE* file = fopen(dir.File("big.png").c_str(), "rb");
+    ASSERT_NE(file, nullptr);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, file);
+        png_read_info(png, info);
+        width = png_get_image_width(png, info);
+        height = png_get_image_height(png, info);
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    fclose(file);
+    EXPECT_EQ(width, 1024u);
+    EXPECT_EQ(height, 1024u);
+    std::vector<std::string> names = dir.Entries();
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"big.png", "tiles.png", "w.f32", "w.stage", "whole.png"}));
 }
 
 // A task finds its tiles from the scheduler's index; the manifest comes only
@@ -199,7 +339,43 @@ TEST(TileTool, PrintsAJobArrayOfTheSameOptionsWithoutTheRunsOwnTile)
         << run.out;
     EXPECT_EQ(run.out.find("--tile-index"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("--print-slurm"), std::string::npos) << run.out;
+    EXPECT_EQ(run.out.find("--dependency"), std::string::npos) << run.out;  // no stage to wait for
     EXPECT_TRUE(dir.Entries().empty());
+}
+
+// An eroded world's script submits the stage's job, then the array after it;
+// run with sh against a stand-in sbatch that records what it is given.
+TEST(TileTool, SubmitScriptRunsTheStageJobBeforeTheArray)
+{
+    ScratchDirectory dir;
+    const ToolRun run = RunTool(dir, With({"--size", "4097", "--tile-size", "1025", "--erosion", "1",
+                                           "--stage-only", "--print-slurm", "--out", "w"}));
+    ASSERT_EQ(run.status, 0) << run.err;
+    FILE* script = fopen(dir.File("submit.sh").c_str(), "w");
+    ASSERT_NE(script, nullptr);
+    fputs(run.out.c_str(), script);
+    fclose(script);
+    FILE* sbatch = fopen(dir.File("sbatch").c_str(), "w");
+    ASSERT_NE(sbatch, nullptr);
+    fputs("#!/bin/sh\nn=$(ls job*.sh 2>/dev/null | wc -l)\necho \"$*\" > args$n.txt\ncat > job$n.sh\n"
+          "echo $((41 + n))\\;cluster\n",
+          sbatch);
+    fclose(sbatch);
+    const std::string cd = "cd '" + dir.Path() + "' && chmod +x sbatch && ";
+    EXPECT_EQ(Output(cd + "PATH=.:$PATH sh submit.sh"), "stage job: 41\ntiles job array: 42\n");
+    const auto text = [&](const char* name) {
+        const std::vector<uint8_t> bytes = ReadFileBytes(dir.File(name));
+        return std::string(bytes.begin(), bytes.end());
+    };
+    EXPECT_EQ(text("args0.txt"), "--parsable\n");
+    EXPECT_EQ(text("args1.txt"), "--parsable --dependency=afterok:41\n");
+    const std::string stageJob = text("job0.sh");
+    EXPECT_NE(stageJob.find("'--erosion' '1' '--out' 'w' --stage-only --threads"), std::string::npos) << stageJob;
+    EXPECT_EQ(stageJob.find("--array"), std::string::npos) << stageJob;
+    const std::string arrayJob = text("job1.sh");
+    EXPECT_NE(arrayJob.find("#SBATCH --array=0-15\n"), std::string::npos) << arrayJob;
+    EXPECT_NE(arrayJob.find("${SLURM_CPUS_PER_TASK:-2}"), std::string::npos) << arrayJob;
+    EXPECT_EQ(arrayJob.find("--stage-only"), std::string::npos) << arrayJob;
 }
 
 TEST(TileTool, RefusesWithOneLineBeforeWritingAnything)
@@ -222,10 +398,8 @@ TEST(TileTool, RefusesWithOneLineBeforeWritingAnything)
         {{"--size", "1025", "--tile-index", "1"}, "--tile-size"},
         {{"--size", "1025", "--print-slurm"}, "--tile-size"},
         {{"--size", "8193", "--tile-size", "8193", "--format", "obj"}, "4097"},
-        {{"--size", "1025", "--tile-size", "257", "--erosion", "1"}, "--erosion"},
-        {{"--size", "1025", "--tile-size", "257", "--maps", "slope"}, "--maps"},
-        {{"--size", "1025", "--tile-size", "257", "--preview", "p.png"}, "--preview"},
-        {{"--size", "1025", "--tile-size", "257", "--meta"}, "NAME.tiles.json"},
+        {{"--size", "1025", "--tile-size", "257", "--stage-only"}, "--erosion"},
+        {{"--size", "1025", "--erosion", "1", "--stage-only"}, "--tile-size"},
     };
     for (auto [arguments, word] : refused) {
         arguments.insert(arguments.end(), {"--out", "w"});

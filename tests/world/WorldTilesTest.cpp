@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "ScratchDirectory.h"
+#include "erosion/Terrain.h"
 #include "terrain/HeightMapOfSize.h"
 #include "world/WorldTiles.h"
 
@@ -28,6 +29,7 @@ WorldTilesJob Job(const std::string& out, uint32_t world, uint32_t tile, const T
     job.set.terrain.roughness = 0.7f;
     job.set.version = "test";
     job.threads = 2;
+    job.stage = std::make_shared<const WorldStage>(ComputeWorldStage(job.set.terrain, world, 2));
     for (uint64_t k = 0; k < job.set.grid.TileCount(); ++k) {
         job.tiles.push_back(k);
     }
@@ -37,7 +39,7 @@ WorldTilesJob Job(const std::string& out, uint32_t world, uint32_t tile, const T
 Array2D<float> WholeMap(const WorldTilesJob& job)
 {
     Array2D<float> map(job.set.grid.worldCells, job.set.grid.worldCells);
-    GenerateHeightMapOfSize(map, job.set.terrain, 2);
+    GenerateTerrain(map, job.set.terrain, 2);
     return map;
 }
 

@@ -84,19 +84,12 @@ void ChooseFormatFromName(HeightMapOptions& options)
 // Combinations that each option alone cannot judge.
 bool Consistent(HeightMapOptions& options, std::string& error)
 {
-    // A tile is a window of the map computed on its own; what needs the
-    // whole map at once is refused by name.
-    if (options.tiles.tiled) {
-        const char* wholeMap = options.terrain.erosion > 0.0f ? "--erosion"
-                               : !options.ground.maps.empty() ? "--maps"
-                               : !options.ground.preview.empty() ? "--preview"
-                               : options.meta                 ? "--meta"
-                                                              : nullptr;
-        if (wholeMap != nullptr) {
-            error = std::string(wholeMap) + " needs the whole map and cannot be used with --tile-size" +
-                    (options.meta ? " (tiles are described by NAME.tiles.json)" : "");
-            return false;
-        }
+    // A tile is a window of the world computed on its own (an eroded one
+    // from the world's stage), its maps with it. --meta is accepted:
+    // NAME.tiles.json is the set's description.
+    if (options.tiles.stageOnly && !(options.terrain.erosion > 0.0f) && options.ground.preview.empty()) {
+        error = "--stage-only needs --erosion (a world without erosion has no stage file to share) or --preview";
+        return false;
     }
     if (!TileOptionsConsistent(options.tiles, options.size, options.formatGiven, options.format, options.rowsGiven,
                                options.rows, error)) {
@@ -183,13 +176,18 @@ std::string HeightMapUsage()
         "  --out FILE     the file to write; an existing file is replaced only once the new one is complete\n"
         "A world as tiles (sizes up to 131073; each tile holds the same cells of the one map, bit for bit):\n"
         "  --tile-size T  tiles of T x T cells (33 to 8193) sharing their border row and column;\n"
-        "                 --out DIR/NAME names the set, and NAME.tiles.json describes it\n"
+        "                 --out DIR/NAME names the set, and NAME.tiles.json describes it; with\n"
+        "                 --erosion the tiles share NAME.stage, with --maps each tile's maps lie beside it,\n"
+        "                 and --preview shades the whole world from its stage\n"
         "  --layout L     unreal (NAME_x{X}_y{Y}.png), unity (NAME_{X}_{Y}.raw) or gis (NAME_{X}_{Y}.tif\n"
         "                 and NAME.vrt); without it, --format's tiles as NAME_{X}_{Y}.EXT\n"
         "  --tile X,Y     write that tile only     --tile-index K  write task K's tiles\n"
         "                 (else SLURM_ARRAY_TASK_ID or JOB_COMPLETION_INDEX, else every tile)\n"
         "  --tiles-per-task P  tiles each task writes (default 1)\n"
-        "  --print-slurm  print an sbatch job array script that writes the set, and exit\n"
+        "  --stage-only   with --erosion: write only the world's stage, NAME.stage, which every task\n"
+        "                 reuses (a task makes it when it is absent), and exit\n"
+        "  --print-slurm  print a script that submits the set to Slurm (run it with sh): the stage's\n"
+        "                 job first when eroded, then the job array of the tiles, and exit\n"
         "  --version      print the version\n"
         "  --help         print this text\n";
     return usage;

@@ -76,8 +76,8 @@ bool ReadValue(const std::string& option, const std::string& value, TileOptions&
 TileOptionRead ReadTileOption(int argc, char** argv, int& i, TileOptions& tiles, std::string& error)
 {
     const std::string word = argv[i];
-    if (word == "--print-slurm") {
-        tiles.printSlurm = true;
+    if (word == "--print-slurm" || word == "--stage-only") {
+        (word == "--print-slurm" ? tiles.printSlurm : tiles.stageOnly) = true;
         tiles.runOnly.push_back(i);
         return TileOptionRead::Read;
     }
@@ -116,6 +116,7 @@ bool TileOptionsConsistent(const TileOptions& tiles, uint32_t size, bool formatG
         const char* tileOnly = tiles.request.tileGiven      ? "--tile"
                                : tiles.request.indexGiven   ? "--tile-index"
                                : tiles.printSlurm           ? "--print-slurm"
+                               : tiles.stageOnly            ? "--stage-only"
                                : !tiles.layout.empty()      ? "--layout"
                                : tiles.request.tilesPerTask != 1 ? "--tiles-per-task"
                                                                  : nullptr;

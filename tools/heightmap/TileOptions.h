@@ -15,8 +15,9 @@ struct TileOptions {
     std::string layout;  // --layout; empty: the default naming
     TileRequest request;
     bool printSlurm = false;
+    bool stageOnly = false;  // --stage-only: the eroded world's stage file, no tile
     // argv positions of the options that name this run's own tiles (and
-    // --print-slurm): left out of the job script's command.
+    // --print-slurm, --stage-only): left out of the job script's command.
     std::vector<int> runOnly;
 };
 

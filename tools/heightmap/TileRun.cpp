@@ -9,10 +9,12 @@
 
 #include "ProgressLine.h"
 #include "cli/CommandLineText.h"
+#include "derive/MapScale.h"
 #include "landing/InterruptCleanup.h"
 #include "terrain/ParallelRows.h"
 #include "world/SlurmScript.h"
 #include "world/TileSetPlan.h"
+#include "world/WorldStageFile.h"
 #include "world/WorldTiles.h"
 
 namespace {
@@ -40,6 +42,20 @@ std::string BaseName(const std::string& path)
 {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The memory the stage's job holds: the one-machine erosion of the stage
+// lattice and the file's bytes (38 MB measured), with room to spare.
+constexpr uint64_t kStageJobBytes = uint64_t{256} << 20;
+
+// What a run of the world writes besides the tile set's own files: the
+// stage file (eroded worlds), each tile's maps, the preview.
+std::vector<PlannedOutput> PlanRun(const HeightMapOptions& options, const TileSetDescription& set,
+                                   const std::vector<uint64_t>& tiles, bool writesPreview)
+{
+    const bool eroded = options.terrain.erosion > 0.0f;
+    return PlanWorldOutputs(set, tiles, eroded ? StageFilePath(options.out) : "", options.ground.maps,
+                            writesPreview ? options.ground.preview : "");
 }
 
 // A job array Slurm takes: past the default MaxArraySize one line says so,
@@ -74,7 +90,7 @@ int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, i
     // Refused as the task writing tile 0 would refuse it, from the directory
     // the tasks run in: the other tiles are each checked by their own task.
     OutputPlan checks;
-    const PlanVerdict verdict = checks.Check(PlanTileSetOutputs(set, {0}), PlanCheck::Later);
+    const PlanVerdict verdict = checks.Check(PlanRun(options, set, {0}, true), PlanCheck::Later);
     if (verdict.status != 0) {
         fprintf(stderr, "%s: %s\n", program, OneLine(verdict.message).c_str());
         return verdict.status;
@@ -95,12 +111,18 @@ int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, i
     job.tasks = TaskCount(grid, options.tiles.request.tilesPerTask);
     job.threadsGiven = options.threads != 0;
     job.cpusPerTask = job.threadsGiven ? options.threads : 2;
-    job.memoryBytes = WorldTilesMemoryBytes(grid.tileCells);
+    job.memoryBytes =
+        WorldTilesMemoryBytes(grid.tileCells, options.terrain.erosion > 0.0f, !options.ground.maps.empty());
     job.summary = "A world of " + std::to_string(grid.CroppedCells()) + " x " +
                   std::to_string(grid.CroppedCells()) + " cells (--size " + std::to_string(grid.worldCells) +
                   ") as " + std::to_string(grid.TileCount()) + " tiles of " + std::to_string(grid.tileCells) +
                   ", " + std::to_string(options.tiles.request.tilesPerTask) + " a task.";
-    fputs(SlurmScript(job).c_str(), stdout);
+    SlurmJob stage = job;
+    stage.stageOnly = true;
+    stage.tasks = 1;
+    stage.memoryBytes = kStageJobBytes;
+    const bool eroded = options.terrain.erosion > 0.0f;
+    fputs(SlurmSubmitScript(job, eroded ? &stage : nullptr).c_str(), stdout);
     return 0;
 }
 
@@ -121,12 +143,19 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.set.rows = options.rowsGiven || !options.tiles.layout.empty() ? options.rows : job.set.format->defaultRows;
     job.set.out = options.out;
     job.set.terrain = options.terrain;
+    job.set.ground = {CellSizeOf(options.ground.extent, grid.worldCells), options.ground.relief,
+                      options.ground.originX, options.ground.originY};
     job.set.version = version;
     job.threads = options.threads;
+    job.maps.kinds = options.ground.maps;
+    job.maps.settings = options.ground.derived;
+    job.maps.settings.scale = {job.set.ground.cellSize, options.ground.relief};
+    job.maps.settings.threads = options.threads;
     if (options.tiles.printSlurm) {
         return PrintSlurm(options, job.set, argc, argv, program);
     }
-    if (!SelectTiles(grid, options.tiles.request, getenv("SLURM_ARRAY_TASK_ID"), getenv("JOB_COMPLETION_INDEX"),
+    if (!options.tiles.stageOnly &&
+        !SelectTiles(grid, options.tiles.request, getenv("SLURM_ARRAY_TASK_ID"), getenv("JOB_COMPLETION_INDEX"),
                      job.tiles, error)) {
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 2;
@@ -134,15 +163,46 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
 
     // Every file this run writes is checked before a cell is computed.
     OutputPlan checks;
-    const PlanVerdict verdict = checks.Check(PlanTileSetOutputs(job.set, job.tiles), PlanCheck::Now);
+    // The preview needs the stage alone: the stage's run and the run that
+    // writes the manifest write it.
+    const bool includesFirst = std::find(job.tiles.begin(), job.tiles.end(), 0) != job.tiles.end();
+    const bool writesPreview = !options.ground.preview.empty() && (options.tiles.stageOnly || includesFirst);
+    const PlanVerdict verdict = checks.Check(PlanRun(options, job.set, job.tiles, writesPreview), PlanCheck::Now);
     if (verdict.status != 0) {
         fprintf(stderr, "%s: %s\n", program, OneLine(verdict.message).c_str());
         return verdict.status;
     }
 
     InstallInterruptCleanup();
+    const bool eroded = options.terrain.erosion > 0.0f;
     const double cells = double(grid.tileCells) * grid.tileCells * double(job.tiles.size());
-    ProgressLine progress(program, cells > kProgressCells && isatty(STDERR_FILENO));
+    ProgressLine progress(program, (eroded || cells > kProgressCells) && isatty(STDERR_FILENO));
+    if (eroded) {
+        // The stage is the one world-wide step: made once into the set and
+        // read back by every later task (the stage's job makes it first).
+        progress.Show("stage", 0.0);
+        const StageFileKey key{options.terrain, grid.worldCells, version};
+        job.stage = ReuseOrMakeStage(StageFilePath(options.out), key, options.threads, error,
+                                     [&](double fraction) { progress.Show("stage", fraction); });
+    } else {
+        // A raw world's stage is its lattice, a blink to compute.
+        job.stage = std::make_shared<const WorldStage>(
+            ComputeWorldStage(options.terrain, grid.worldCells, options.threads));
+    }
+    if (job.stage == nullptr) {
+        progress.Clear();
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 1;
+    }
+    if (writesPreview && !WriteWorldPreview(*job.stage, job.maps.settings, options.ground.preview, error)) {
+        progress.Clear();
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 1;
+    }
+    if (options.tiles.stageOnly) {
+        progress.Clear();
+        return 0;
+    }
     progress.Show("tiles", 0.0);
     const bool written = WriteWorldTiles(job, error, [&](double fraction) { progress.Show("tiles", fraction); });
     progress.Clear();
