@@ -22,6 +22,11 @@
 // round.
 constexpr uint32_t kStageCells = 1025;
 
+// The number of this definition of a world's terrain (the stage and the
+// levels below it): raised whenever any of their bits change, so that a
+// stage file kept from another definition is refused, not reused.
+constexpr uint32_t kWorldDefinition = 1;
+
 // The stage's side for a world: the world itself up to largestStage, the
 // largestStage lattice above it.
 uint32_t StageCellsOf(uint32_t worldCells, uint32_t largestStage = kStageCells);

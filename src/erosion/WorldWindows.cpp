@@ -147,10 +147,11 @@ struct LevelRule {
 };
 
 // Makes a level's cells over `out.rect` from the coarser level, `raw`
-// holding the level's raw terrain over the same rectangle. `heightsOut`
-// (the same layout) receives the heights; it may be `raw` itself.
+// holding the level's raw terrain over the same rectangle. `heightsOut` and
+// `upstreamOut` (the same layout) receive the heights and, when the rule
+// wants them, the upstream areas; heightsOut may be `raw` itself.
 void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const float* raw, float* heightsOut,
-                 LevelCells& out, unsigned threads)
+                 float* upstreamOut, LevelCells& out, unsigned threads)
 {
     const Rect& r = out.rect;
     const size_t width = size_t(r.Width());
@@ -170,7 +171,7 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const float* r
                         heightsOut[i] = rawHeight;
                     }
                     if (rule.wantUpstream) {
-                        out.upstream[i] = 4.0f * coarse.upstream[c];
+                        upstreamOut[i] = 4.0f * coarse.upstream[c];
                     }
                     continue;
                 }
@@ -195,7 +196,7 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const float* r
                 }
                 heightsOut[i] = h;
                 if (rule.wantUpstream) {
-                    out.upstream[i] = 1.0f + corners.inflow;
+                    upstreamOut[i] = 1.0f + corners.inflow;
                 }
             }
         }
@@ -289,7 +290,7 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         LevelRule rule{eroded, eroded && !finest, upstream != nullptr, DrainGap(levels - j), detailLimit};
         if (!rule.wantUpstream) {
             coarse.upstream.clear();
-        } else {
+        } else if (!finest) {
             fine.upstream.resize(count);
         }
         if (rule.wantRaw) {
@@ -297,16 +298,14 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         }
         if (finest) {
             raw[j]->Generate(heights, x0, y0, threads);
-            RefineLevel(coarse, rule, heights.Row(0), heights.Row(0), fine, threads);
-            if (upstream) {
-                std::copy(fine.upstream.begin(), fine.upstream.end(), upstream->Row(0));
-            }
+            RefineLevel(coarse, rule, heights.Row(0), heights.Row(0), upstream ? upstream->Row(0) : nullptr, fine,
+                        threads);
             return;
         }
         Array2D<float> rawLevel(uint32_t(r.Width()), uint32_t(r.Height()));
         raw[j]->Generate(rawLevel, uint32_t(r.x0), uint32_t(r.y0), threads);
         fine.height.resize(count);
-        RefineLevel(coarse, rule, rawLevel.Row(0), fine.height.data(), fine, threads);
+        RefineLevel(coarse, rule, rawLevel.Row(0), fine.height.data(), fine.upstream.data(), fine, threads);
         coarse = std::move(fine);
     }
 }

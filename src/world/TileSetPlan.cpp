@@ -1,5 +1,7 @@
 #include "world/TileSetPlan.h"
 
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -13,6 +15,33 @@ bool TileSetNameAccepted(const std::string& out, std::string& error)
         return true;
     }
     error = "--out needs DIR/NAME with a NAME for the tile set after the last '/', not '" + out + "'";
+    return false;
+}
+
+namespace {
+
+// The directory part of a path ("." for none), links resolved where it
+// exists, so that two spellings of one directory compare equal.
+std::string ResolvedDirectoryOf(const std::string& path)
+{
+    const std::string directory = DirectoryOf(path);
+    char resolved[PATH_MAX];
+    return realpath(directory.c_str(), resolved) != nullptr ? resolved : directory;
+}
+
+}  // namespace
+
+bool PreviewOutsideSet(const std::string& out, const std::string& preview, std::string& error)
+{
+    const std::string name = BaseNameOf(out);
+    const std::string previewName = BaseNameOf(preview);
+    const bool setsName = previewName.size() > name.size() && previewName.compare(0, name.size(), name) == 0 &&
+                          (previewName[name.size()] == '_' || previewName[name.size()] == '.');
+    if (!setsName || ResolvedDirectoryOf(out) != ResolvedDirectoryOf(preview)) {
+        return true;
+    }
+    error = "--preview '" + preview + "' takes a name of the tile set '" + name + "' (" + name + "_*, " + name +
+            ".*), where another task's tile, map or stage may land; name the preview outside the set";
     return false;
 }
 

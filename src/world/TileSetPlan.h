@@ -13,6 +13,11 @@
 // suffixes (DIR/.tiles.json). False with error one sentence.
 bool TileSetNameAccepted(const std::string& out, std::string& error);
 
+// A preview named like the set's own files beside them (NAME_..., NAME....)
+// could be a tile, a tile's map or the stage that another task writes,
+// which no run's own plan sees; refused. False with error one sentence.
+bool PreviewOutsideSet(const std::string& out, const std::string& preview, std::string& error);
+
 // Every file a run of the tile set writes, in the order they land: the
 // run's tiles (each landing on its own), then, when they include tile 0,
 // the manifest and, for the gis layout, the VRT, landing together after the

@@ -1,5 +1,9 @@
 #include "world/WorldStageFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -47,6 +51,7 @@ std::vector<std::pair<std::string, std::string>> HeaderEntries(const StageFileKe
 {
     std::vector<std::pair<std::string, std::string>> entries = {
         {"version", OneLine(key.version)},
+        {"world_definition", std::to_string(kWorldDefinition)},
         {"world_size", std::to_string(key.worldCells)},
         {"stage_size", std::to_string(StageCellsOf(key.worldCells))},
     };
@@ -88,6 +93,9 @@ std::string Mismatch(const std::string& found, const StageFileKey& key)
         if (name == "version") {
             return "was made by version " + value + " of the tool, not " + want[i].second;
         }
+        if (name == "world_definition") {
+            return "holds a stage of definition " + value + " of eroded worlds, not " + want[i].second;
+        }
         if (name == "world_size") {
             return "was made for --size " + value + ", not " + want[i].second;
         }
@@ -99,20 +107,38 @@ std::string Mismatch(const std::string& found, const StageFileKey& key)
     return "has a header this tool does not write";
 }
 
-bool ReadWhole(const std::string& path, std::vector<uint8_t>& bytes, int& failure)
+// The file's bytes, up to `largest`: it is opened without waiting (a FIFO
+// with no writer would block the run) and must be a regular file.
+bool ReadWhole(const std::string& path, uint64_t largest, std::vector<uint8_t>& bytes, int& failure,
+               std::string& why)
 {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
         failure = errno;
         return false;
     }
+    struct stat found {};
+    failure = fstat(descriptor, &found) != 0 ? errno : 0;
+    if (failure == 0 && !S_ISREG(found.st_mode)) {
+        why = "is not a regular file";
+    } else if (failure == 0 && uint64_t(found.st_size) > largest) {
+        why = "is too long (" + std::to_string(found.st_size) + " bytes, a stage file of this world takes at most " +
+              std::to_string(largest) + ")";
+    }
     uint8_t chunk[1 << 16];
-    for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;) {
+    while (failure == 0 && why.empty()) {
+        const ssize_t got = read(descriptor, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            failure = got < 0 ? errno : 0;
+            break;
+        }
         bytes.insert(bytes.end(), chunk, chunk + got);
     }
-    failure = ferror(file) ? EIO : 0;
-    fclose(file);
-    return failure == 0;
+    close(descriptor);
+    return failure == 0 && why.empty();
 }
 
 }  // namespace
@@ -159,11 +185,13 @@ StageFileRead ReadStageFile(const std::string& path, const StageFileKey& key, Wo
     const std::string named = "stage file '" + path + "' ";
     std::vector<uint8_t> bytes;
     int failure = 0;
-    if (!ReadWhole(path, bytes, failure)) {
+    std::string why;
+    const uint64_t stageCells = StageCellsOf(key.worldCells);
+    if (!ReadWhole(path, kLeadBytes + kLongestHeader + stageCells * stageCells * 4 + 8, bytes, failure, why)) {
         if (failure == ENOENT) {
             return StageFileRead::Absent;
         }
-        error = "cannot read stage file '" + path + "': " + std::strerror(failure);
+        error = failure != 0 ? "cannot read stage file '" + path + "': " + std::strerror(failure) : named + why;
         return StageFileRead::Refused;
     }
     if (bytes.size() < sizeof kMagic || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0) {

@@ -100,6 +100,10 @@ TEST(OutputPlanTool, ConflictingAndBlockedOutputsChangeNothing)
              symlink("w_0_0.tif", dir.File("w_1_1.tif").c_str());
          },
          gis, 2, "w_1_1.tif"},
+        {"the preview of one task takes another task's tile", oldWorld,
+         {"--size", "129", "--tile-size", "65", "--layout", "gis", "--tile", "0,0", "--preview", "./w_1_1.tif",
+          "--out", "w"},
+         2, "w_1_1.tif"},
     };
     for (const Case& c : cases) {
         ScratchDirectory dir;

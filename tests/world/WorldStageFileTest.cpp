@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -101,6 +103,19 @@ TEST(WorldStageFile, RefusesAFileItMustNotTrustNamingIt)
         // ReuseOrMakeStage refuses it too, leaving the file as it was.
         EXPECT_EQ(ReuseOrMakeStage(path, reader, 2, error), nullptr) << c.what;
         EXPECT_EQ(ReadFileBytes(path), bytes) << c.what;
+    }
+
+    // What stands at the name is no file to read: a FIFO (which must not
+    // block the run) and a directory.
+    const std::string fifo = dir.File("fifo.stage");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string directory = dir.File("directory.stage");
+    ASSERT_EQ(mkdir(directory.c_str(), 0700), 0);
+    for (const std::string& path : {fifo, directory}) {
+        WorldStage stage;
+        error.clear();
+        EXPECT_EQ(ReadStageFile(path, key, stage, error), StageFileRead::Refused) << path;
+        EXPECT_NE(error.find("'" + path + "' is not a regular file"), std::string::npos) << error;
     }
 }
 

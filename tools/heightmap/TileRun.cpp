@@ -84,7 +84,7 @@ int CheckTaskCount(const TileGrid& grid, uint64_t tilesPerTask, const char* prog
 }
 
 int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, int argc, char** argv,
-               const char* program)
+               const char* program, const char* version)
 {
     const TileGrid& grid = set.grid;
     // Refused as the task writing tile 0 would refuse it, from the directory
@@ -97,6 +97,17 @@ int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, i
     }
     if (const int status = CheckTaskCount(grid, options.tiles.request.tilesPerTask, program)) {
         return status;
+    }
+    // A stage file the jobs would refuse is refused now, not after the
+    // stage's job failed and left the array waiting.
+    if (options.terrain.erosion > 0.0f) {
+        WorldStage kept;
+        std::string error;
+        const StageFileKey key{options.terrain, grid.worldCells, version};
+        if (ReadStageFile(StageFilePath(options.out), key, kept, error) == StageFileRead::Refused) {
+            fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+            return 1;
+        }
     }
     SlurmJob job;
     job.tool = ToolPath(argv[0]);
@@ -151,8 +162,12 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.maps.settings = options.ground.derived;
     job.maps.settings.scale = {job.set.ground.cellSize, options.ground.relief};
     job.maps.settings.threads = options.threads;
+    if (!options.ground.preview.empty() && !PreviewOutsideSet(options.out, options.ground.preview, error)) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 2;
+    }
     if (options.tiles.printSlurm) {
-        return PrintSlurm(options, job.set, argc, argv, program);
+        return PrintSlurm(options, job.set, argc, argv, program, version);
     }
     if (!options.tiles.stageOnly &&
         !SelectTiles(grid, options.tiles.request, getenv("SLURM_ARRAY_TASK_ID"), getenv("JOB_COMPLETION_INDEX"),
@@ -167,6 +182,13 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     // writes the manifest write it.
     const bool includesFirst = std::find(job.tiles.begin(), job.tiles.end(), 0) != job.tiles.end();
     const bool writesPreview = !options.ground.preview.empty() && (options.tiles.stageOnly || includesFirst);
+    // A task of an array skips the preview as planned; a run by hand is told.
+    const bool scheduled = getenv("SLURM_ARRAY_TASK_ID") != nullptr || getenv("JOB_COMPLETION_INDEX") != nullptr;
+    if (!options.ground.preview.empty() && !writesPreview && !scheduled) {
+        fprintf(stderr, "%s: --preview is written by the run with tile 0 or with --stage-only; this run has neither and "
+                        "writes no preview\n",
+                program);
+    }
     const PlanVerdict verdict = checks.Check(PlanRun(options, job.set, job.tiles, writesPreview), PlanCheck::Now);
     if (verdict.status != 0) {
         fprintf(stderr, "%s: %s\n", program, OneLine(verdict.message).c_str());
