@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "landing/OutputTarget.h"
+#include "world/WorldStageFile.h"
 
 bool TileSetNameAccepted(const std::string& out, std::string& error)
 {
@@ -35,13 +36,17 @@ bool PreviewOutsideSet(const std::string& out, const std::string& preview, std::
 {
     const std::string name = BaseNameOf(out);
     const std::string previewName = BaseNameOf(preview);
-    const bool setsName = previewName.size() > name.size() && previewName.compare(0, name.size(), name) == 0 &&
-                          (previewName[name.size()] == '_' || previewName[name.size()] == '.');
+    // Tiles and their maps are NAME_..., the set's shared files NAME.KIND.
+    const bool tileName = previewName.compare(0, name.size() + 1, name + "_") == 0;
+    const bool sharedName = previewName == BaseNameOf(TileManifestPath(out)) ||
+                            previewName == BaseNameOf(TileVrtPath(out)) ||
+                            previewName == BaseNameOf(StageFilePath(out));
+    const bool setsName = tileName || sharedName;
     if (!setsName || ResolvedDirectoryOf(out) != ResolvedDirectoryOf(preview)) {
         return true;
     }
-    error = "--preview '" + preview + "' takes a name of the tile set '" + name + "' (" + name + "_*, " + name +
-            ".*), where another task's tile, map or stage may land; name the preview outside the set";
+    error = "--preview '" + preview + "' takes a name of the tile set '" + name +
+            "', where another task's tile, map, manifest or stage may land; name the preview outside the set";
     return false;
 }
 

@@ -13,8 +13,8 @@
 // suffixes (DIR/.tiles.json). False with error one sentence.
 bool TileSetNameAccepted(const std::string& out, std::string& error);
 
-// A preview named like the set's own files beside them (NAME_..., NAME....)
-// could be a tile, a tile's map or the stage that another task writes,
+// A preview named like the set's own files beside them (NAME_..., the
+// manifest, the VRT, the stage file) could be a file another task writes,
 // which no run's own plan sees; refused. False with error one sentence.
 bool PreviewOutsideSet(const std::string& out, const std::string& preview, std::string& error);
 
