@@ -21,7 +21,11 @@ const uint8_t kRightButton = SDL_BUTTON(3);
 // R switches erosion on at the amount recommended for a natural look.
 const float kErosionSwitchedOn = 1.0f;
 
-void Regenerate(ControlState& state) { RegenerateViewerMap(state.heightMap, state.roughness); }
+void Regenerate(ControlState& state)
+{
+    RegenerateViewerMap(state.heightMap, state.roughness);
+    state.regenerated = true;
+}
 
 // Each step stops at the bounds past which the map is no longer finite; a key
 // held at a bound still regenerates, as it does anywhere else.
@@ -95,13 +99,7 @@ void ExportAndReport(const ControlState& state)
     if (!SaveHeightMapTGA(state.heightMap, nullptr, &writtenPath)) {
         return;
     }
-    TerrainParameters parameters;
-    parameters.seed = generationSeed;
-    parameters.roughness = state.roughness;
-    parameters.falloffExponent = falloffExponent;
-    parameters.sharpness = terrainSharpness;
-    parameters.erosion = viewerErosion;
-    printf("%s\n", ExportReport(writtenPath, parameters).c_str());
+    printf("%s\n", ExportReport(writtenPath, CurrentParameters(state), state.commandSize).c_str());
     fflush(stdout);
 }
 
@@ -126,8 +124,20 @@ ControlState StartControls(Array2D<float>& heightMap, float& roughness, const Ca
     return state;
 }
 
+TerrainParameters CurrentParameters(const ControlState& state)
+{
+    TerrainParameters parameters;
+    parameters.seed = generationSeed;
+    parameters.roughness = state.roughness;
+    parameters.falloffExponent = falloffExponent;
+    parameters.sharpness = terrainSharpness;
+    parameters.erosion = viewerErosion;
+    return parameters;
+}
+
 void ApplyControls(ControlState& state)
 {
+    state.regenerated = false;
     ApplyGenerationKeys(state);
     if (KeyPressed(SDLK_g)) {
         ExportAndReport(state);

@@ -8,8 +8,9 @@
 // any size: a 1025 x 1025 16-bit PNG as printed, and, with --size 129
 // --format tga, the very file the viewer's G writes. The seed is left out
 // when it is the viewer's fixed one.
-std::string HeightMapToolCommand(const TerrainParameters& parameters);
+// size is the --size it prints.
+std::string HeightMapToolCommand(const TerrainParameters& parameters, unsigned size = 1025);
 
 // The line the viewer prints after G has written writtenPath:
 // wrote "NAME"; at any size: COMMAND
-std::string ExportReport(const std::string& writtenPath, const TerrainParameters& parameters);
+std::string ExportReport(const std::string& writtenPath, const TerrainParameters& parameters, unsigned size = 1025);
