@@ -4,14 +4,6 @@
 #include <vector>
 
 #include "app/SurfaceColours.h"
-#include "erosion/Terrain.h"
-
-void GenerateDetail(Array2D<float>& map, const TerrainParameters& parameters,
-                    const std::function<void(double)>& progress)
-{
-    // One thread: the other core draws the frames.
-    GenerateTerrain(map, parameters, 1, progress);
-}
 
 DetailWorker::DetailWorker(unsigned cells, DetailGenerator generate)
     : cells(cells), generate(std::move(generate)), thread([this] { Run(); })

@@ -27,7 +27,7 @@ void GenerateDetail(Array2D<float>& map, const TerrainParameters& parameters,
 // in hand at its next progress call; it is never handed out.
 class DetailWorker {
 public:
-    DetailWorker(unsigned cells, DetailGenerator generate = GenerateDetail);
+    DetailWorker(unsigned cells, DetailGenerator generate);
     ~DetailWorker();
     DetailWorker(const DetailWorker&) = delete;
     DetailWorker& operator=(const DetailWorker&) = delete;

@@ -18,9 +18,9 @@
 // it replaces the 129 map in the first frame after it is ready.
 class TerrainView {
 public:
-    // detail: 129 (no worker), 257, 513 or 1025.
-    TerrainView(Array2D<float>& heightMap, ViewMode mode, unsigned detail,
-                DetailGenerator generate = GenerateDetail);
+    // detail: 129 (no worker), 257, 513 or 1025; generate makes the detailed
+    // map (GenerateDetail in the viewer).
+    TerrainView(Array2D<float>& heightMap, ViewMode mode, unsigned detail, DetailGenerator generate);
 
     ViewMode Mode() const { return mode; }
     void CycleMode();

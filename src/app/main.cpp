@@ -113,7 +113,7 @@ int main(int argc, char** argv)
         if (display.detail > heightMapCells) {
             controls.commandSize = display.detail;
         }
-        TerrainView terrainView(heightMap, display.view, display.detail);
+        TerrainView terrainView(heightMap, display.view, display.detail, GenerateDetail);
         FrameLoop loop(heightMap, viewFrame, targetFrame, controls, SDL_GL_SwapBuffers, &terrainView);
         if (display.timedemoFrames > 0) {
             // The detailed map is made before the clock starts: the timedemo
