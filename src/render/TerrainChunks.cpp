@@ -28,26 +28,27 @@ unsigned Log2(unsigned value)
     return log;
 }
 
-// The largest vertical distance between the full surface and the surface
-// through every step-th point, over the chunk of `cells` cells from (x0, y0).
-// The coarse quads split along the same diagonal as the fine ones.
-float CoarseningError(const float* y, unsigned stride, unsigned x0, unsigned y0, unsigned cells, unsigned step)
+// The largest difference between a value over the full grid and the value
+// interpolated through every step-th point, over the chunk of `cells` cells
+// from (x0, y0); value(x, y) is read at grid points. The coarse quads split
+// along the same diagonal as the fine ones.
+template <typename Value>
+float CoarseningError(const Value& value, unsigned x0, unsigned y0, unsigned cells, unsigned step)
 {
-    const auto at = [&](unsigned x, unsigned yy) { return y[size_t(yy) * stride + x]; };
     float worst = 0.0f;
     for (unsigned qy = y0; qy < y0 + cells; qy += step) {
         for (unsigned qx = x0; qx < x0 + cells; qx += step) {
-            const float h00 = at(qx, qy);
-            const float h10 = at(qx + step, qy);
-            const float h11 = at(qx + step, qy + step);
-            const float h01 = at(qx, qy + step);
+            const float h00 = value(qx, qy);
+            const float h10 = value(qx + step, qy);
+            const float h11 = value(qx + step, qy + step);
+            const float h01 = value(qx, qy + step);
             for (unsigned j = 0; j <= step; ++j) {
                 for (unsigned i = 0; i <= step; ++i) {
                     const float u = float(i) / step;
                     const float v = float(j) / step;
                     const float coarse = i >= j ? h00 + u * (h10 - h00) + v * (h11 - h10)
                                                 : h00 + v * (h01 - h00) + u * (h11 - h01);
-                    worst = std::max(worst, std::fabs(at(qx + i, qy + j) - coarse));
+                    worst = std::max(worst, std::fabs(value(qx + i, qy + j) - coarse));
                 }
             }
         }
@@ -79,29 +80,52 @@ TerrainChunks::TerrainChunks(unsigned cells, const float* heights, std::vector<V
     }
     for (unsigned cy = 0; cy < kChunksPerSide; ++cy) {
         for (unsigned cx = 0; cx < kChunksPerSide; ++cx) {
-            const unsigned x0 = cx * chunkCells;
-            const unsigned y0 = cy * chunkCells;
-            Chunk chunk;
-            chunk.low[0] = positions[3 * x0];
-            chunk.high[0] = positions[3 * (x0 + chunkCells)];
-            chunk.low[2] = positions[3 * size_t(y0) * cells + 2];
-            chunk.high[2] = positions[3 * size_t(y0 + chunkCells) * cells + 2];
-            chunk.low[1] = chunk.high[1] = worldHeights[size_t(y0) * cells + x0];
-            for (unsigned y = y0; y <= y0 + chunkCells; ++y) {
-                for (unsigned x = x0; x <= x0 + chunkCells; ++x) {
-                    chunk.low[1] = std::min(chunk.low[1], worldHeights[size_t(y) * cells + x]);
-                    chunk.high[1] = std::max(chunk.high[1], worldHeights[size_t(y) * cells + x]);
-                }
-            }
-            chunk.errors.push_back(0.0f);
-            for (unsigned level = 1; level < levels; ++level) {
-                const float error = CoarseningError(worldHeights.data(), cells, x0, y0, chunkCells, 1u << level);
-                // A coarser level never counts as closer than a finer one.
-                chunk.errors.push_back(std::max(error, chunk.errors.back()));
-            }
-            chunks.push_back(std::move(chunk));
+            chunks.push_back(Measure(cx * chunkCells, cy * chunkCells, worldHeights));
         }
     }
+}
+
+TerrainChunks::Chunk TerrainChunks::Measure(unsigned x0, unsigned y0, const std::vector<float>& worldHeights) const
+{
+    const float spacing = 1.0f / float(cells - 1);
+    Chunk chunk;
+    chunk.low[0] = positions[3 * x0];
+    chunk.high[0] = positions[3 * (x0 + chunkCells)];
+    chunk.low[2] = positions[3 * size_t(y0) * cells + 2];
+    chunk.high[2] = positions[3 * size_t(y0 + chunkCells) * cells + 2];
+    chunk.low[1] = chunk.high[1] = worldHeights[size_t(y0) * cells + x0];
+    for (unsigned y = y0; y <= y0 + chunkCells; ++y) {
+        for (unsigned x = x0; x <= x0 + chunkCells; ++x) {
+            chunk.low[1] = std::min(chunk.low[1], worldHeights[size_t(y) * cells + x]);
+            chunk.high[1] = std::max(chunk.high[1], worldHeights[size_t(y) * cells + x]);
+        }
+    }
+    std::vector<float> heightErrors(levels, 0.0f);
+    for (unsigned level = 1; level < levels; ++level) {
+        heightErrors[level] = CoarseningError(
+            [&](unsigned x, unsigned y) { return worldHeights[size_t(y) * cells + x]; }, x0, y0, chunkCells,
+            1u << level);
+    }
+    // A colour smeared over a coarse cell counts as a move of the surface by
+    // the colour's change (0 to 1) times the cell's width: a coast drawn
+    // coarse would otherwise spread sand over the sea.
+    for (const VertexColours& colours : colourings) {
+        std::vector<float> errors(1, 0.0f);
+        for (unsigned level = 1; level < levels; ++level) {
+            const unsigned step = 1u << level;
+            float error = heightErrors[level];
+            for (int channel = 0; channel < 3; ++channel) {
+                const float colourError = CoarseningError(
+                    [&](unsigned x, unsigned y) { return colours[4 * (size_t(y) * cells + x) + channel] * (1.0f / 255); },
+                    x0, y0, chunkCells, step);
+                error = std::max(error, colourError * step * spacing);
+            }
+            // A coarser level never counts as closer than a finer one.
+            errors.push_back(std::max(error, errors.back()));
+        }
+        chunk.errors.push_back(std::move(errors));
+    }
+    return chunk;
 }
 
 TerrainChunks::~TerrainChunks()
@@ -151,7 +175,7 @@ bool TerrainChunks::Visible(const Chunk& chunk, const ChunkView& view) const
     return !(beyond[0] || beyond[1] || beyond[2] || beyond[3] || beyond[4]);
 }
 
-std::vector<int> TerrainChunks::ChooseLevels(const ChunkView& view) const
+std::vector<int> TerrainChunks::ChooseLevels(const ChunkView& view, unsigned colouring) const
 {
     const float pixelsAtUnitDistance = view.viewportHeight / (2.0f * view.tanHalfFovY);
     std::vector<int> chosen(chunks.size(), 0);
@@ -160,6 +184,7 @@ std::vector<int> TerrainChunks::ChooseLevels(const ChunkView& view) const
     }
     for (size_t k = 0; k < chunks.size(); ++k) {
         const Chunk& chunk = chunks[k];
+        const std::vector<float>& errors = chunk.errors[colouring];
         const float eye[3] = {view.eye.x, view.eye.y, view.eye.z};
         float squared = 0.0f;
         for (int axis = 0; axis < 3; ++axis) {
@@ -173,7 +198,7 @@ std::vector<int> TerrainChunks::ChooseLevels(const ChunkView& view) const
         const float cellPixels = pixelsAtUnitDistance / float(cells - 1) / std::max(distance, 1e-6f);
         int level = 0;
         while (level + 1 < int(levels) &&
-               (chunk.errors[level + 1] * pixelsAtUnitDistance <= view.pixelError * distance ||
+               (errors[level + 1] * pixelsAtUnitDistance <= view.pixelError * distance ||
                 cellPixels * float(1u << level) < 1.0f)) {
             ++level;
         }
@@ -197,11 +222,11 @@ const std::vector<uint32_t>& TerrainChunks::Triangles(unsigned level, const unsi
 
 void TerrainChunks::Draw(const ChunkView& view, unsigned colouring)
 {
-    assert(colouring < buffers.size() || (buffers.empty() && colouring < colourings.size()));
+    assert(colouring < chunks.front().errors.size());
     if (buffers.empty()) {
         Upload();
     }
-    const std::vector<int> chosen = ChooseLevels(view);
+    const std::vector<int> chosen = ChooseLevels(view, colouring);
     const int side = int(kChunksPerSide);
     const auto levelAt = [&](int cx, int cy, int otherwise) {
         return cx < 0 || cy < 0 || cx >= side || cy >= side ? otherwise : chosen[size_t(cy) * side + cx];

@@ -26,9 +26,9 @@ struct ChunkView {
 
 // A detailed map (33 cells a side or more, 2^k + 1) drawn as 16 x 16 chunks,
 // each at its own level of detail (geomipmapping): a chunk far from the eye,
-// or flat, is drawn through fewer points, as long as that moves its surface
-// by at most ChunkView::pixelError on screen or its cells would be narrower
-// than a pixel; neighbours at different levels are stitched
+// or flat and of one colour, is drawn through fewer points, as long as that
+// moves its surface (or smears its colours) by at most ChunkView::pixelError
+// on screen, or its cells would be narrower than a pixel; neighbours at different levels are stitched
 // (ChunkTriangles.h); chunks wholly outside the view, and the triangles
 // facing away from the eye, are not drawn. The points keep the map's own heights: x = (i - c)/(N - 1),
 // y = 0.2 h, z = (j - c)/(N - 1), c = (N - 1)/2, as the mesh exports place
@@ -59,11 +59,14 @@ private:
     struct Chunk {
         float low[3];   // the bounding box
         float high[3];
-        std::vector<float> errors;  // by level: the largest vertical move, world units
+        // By colouring, then level: the largest move of the surface, world
+        // units, its colours' changes counted in.
+        std::vector<std::vector<float>> errors;
     };
 
+    Chunk Measure(unsigned x0, unsigned y0, const std::vector<float>& worldHeights) const;
     void Upload();
-    std::vector<int> ChooseLevels(const ChunkView& view) const;
+    std::vector<int> ChooseLevels(const ChunkView& view, unsigned colouring) const;
     bool Visible(const Chunk& chunk, const ChunkView& view) const;
     const std::vector<uint32_t>& Triangles(unsigned level, const unsigned coarser[4]);
 
