@@ -18,6 +18,10 @@ namespace {
 constexpr unsigned kChunksPerSide = 16;
 constexpr float kHeightScale = 0.2f;
 constexpr float kNearPlane = 0.01f;
+// Cells narrower on screen than this many pixels show little but aliasing
+// that a coarser level does not: under llvmpipe every triangle costs, and a
+// 1025 map seen whole would otherwise send more triangles than pixels.
+constexpr float kNarrowestCellPixels = 2.0f;
 
 unsigned Log2(unsigned value)
 {
@@ -193,13 +197,13 @@ std::vector<int> TerrainChunks::ChooseLevels(const ChunkView& view, unsigned col
         }
         const float distance = std::sqrt(squared);
         // A level is fine enough while it moves the surface by at most
-        // pixelError on screen; and one whose cells would be narrower than a
-        // pixel shows nothing a coarser one does not.
+        // pixelError on screen; and one whose cells would be narrower than
+        // kNarrowestCellPixels gives way to the next.
         const float cellPixels = pixelsAtUnitDistance / float(cells - 1) / std::max(distance, 1e-6f);
         int level = 0;
         while (level + 1 < int(levels) &&
                (errors[level + 1] * pixelsAtUnitDistance <= view.pixelError * distance ||
-                cellPixels * float(1u << level) < 1.0f)) {
+                cellPixels * float(1u << level) < kNarrowestCellPixels)) {
             ++level;
         }
         chosen[k] = level;

@@ -28,7 +28,7 @@ struct ChunkView {
 // each at its own level of detail (geomipmapping): a chunk far from the eye,
 // or flat and of one colour, is drawn through fewer points, as long as that
 // moves its surface (or smears its colours) by at most ChunkView::pixelError
-// on screen, or its cells would be narrower than a pixel; neighbours at different levels are stitched
+// on screen, or its cells would be narrower than two pixels; neighbours at different levels are stitched
 // (ChunkTriangles.h); chunks wholly outside the view, and the triangles
 // facing away from the eye, are not drawn. The points keep the map's own heights: x = (i - c)/(N - 1),
 // y = 0.2 h, z = (j - c)/(N - 1), c = (N - 1)/2, as the mesh exports place
