@@ -22,7 +22,11 @@ const uint8_t kRightButton = SDL_BUTTON(3);
 // R switches erosion on at the amount recommended for a natural look.
 const float kErosionSwitchedOn = 1.0f;
 
-void Regenerate(ControlState& state) { RegenerateViewerMap(state.heightMap, state.roughness); }
+void Regenerate(ControlState& state)
+{
+    RegenerateViewerMap(state.heightMap, state.roughness);
+    state.regenerated = true;
+}
 
 // Each step stops at the bounds past which the map is no longer finite; a key
 // held at a bound still regenerates, as it does anywhere else.
@@ -98,13 +102,7 @@ void ExportAndReport(const ControlState& state)
         fprintf(stderr, "heightmap export: %s\n", OneLine(error).c_str());
         return;
     }
-    TerrainParameters parameters;
-    parameters.seed = generationSeed;
-    parameters.roughness = state.roughness;
-    parameters.falloffExponent = falloffExponent;
-    parameters.sharpness = terrainSharpness;
-    parameters.erosion = viewerErosion;
-    printf("%s\n", ExportReport(writtenPath, parameters).c_str());
+    printf("%s\n", ExportReport(writtenPath, CurrentParameters(state), state.commandSize).c_str());
     fflush(stdout);
 }
 
@@ -129,8 +127,20 @@ ControlState StartControls(Array2D<float>& heightMap, float& roughness, const Ca
     return state;
 }
 
+TerrainParameters CurrentParameters(const ControlState& state)
+{
+    TerrainParameters parameters;
+    parameters.seed = generationSeed;
+    parameters.roughness = state.roughness;
+    parameters.falloffExponent = falloffExponent;
+    parameters.sharpness = terrainSharpness;
+    parameters.erosion = viewerErosion;
+    return parameters;
+}
+
 void ApplyControls(ControlState& state)
 {
+    state.regenerated = false;
     ApplyGenerationKeys(state);
     if (KeyPressed(SDLK_g)) {
         ExportAndReport(state);

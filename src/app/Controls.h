@@ -2,6 +2,7 @@
 
 #include "math/CameraFrame.h"
 #include "terrain/Array2D.h"
+#include "terrain/TerrainParameters.h"
 
 // The frame loop's state that the controls read and change, lent for the run.
 struct ControlState {
@@ -11,6 +12,10 @@ struct ControlState {
     CameraFrame& targetFrame;
     int previousMouseX;
     int previousMouseY;
+    // Set by ApplyControls when it made the map anew this frame.
+    bool regenerated = false;
+    // The --size of the command G prints.
+    unsigned commandSize = 1025;
 };
 
 // The erosion amount the viewer's map is made with: 0 (off) unless the
@@ -25,6 +30,10 @@ void RegenerateViewerMap(Array2D<float>& heightMap, float roughness);
 // frame sees no drag.
 ControlState StartControls(Array2D<float>& heightMap, float& roughness, const CameraFrame& viewFrame,
                            CameraFrame& targetFrame);
+
+// The terrain the controls hold now: the generator's parameters, the
+// roughness and the erosion.
+TerrainParameters CurrentParameters(const ControlState& state);
 
 // Turns this frame's keys and mouse into regeneration, export and camera moves.
 void ApplyControls(ControlState& state);

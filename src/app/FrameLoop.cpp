@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include "app/Input.h"
+#include "app/ViewGeometry.h"
 #include "render/Render.h"
 
 namespace {
@@ -13,12 +14,12 @@ const float kBlendPerFrame = 0.2f;
 
 void LoadPerspectiveAndView(const CameraFrame& viewFrame)
 {
-    const float aspect = 800.0f / 600.0f;
+    const float aspect = float(kWindowWidth) / float(kWindowHeight);
     const float nearPlane = 0.01f;
     const float farPlane = 300.01f;
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
-    gluPerspective(37.0, aspect, nearPlane, farPlane);
+    gluPerspective(kFieldOfViewYDegrees, aspect, nearPlane, farPlane);
 
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
@@ -35,12 +36,13 @@ bool QuitWanted() { return eventFlags[SDL_QUIT] != 0 || currentKeys[SDLK_ESCAPE]
 }  // namespace
 
 FrameLoop::FrameLoop(Array2D<float>& heightMap, CameraFrame& viewFrame, CameraFrame& targetFrame,
-                     ControlState& controls, SwapBuffers swapBuffers)
+                     ControlState& controls, SwapBuffers swapBuffers, TerrainView* terrainView)
     : heightMap(heightMap),
       viewFrame(viewFrame),
       targetFrame(targetFrame),
       controls(controls),
-      swapBuffers(swapBuffers)
+      swapBuffers(swapBuffers),
+      terrainView(terrainView)
 {
 }
 
@@ -53,14 +55,26 @@ void FrameLoop::RunFrame()
         quitRequested = true;
     }
     ApplyControls(controls);
+    if (terrainView) {
+        if (KeyPressed(SDLK_v)) {
+            terrainView->CycleMode();
+        }
+        terrainView->AfterControls(controls.regenerated, CurrentParameters(controls));
+    }
     Orthonormalise(targetFrame);
     viewFrame = Blend(viewFrame, targetFrame, kBlendPerFrame);
     LoadPerspectiveAndView(viewFrame);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    DrawTerrainMesh(heightMap);
+    if (terrainView) {
+        terrainView->Draw(viewFrame);
+    } else {
+        DrawTerrainMesh(heightMap);
+    }
     DrawStatusOverlay(viewFrame);
     swapBuffers();
-    WaitFrameTime(kFrameMilliseconds);
+    if (paced) {
+        WaitFrameTime(kFrameMilliseconds);
+    }
 }
 
 void FrameLoop::Run()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/Controls.h"
+#include "app/TerrainView.h"
 #include "math/CameraFrame.h"
 #include "terrain/Array2D.h"
 
@@ -13,9 +14,14 @@ class FrameLoop {
 public:
     using SwapBuffers = void (*)();
 
-    // swapBuffers is SDL_GL_SwapBuffers in the viewer.
+    // swapBuffers is SDL_GL_SwapBuffers in the viewer. With a terrain view,
+    // V cycles its views and it draws the terrain; without, the 129 map is
+    // drawn grey.
     FrameLoop(Array2D<float>& heightMap, CameraFrame& viewFrame, CameraFrame& targetFrame, ControlState& controls,
-              SwapBuffers swapBuffers);
+              SwapBuffers swapBuffers, TerrainView* terrainView = nullptr);
+
+    // Unpaced frames end as soon as they are swapped (the timedemo).
+    void SetPaced(bool on) { paced = on; }
 
     // One whole frame. A frame that sees a window close or Escape still runs
     // to its end; QuitRequested is true afterwards.
@@ -30,5 +36,7 @@ private:
     CameraFrame& targetFrame;
     ControlState& controls;
     SwapBuffers swapBuffers;
+    TerrainView* terrainView;
+    bool paced = true;
     bool quitRequested = false;
 };

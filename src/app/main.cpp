@@ -14,6 +14,9 @@
 
 #include "app/Controls.h"
 #include "app/FrameLoop.h"
+#include "app/TerrainView.h"
+#include "app/Timedemo.h"
+#include "app/ViewGeometry.h"
 #include "app/ViewerOptions.h"
 #include "landing/InterruptCleanup.h"
 #include "math/CameraFrame.h"
@@ -23,8 +26,6 @@
 
 namespace {
 
-const int kWindowWidth = 800;
-const int kWindowHeight = 600;
 const char kWindowTitle[] = "Orvandel - SDL OpenGL";
 
 // Set once, right after the context exists. Of these only depth testing is
@@ -65,8 +66,9 @@ int main(int argc, char** argv)
 {
     // Options are settled before anything of SDL: a refusal opens no window.
     TerrainParameters start;
+    ViewerDisplay display;
     std::string error;
-    switch (ParseViewerOptions(argc, argv, start, error)) {
+    switch (ParseViewerOptions(argc, argv, start, display, error)) {
     case ViewerStart::Help:
         fputs(ViewerUsage().c_str(), stdout);
         return 0;
@@ -108,8 +110,21 @@ int main(int argc, char** argv)
         LoadFont(InstalledFontDirectories());
 
         ControlState controls = StartControls(heightMap, roughness, viewFrame, targetFrame);
-        FrameLoop loop(heightMap, viewFrame, targetFrame, controls, SDL_GL_SwapBuffers);
-        loop.Run();
+        if (display.detail > heightMapCells) {
+            controls.commandSize = display.detail;
+        }
+        TerrainView terrainView(heightMap, display.view, display.detail, GenerateDetail);
+        FrameLoop loop(heightMap, viewFrame, targetFrame, controls, SDL_GL_SwapBuffers, &terrainView);
+        if (display.timedemoFrames > 0) {
+            // The detailed map is made before the clock starts: the timedemo
+            // times drawing, not generation.
+            terrainView.WaitForDetail(CurrentParameters(controls));
+            const std::vector<double> times = RunTimedemo(loop, viewFrame, targetFrame, display.timedemoFrames);
+            printf("%s\n", TimedemoReport(times).c_str());
+            fflush(stdout);
+        } else {
+            loop.Run();
+        }
         UnloadFont();
     }
     return 0;

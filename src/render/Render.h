@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "render/ColourRGBA.h"
 #include "terrain/Array2D.h"
 
 struct CameraFrame;
@@ -20,10 +21,11 @@ bool LoadFont(const std::vector<std::string>& installedDirectories = {});
 // Deletes the font texture if one is loaded. Safe to call twice.
 void UnloadFont();
 
-// Sends the whole height grid as grey triangles in immediate mode. Expects
-// the projection and model-view matrices to be loaded; leaves depth testing
-// on and texturing off.
-void DrawTerrainMesh(Array2D<float>& heightMap);
+// Sends the whole height grid as triangles in immediate mode, each point grey
+// by its height or, when colours is given, in colours[y * width + x].
+// Expects the projection and model-view matrices to be loaded; leaves depth
+// testing on and texturing off.
+void DrawTerrainMesh(Array2D<float>& heightMap, const ColourRGBA* colours = nullptr);
 
 // Draws the four status lines (position and axes of the frame) over the
 // scene in an orthographic projection; leaves depth testing and blending off.

@@ -4,6 +4,7 @@
 
 #include "math/Vector3.h"
 #include "render/ColourRGBA.h"
+#include "render/MeshState.h"
 #include "render/Render.h"
 
 namespace {
@@ -22,11 +23,14 @@ struct MeshVertex {
     ColourRGBA colour;
 };
 
-MeshVertex VertexAt(int gridX, int gridY, float height)
+// Grey equal to the height unless the caller gives the colours.
+MeshVertex VertexAt(int gridX, int gridY, float height, const ColourRGBA* colours, unsigned width)
 {
+    const ColourRGBA colour = colours ? colours[size_t(gridY) * width + size_t(gridX)]
+                                      : ColourRGBA{height, height, height, 1.0f};
     return MeshVertex{Vector3((gridX - gridCentre) * cellSize, heightScale * height,
                               (gridY - gridCentre) * cellSize),
-                      ColourRGBA{height, height, height, 1.0f}};
+                      colour};
 }
 
 void SendNormal(const Vector3& normal)
@@ -43,34 +47,32 @@ void SendVertex(const MeshVertex& vertex)
     glVertex3fv(position);
 }
 
-// The overlay of the previous frame leaves depth testing off and, with a
-// font, texturing on; the mesh needs opaque, depth-tested, untextured fill.
-// Ends inside glBegin(GL_TRIANGLES).
-void BeginMeshState()
+}  // namespace
+
+void BeginTerrainState()
 {
     glEnable(GL_DEPTH_TEST);
     glDepthMask(GL_TRUE);
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glDisable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, 0);
-    glBegin(GL_TRIANGLES);
 }
 
-}  // namespace
-
-void DrawTerrainMesh(Array2D<float>& heightMap)
+void DrawTerrainMesh(Array2D<float>& heightMap, const ColourRGBA* colours)
 {
     assert(heightMap.GetWidth() > unsigned(cellCount) && heightMap.GetHeight() > unsigned(cellCount));
+    const unsigned width = heightMap.GetWidth();
 
-    BeginMeshState();
+    BeginTerrainState();
+    glBegin(GL_TRIANGLES);
     for (int i = 0; i < cellCount; ++i) {
         // Walking along j, a cell's far edge (j + 1) is the next cell's near
         // edge, so each grid point is read once per column pair.
-        MeshVertex p00 = VertexAt(i, 0, heightMap.At(i, 0));
-        MeshVertex p10 = VertexAt(i + 1, 0, heightMap.At(i + 1, 0));
+        MeshVertex p00 = VertexAt(i, 0, heightMap.At(i, 0), colours, width);
+        MeshVertex p10 = VertexAt(i + 1, 0, heightMap.At(i + 1, 0), colours, width);
         for (int j = 0; j < cellCount; ++j) {
-            const MeshVertex p01 = VertexAt(i, j + 1, heightMap.At(i, j + 1));
-            const MeshVertex p11 = VertexAt(i + 1, j + 1, heightMap.At(i + 1, j + 1));
+            const MeshVertex p01 = VertexAt(i, j + 1, heightMap.At(i, j + 1), colours, width);
+            const MeshVertex p11 = VertexAt(i + 1, j + 1, heightMap.At(i + 1, j + 1), colours, width);
 
             // Split along the P00-P11 diagonal; both halves wind the same way.
             SendNormal(TriangleNormal(p00.position, p10.position, p11.position));

@@ -42,10 +42,12 @@ private:
 class BoundedGrid {
 public:
     explicit BoundedGrid(Array2D<float>& grid)
-        : grid(grid), width(grid.GetWidth()), height(grid.GetHeight())
+        : grid(grid), cells(grid.Row(0)), width(grid.GetWidth()), height(grid.GetHeight())
     {
     }
-    float& operator()(int x, int y) const { return grid.Array2D<float>::At(x, y); }
+    // Unchecked: every point is tested with Outside before it reads or
+    // writes, so no access here can leave the grid.
+    float& operator()(int x, int y) const { return cells[y * width + x]; }
 
     // True when a point reading [x0, x1] x [y0, y1] would hit the edge throw.
     bool Outside(int64_t x0, int64_t y0, int64_t x1, int64_t y1) const
@@ -56,6 +58,7 @@ public:
 
 private:
     Array2D<float>& grid;
+    float* cells;
     int64_t width;
     int64_t height;
 };
@@ -158,6 +161,30 @@ void ApplyFalloff(const Cells& v)
     }
 }
 
+// The falloff and then the remap, in one pass over an Array2D's rows: the
+// same operations on the same values as ApplyFalloff and the remap's ForEach,
+// without a call through a pointer for every cell. The cells the falloff
+// zeroes (a fifth of the map, outside its circle) all remap to shape(0),
+// computed once.
+template <typename Shape>
+void FalloffAndRemapRows(Array2D<float>& grid, const Shape& shape)
+{
+    const FalloffTable& table = FalloffFor(falloffExponent);
+    const float atZero = shape(0.0f);
+    const int width = static_cast<int>(grid.GetWidth());
+    const int height = static_cast<int>(grid.GetHeight());
+    for (int j = 0; j < height; ++j) {
+        const int dj = std::abs(j - falloffCentre);
+        float* row = grid.Row(static_cast<uint32_t>(j));
+        for (int i = 0; i < width; ++i) {
+            const int di = std::abs(i - falloffCentre);
+            const float factor = di <= falloffCentre && dj <= falloffCentre ? table.factor[di][dj] : 0.0f;
+            const float lowered = row[i] * factor;
+            row[i] = lowered == 0.0f ? atZero : shape(lowered);
+        }
+    }
+}
+
 // Runs a pass over the grid's cells through the quickest access that gives
 // the same result: direct for an Array2D exactly, virtual for any other grid.
 template <typename Pass>
@@ -198,7 +225,17 @@ void GenerateHeightMap(Matrix2DInterface<float>& grid, uint32_t size, float ampl
 {
     grid.Fill(0.0f);
     DiamondSquare(grid, size, amplitude, roughness);
-    WithCells(grid, [](const auto& cells) { ApplyFalloff(cells); });
+    if (typeid(grid) == typeid(Array2D<float>)) {
+        // The viewer's map, every frame a key is held.
+        Array2D<float>& cells = static_cast<Array2D<float>&>(grid);
+        if (terrainSharpness == terrainLogistic.steepness) {
+            FalloffAndRemapRows(cells, [](float cell) { return Logistic(cell, terrainLogistic); });
+        } else {
+            FalloffAndRemapRows(cells, TerrainShape(terrainSharpness));
+        }
+        return;
+    }
+    ApplyFalloff(AnyGrid(grid));
     if (terrainSharpness == terrainLogistic.steepness) {
         LogisticParams params = terrainLogistic;
         grid.ForEach(LogisticRemap, &params);

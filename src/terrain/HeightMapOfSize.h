@@ -41,5 +41,5 @@ constexpr uint32_t firstFineLevel = 7;
 float AmplitudeAfterViewerLevels(float roughness);
 
 // The viewer's raw heights (before falloff and remap) for this seed. Reseeds
-// the process's MT19937 source, so it is called on one thread at a time.
+// the calling thread's MT19937 source.
 Array2D<float> ViewerRawHeights(const TerrainParameters& parameters);

@@ -8,9 +8,11 @@ constexpr uint32_t twistMatrix = 0x9908B0DFu;
 constexpr uint32_t upperMask = 0x80000000u;
 constexpr uint32_t lowerMask = 0x7FFFFFFFu;
 
-uint32_t state[stateSize];
+// One state per thread: the viewer regenerates its map on the main thread
+// while a worker makes the detailed one, and each reseeds before drawing.
+thread_local uint32_t state[stateSize];
 // stateSize + 1 means never seeded; the first draw then seeds with 5489.
-int nextIndex = stateSize + 1;
+thread_local int nextIndex = stateSize + 1;
 
 uint32_t Twist(uint32_t upper, uint32_t lower, uint32_t far)
 {

@@ -2,9 +2,10 @@
 
 #include <cstdint>
 
-// The process-wide MT19937 source the terrain generator draws from. One
-// module-level state; every operation is the published procedure, so the
-// published output sequences hold. Main thread only.
+// The MT19937 source the terrain generator draws from. One state for each
+// thread, so threads that seed and draw on their own do not disturb each
+// other; every operation is the published procedure, so the published
+// output sequences hold.
 
 // init_genrand: seed the state from one 32-bit value.
 void SeedRandom(uint32_t seed);

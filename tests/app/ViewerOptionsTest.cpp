@@ -81,6 +81,13 @@ TEST(ViewerOptionsTest, RefusesWithOneLineNamingTheProblem)
         {{"--seed", ""}, "--seed"},
         {{"--seed", std::string(257, 's')}, "--seed"},
         {{"--bogus\nline"}, "--bogus"},
+        {{"--view", "sepia"}, "--view needs height, shaded or colour, not 'sepia'"},
+        {{"--detail", "100"}, "--detail needs 129, 257, 513 or 1025, not '100'"},
+        {{"--detail", "2049"}, "--detail"},
+        {{"--timedemo", "0"}, "--timedemo needs a number of frames from 1 to 1000000, not '0'"},
+        {{"--timedemo", "-5"}, "--timedemo"},
+        {{"--timedemo", "1000001"}, "--timedemo"},
+        {{"--timedemo"}, "--timedemo needs a value"},
     };
     for (const Case& c : cases) {
         const Parsed parsed = Parse(c.args);
@@ -111,6 +118,34 @@ TEST(ViewerOptionsTest, EveryTerrainOptionOfTheSharedTableIsReadAndPrinted)
             << HeightMapToolCommand(parsed.parameters);
         EXPECT_NE(ViewerUsage().find("  " + name + " "), std::string::npos) << name;
     }
+}
+
+TEST(ViewerOptionsTest, DisplayOptionsSetTheViewTheDetailAndTheTimedemo)
+{
+    const char* const defaults[] = {"orvandel"};
+    TerrainParameters parameters;
+    ViewerDisplay display;
+    std::string error;
+    ASSERT_EQ(ParseViewerOptions(1, defaults, parameters, display, error), ViewerStart::Run);
+    EXPECT_EQ(display.view, ViewMode::Height);
+    EXPECT_EQ(display.detail, 129u);
+    EXPECT_EQ(display.timedemoFrames, 0u);
+
+    const char* const given[] = {"orvandel", "--view=colour", "--detail", "513", "--timedemo", "300"};
+    ASSERT_EQ(ParseViewerOptions(6, given, parameters, display, error), ViewerStart::Run) << error;
+    EXPECT_EQ(display.view, ViewMode::Colour);
+    EXPECT_EQ(display.detail, 513u);
+    EXPECT_EQ(display.timedemoFrames, 300u);
+    for (const char* option : {"--view", "--detail", "--timedemo"}) {
+        EXPECT_NE(ViewerUsage().find(std::string("  ") + option + " "), std::string::npos) << option;
+    }
+}
+
+TEST(ViewerOptionsTest, TheCommandOfGCarriesTheDetailAsItsSize)
+{
+    const TerrainParameters parameters;
+    EXPECT_EQ(HeightMapToolCommand(parameters), "orvandel-heightmap --roughness 0.5 --falloff 1 --size 1025 --format png16 --out heightmap.png");
+    EXPECT_NE(HeightMapToolCommand(parameters, 513).find(" --size 513 "), std::string::npos);
 }
 
 TEST(ViewerOptionsTest, HelpIsAnsweredBeforeLaterOptionsAreRead)

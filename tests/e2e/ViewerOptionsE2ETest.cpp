@@ -38,6 +38,9 @@ TEST(ViewerOptions, RefusalsEndWithTwoAndOneLineBeforeAnyWindow)
         {"--seed", ""},
         {"--seed", std::string(257, 'x')},
         {"--roughness", "0.62", "extra"},
+        {"--view", "sepia"},
+        {"--detail", "100"},
+        {"--timedemo", "0"},
     };
     for (const std::vector<std::string>& arguments : refused) {
         ChildProcess viewer(ViewerLaunch(kNoDisplay, kViewerDir, arguments));
@@ -56,6 +59,18 @@ TEST(ViewerOptions, RefusalOpensNoWindowOnARealDisplay)
     ChildProcess viewer(ViewerLaunch(server.ClientEnvironment(), kViewerDir, {"--falloff", "-1"}));
     EXPECT_EQ(viewer.WaitForExit(10s), 2) << viewer.Stderr();
     EXPECT_EQ(server.Client().WaitForWindow(kWindowTitle, 500ms), 0u);
+}
+
+// The benchmark's one user path: a detailed, coloured timedemo on a real
+// display prints its one line and ends by itself with 0.
+TEST(ViewerOptions, TimedemoPrintsItsLineAndEndsWithZero)
+{
+    XvfbServer server;
+    ChildProcess viewer(ViewerLaunch(server.ClientEnvironment(), kViewerDir,
+                                     {"--detail", "257", "--view", "colour", "--timedemo", "20"}));
+    ASSERT_EQ(viewer.WaitForExit(40s), 0) << viewer.Stdout() << viewer.Stderr();
+    EXPECT_TRUE(std::regex_match(viewer.Stdout(), std::regex("frames 20, mean [0-9]+\\.[0-9]{2} ms, p95 [0-9]+\\.[0-9]{2} ms\n")))
+        << viewer.Stdout();
 }
 
 TEST(ViewerOptions, HelpPrintsTheUsageAndEndsWithZero)

@@ -1,6 +1,12 @@
+#define GL_GLEXT_PROTOTYPES
 #include "GlRecorder.h"
 
 #include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <cstdint>
+#include <cstring>
+#include <map>
 #include <GL/glu.h>
 
 #include <initializer_list>
@@ -11,6 +17,26 @@ std::vector<GlCall> calls;
 std::vector<unsigned char> lastTexImagePixels;
 bool recording = true;
 GLuint nextTextureName = 1;
+
+// Vertex buffers and the arrays pointing into them (or into memory).
+std::map<GLuint, std::vector<unsigned char>> bufferContents;
+GLuint nextBufferName = 1;
+GLuint boundArrayBuffer = 0;
+struct ArrayPointer {
+    GLuint buffer = 0;
+    const unsigned char* at = nullptr;  // an offset when buffer is not 0
+    GLsizei stride = 0;
+};
+ArrayPointer vertexArray;
+ArrayPointer colourArray;
+std::vector<GlRecorder::DrawnVertex> lastDrawn;
+
+const unsigned char* Element(const ArrayPointer& array, GLuint index, size_t size)
+{
+    const unsigned char* base =
+        array.buffer != 0 ? bufferContents[array.buffer].data() + reinterpret_cast<uintptr_t>(array.at) : array.at;
+    return base + size_t(index) * (array.stride != 0 ? size_t(array.stride) : size);
+}
 
 void Record(const char* name, std::initializer_list<double> args)
 {
@@ -71,7 +97,16 @@ void Clear()
     calls.clear();
     lastTexImagePixels.clear();
     nextTextureName = 1;
+    bufferContents.clear();
+    nextBufferName = 1;
+    boundArrayBuffer = 0;
+    vertexArray = colourArray = ArrayPointer();
+    lastDrawn.clear();
 }
+
+void ClearCalls() { calls.clear(); }
+
+const std::vector<DrawnVertex>& LastDrawnVertices() { return lastDrawn; }
 
 const std::vector<GlCall>& Calls() { return calls; }
 
@@ -268,6 +303,83 @@ void gluOrtho2D(GLdouble left, GLdouble right, GLdouble bottom, GLdouble top)
 void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar)
 {
     if (recording) Record("gluPerspective", {fovy, aspect, zNear, zFar});
+}
+
+
+void glGenBuffers(GLsizei n, GLuint* buffers)
+{
+    for (GLsizei i = 0; i < n; ++i) {
+        buffers[i] = nextBufferName++;
+        bufferContents[buffers[i]];
+    }
+    if (recording) Record("glGenBuffers", {double(n)});
+}
+
+void glDeleteBuffers(GLsizei n, const GLuint* buffers)
+{
+    for (GLsizei i = 0; i < n; ++i) {
+        bufferContents.erase(buffers[i]);
+    }
+    if (recording) Record("glDeleteBuffers", {double(n)});
+}
+
+void glBindBuffer(GLenum target, GLuint buffer)
+{
+    if (target == GL_ARRAY_BUFFER) boundArrayBuffer = buffer;
+    if (recording) Record("glBindBuffer", {double(target), double(buffer)});
+}
+
+void glBufferData(GLenum target, GLsizeiptr size, const void* data, GLenum usage)
+{
+    if (target == GL_ARRAY_BUFFER) {
+        const auto* bytes = static_cast<const unsigned char*>(data);
+        bufferContents[boundArrayBuffer].assign(bytes, bytes + size);
+    }
+    if (recording) Record("glBufferData", {double(target), double(size), double(usage)});
+}
+
+void glVertexPointer(GLint size, GLenum type, GLsizei stride, const void* pointer)
+{
+    vertexArray = {boundArrayBuffer, static_cast<const unsigned char*>(pointer), stride};
+    if (recording) Record("glVertexPointer", {double(size), double(type), double(stride)});
+}
+
+void glColorPointer(GLint size, GLenum type, GLsizei stride, const void* pointer)
+{
+    colourArray = {boundArrayBuffer, static_cast<const unsigned char*>(pointer), stride};
+    if (recording) Record("glColorPointer", {double(size), double(type), double(stride)});
+}
+
+void glEnableClientState(GLenum array)
+{
+    if (recording) Record("glEnableClientState", {double(array)});
+}
+
+void glDisableClientState(GLenum array)
+{
+    if (recording) Record("glDisableClientState", {double(array)});
+}
+
+void glCullFace(GLenum mode)
+{
+    if (recording) Record("glCullFace", {double(mode)});
+}
+
+// Reads three floats and four bytes per index, the layout the chunked mesh
+// sends.
+void glDrawRangeElements(GLenum mode, GLuint start, GLuint end, GLsizei count, GLenum type, const void* indices)
+{
+    lastDrawn.clear();
+    if (type == GL_UNSIGNED_INT) {
+        const auto* index = static_cast<const GLuint*>(indices);
+        for (GLsizei i = 0; i < count; ++i) {
+            GlRecorder::DrawnVertex vertex;
+            std::memcpy(&vertex.x, Element(vertexArray, index[i], 3 * sizeof(float)), 3 * sizeof(float));
+            std::memcpy(&vertex.r, Element(colourArray, index[i], 4), 4);
+            lastDrawn.push_back(vertex);
+        }
+    }
+    if (recording) Record("glDrawRangeElements", {double(mode), double(start), double(end), double(count)});
 }
 
 }  // extern "C"

@@ -18,6 +18,8 @@ namespace GlRecorder {
 // Forgets the calls and the last pixels and restarts texture names at 1;
 // the recording switch is kept.
 void Clear();
+// Forgets the calls only, keeping the buffers and arrays as they stand.
+void ClearCalls();
 const std::vector<GlCall>& Calls();
 // With recording off the entry points do nothing at all (for benchmarks),
 // except that glGenTextures still hands out names, since callers read them.
@@ -28,4 +30,13 @@ std::vector<GlCall> CallsNamed(const std::string& name);
 void SetNextTextureName(unsigned name);
 // The pixels of the last glTexImage2D, copied when it was called.
 const std::vector<unsigned char>& LastTexImagePixels();
+
+// A point sent by a draw through vertex arrays (float positions, byte
+// colours), read from the buffer or memory the arrays pointed at.
+struct DrawnVertex {
+    float x, y, z;
+    unsigned char r, g, b, a;
+};
+// One per index of the last glDrawRangeElements, in order.
+const std::vector<DrawnVertex>& LastDrawnVertices();
 }  // namespace GlRecorder
