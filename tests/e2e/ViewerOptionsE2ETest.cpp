@@ -215,7 +215,12 @@ TEST_F(ViewerExportCommand, ShapeAndErosionKeysReachThePrintedCommand)
 {
     ViewerRun viewer(server, dir.Path(), {"--roughness", "0.62", "--sharpness", "0.25"});
     ASSERT_NE(viewer.window, 0u) << viewer.Diagnostics();
-    HoldForFrames(viewer, "r", 1);
+    // Held for half a second, many frames: the frame loop reads the keys'
+    // state once a frame, and R's one toggle changes the picture only once,
+    // so frames cannot be counted by the picture. R acts on its press, once.
+    viewer.X().KeyDown("r");
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    viewer.X().KeyUp("r");
     HoldForFrames(viewer, "l", 5);
     viewer.X().KeyDown("g");
     const ExportLine line = ParseExportLine(WaitForOutputLine(viewer, 0));
