@@ -74,6 +74,12 @@ const char* DerivedMapName(DerivedMapKind kind)
     return "";
 }
 
+bool DerivedMapsNeedUpstream(const std::vector<DerivedMapKind>& kinds)
+{
+    return std::any_of(kinds.begin(), kinds.end(),
+                       [](DerivedMapKind k) { return k == DerivedMapKind::Flow || k == DerivedMapKind::Rivers; });
+}
+
 bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& kinds, std::string& error)
 {
     kinds.clear();

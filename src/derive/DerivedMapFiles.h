@@ -26,6 +26,9 @@ bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& k
 
 const char* DerivedMapName(DerivedMapKind kind);
 
+// Whether any of the kinds (flow, rivers) reads each cell's upstream area.
+bool DerivedMapsNeedUpstream(const std::vector<DerivedMapKind>& kinds);
+
 // out with its extension (the last '.' of its file name and what follows)
 // replaced by ".KIND.png": world.png -> world.normal.png, world -> world.normal.png.
 std::string DerivedMapPath(const std::string& out, DerivedMapKind kind);

@@ -14,8 +14,6 @@
 
 namespace {
 
-constexpr float headroom = 255.0f / 256.0f;
-
 // Cells of `map` on the lattice of spacing `stride`, row-major.
 std::vector<float> Lattice(const Array2D<float>& map, uint32_t stride)
 {
@@ -37,27 +35,14 @@ void AddCoarseChange(float* fine, int n, const std::vector<float>& eroded, const
                      unsigned threads)
 {
     const int c = (n - 1) / 2 + 1;
-    auto change = [&](int x, int y) {
-        const size_t i = static_cast<size_t>(y) * c + x;
+    auto change = [&](int64_t x, int64_t y) {
+        const size_t i = static_cast<size_t>(y) * c + static_cast<size_t>(x);
         return eroded[i] - original[i];
     };
     ParallelRows(n, threads, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
-            const int y0 = y / 2;
-            const int y1 = (y + 1) / 2;
             for (int x = 0; x < n; ++x) {
-                const int x0 = x / 2;
-                const int x1 = (x + 1) / 2;
-                float d;
-                if (x0 == x1 && y0 == y1) {
-                    d = change(x0, y0);
-                } else if (y0 == y1) {
-                    d = (change(x0, y0) + change(x1, y0)) * 0.5f;
-                } else if (x0 == x1) {
-                    d = (change(x0, y0) + change(x0, y1)) * 0.5f;
-                } else {
-                    d = ((change(x0, y0) + change(x1, y0)) + (change(x0, y1) + change(x1, y1))) * 0.25f;
-                }
+                const float d = InterpolateFromCoarser(x, y, change);
                 // A sea cell beside a cut valley would go below the sea floor.
                 float& cell = fine[static_cast<size_t>(y) * n + x];
                 cell = std::max(0.0f, cell + d);
@@ -86,7 +71,7 @@ void MakeHeadroom(Array2D<float>& map, unsigned threads)
         for (int y = begin; y < end; ++y) {
             float* row = map.Row(y);
             for (uint32_t x = 0; x < n; ++x) {
-                row[x] = row[x] * headroom;
+                row[x] = row[x] * kErosionHeadroom;
             }
         }
     });

@@ -10,9 +10,8 @@ MapRouting RouteMap(const Array2D<float>& heights, double minDrop)
 {
     assert(heights.GetWidth() == heights.GetHeight());
     const int n = static_cast<int>(heights.GetWidth());
-    MapRouting routing(heights.GetWidth());
-    Array2D<float> filled = heights;
-    float* h = filled.Row(0);
+    MapRouting routing(heights);
+    float* h = routing.routed.Row(0);
     if (!(minDrop > 0.0)) {
         FillToDrain(h, n);
     }

@@ -16,7 +16,12 @@
 // and a cell's upstream area is 1 (itself) plus the areas of the cells
 // sending theirs to it. The sea and the border send nothing on.
 struct MapRouting {
-    explicit MapRouting(uint32_t n) : receiver(n, n), upstream(n, n) {}
+    explicit MapRouting(const Array2D<float>& heights)
+        : routed(heights), receiver(heights.GetWidth(), heights.GetHeight()),
+          upstream(heights.GetWidth(), heights.GetHeight())
+    {
+    }
+    Array2D<float> routed;      // the heights routed over: the copy, filled
     Array2D<uint8_t> receiver;  // neighbour index, or noReceiver
     Array2D<float> upstream;    // in cells
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <utility>
 
 #include "erosion/FlowRouting.h"
 #include "erosion/MapRouting.h"
@@ -51,10 +52,7 @@ void RouteStage(WorldStage& stage)
 {
     // The routing runs over the filled copy on a raw world; the finer levels
     // carry that routing on from the same heights.
-    stage.routed = stage.heights;
-    const double minDrop = stage.MinimumDrop();
-    if (!stage.eroded) {
-        FillToDrain(stage.routed.Row(0), static_cast<int>(stage.cells));
-    }
-    stage.upstream = RouteMap(stage.routed, stage.eroded ? minDrop : 0.0).upstream;
+    MapRouting routing = RouteMap(stage.heights, stage.MinimumDrop());
+    stage.routed = std::move(routing.routed);
+    stage.upstream = std::move(routing.upstream);
 }

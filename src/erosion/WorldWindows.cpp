@@ -5,13 +5,11 @@
 #include <cmath>
 #include <cstddef>
 
+#include "erosion/Erosion.h"
 #include "erosion/FlowRouting.h"
 #include "terrain/ParallelRows.h"
 
 namespace {
-
-// Erosion works on heights scaled by this (Erosion.cpp's headroom).
-constexpr float kHeadroom = 255.0f / 256.0f;
 
 // The steepest the first level below the stage may make a cell stand above
 // or below its coarser neighbours' mean, in height per map width: half the
@@ -117,25 +115,11 @@ CornerRule ReadCorners(const LevelCells& coarse, int64_t x, int64_t y)
     return rule;
 }
 
-// A coarser level's values at a finer cell between them: the mean of the
-// two or four nearest, summed in a fixed order.
+// A coarser level's values at a finer cell, interpolated as the one-machine
+// erosion interpolates its changes.
 float Interpolated(const LevelCells& coarse, const std::vector<float>& values, int64_t x, int64_t y)
 {
-    const int64_t x0 = x / 2;
-    const int64_t x1 = (x + 1) / 2;
-    const int64_t y0 = y / 2;
-    const int64_t y1 = (y + 1) / 2;
-    auto value = [&](int64_t cx, int64_t cy) { return values[coarse.Index(cx, cy)]; };
-    if (x0 == x1 && y0 == y1) {
-        return value(x0, y0);
-    }
-    if (y0 == y1) {
-        return (value(x0, y0) + value(x1, y0)) * 0.5f;
-    }
-    if (x0 == x1) {
-        return (value(x0, y0) + value(x0, y1)) * 0.5f;
-    }
-    return ((value(x0, y0) + value(x1, y0)) + (value(x0, y1) + value(x1, y1))) * 0.25f;
+    return InterpolateFromCoarser(x, y, [&](int64_t cx, int64_t cy) { return values[coarse.Index(cx, cy)]; });
 }
 
 struct LevelRule {
@@ -178,7 +162,7 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const float* r
                 const CornerRule corners = ReadCorners(coarse, x, y);
                 float h = rawHeight;
                 if (rule.eroded) {
-                    const float scaled = rawHeight * kHeadroom;
+                    const float scaled = rawHeight * kErosionHeadroom;
                     const float detail = std::clamp(scaled - Interpolated(coarse, coarse.raw, x, y),
                                                     -rule.detailLimit, rule.detailLimit);
                     h = std::max(0.0f, Interpolated(coarse, coarse.height, x, y) + detail);
@@ -268,7 +252,7 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
                 coarse.height[i] = stage->routed.Row(uint32_t(y))[x];
                 coarse.upstream[i] = stage->upstream.Row(uint32_t(y))[x];
                 if (eroded) {
-                    coarse.raw[i] = rawStage.Row(uint32_t(y - r.y0))[x - r.x0] * kHeadroom;
+                    coarse.raw[i] = rawStage.Row(uint32_t(y - r.y0))[x - r.x0] * kErosionHeadroom;
                 }
             }
         }

@@ -40,9 +40,6 @@ public:
     // any number of threads at once.
     WorldWindows(const TerrainParameters& parameters, std::shared_ptr<const WorldStage> stage);
 
-    uint32_t WorldCells() const { return stage->worldCells; }
-    const WorldStage& Stage() const { return *stage; }
-
     // Fills `heights` with the world's cells [x0, x0 + width) x [y0, y0 +
     // height) (grid coordinates; the rectangle inside the world) and, when
     // given, `upstream` (the same size) with their upstream areas. `threads`

@@ -36,12 +36,6 @@ private:
 
 }  // namespace
 
-bool MapsNeedUpstream(const std::vector<DerivedMapKind>& kinds)
-{
-    return std::any_of(kinds.begin(), kinds.end(),
-                       [](DerivedMapKind k) { return k == DerivedMapKind::Flow || k == DerivedMapKind::Rivers; });
-}
-
 bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const TilePlace& place,
                        const TileMapsRequest& maps, unsigned threads, const std::string& tilePath,
                        const std::function<bool(const Matrix2DInterface<float>&, OutputFile&)>& writeTile,
@@ -70,7 +64,7 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
     const unsigned north = uint64_t{place.gridY} + t < grid.worldCells;
     Array2D<float> heights(t + west + east, t + south + north);
     std::unique_ptr<Array2D<float>> upstream;
-    if (MapsNeedUpstream(maps.kinds)) {
+    if (DerivedMapsNeedUpstream(maps.kinds)) {
         // The routing gives the halo's areas too; the maps read the tile's.
         Array2D<float> around(heights.GetWidth(), heights.GetHeight());
         windows.Generate(heights, &around, place.gridX - west, place.gridY - south, threads);

@@ -17,9 +17,6 @@ struct TileMapsRequest {
     DerivedMapSettings settings;
 };
 
-// Whether the kinds include one that reads the upstream area (flow, rivers).
-bool MapsNeedUpstream(const std::vector<DerivedMapKind>& kinds);
-
 // Makes one tile with the one-cell halo its maps read (on each side where
 // the world goes on past it: the whole map's maps see those cells too), has
 // writeTile write the tile's own cells into the tile's opened file, then

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -26,34 +27,45 @@ std::vector<std::string> With(std::vector<std::string> arguments)
     return arguments;
 }
 
-// The 16-bit samples of a greyscale PNG, top row first, through libpng.
-std::vector<uint16_t> ReadPng16(const std::string& path, png_uint_32& width, png_uint_32& height)
+// A PNG through libpng: its size, and each row, top first, to `row` when
+// given. False when it cannot be read.
+bool ReadPng(const std::string& path, png_uint_32& width, png_uint_32& height,
+             const std::function<void(const png_byte*)>& row = {})
 {
-    std::vector<uint16_t> samples;
     FILE* file = fopen(path.c_str(), "rb");
     if (file == nullptr) {
-        return samples;
+        return false;
     }
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
+    bool read = false;
     if (setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, file);
         png_read_info(png, info);
         width = png_get_image_width(png, info);
         height = png_get_image_height(png, info);
-        std::vector<png_byte> row(png_get_rowbytes(png, info));
-        for (png_uint_32 y = 0; y < height; ++y) {
-            png_read_row(png, row.data(), nullptr);
-            for (png_uint_32 x = 0; x < width; ++x) {
-                samples.push_back(uint16_t(row[2 * x] << 8 | row[2 * x + 1]));
-            }
+        std::vector<png_byte> bytes(png_get_rowbytes(png, info));
+        for (png_uint_32 y = 0; row && y < height; ++y) {
+            png_read_row(png, bytes.data(), nullptr);
+            row(bytes.data());
         }
-    } else {
-        samples.clear();
+        read = true;
     }
     png_destroy_read_struct(&png, &info, nullptr);
     fclose(file);
-    return samples;
+    return read;
+}
+
+// The 16-bit samples of a greyscale PNG, top row first.
+std::vector<uint16_t> ReadPng16(const std::string& path, png_uint_32& width, png_uint_32& height)
+{
+    std::vector<uint16_t> samples;
+    const bool read = ReadPng(path, width, height, [&](const png_byte* row) {
+        for (png_uint_32 x = 0; x < width; ++x) {
+            samples.push_back(uint16_t(row[2 * x] << 8 | row[2 * x + 1]));
+        }
+    });
+    return read ? samples : std::vector<uint16_t>{};
 }
 
 std::string Output(const std::string& command)
@@ -279,18 +291,7 @@ TEST(TileTool, PreviewOfAWorldComesFromItsStageWithoutATile)
               0);
     png_uint_32 width = 0;
     png_uint_32 height = 0;
-    FILE* file = fopen(dir.File("big.png").c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png_create_info_struct(png);
-    if (setjmp(png_jmpbuf(png)) == 0) {
-        png_init_io(png, file);
-        png_read_info(png, info);
-        width = png_get_image_width(png, info);
-        height = png_get_image_height(png, info);
-    }
-    png_destroy_read_struct(&png, &info, nullptr);
-    fclose(file);
+    ASSERT_TRUE(ReadPng(dir.File("big.png"), width, height));
     EXPECT_EQ(width, 1024u);
     EXPECT_EQ(height, 1024u);
     std::vector<std::string> names = dir.Entries();

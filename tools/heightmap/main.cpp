@@ -4,7 +4,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <exception>
@@ -78,9 +77,7 @@ int main(int argc, char** argv)
         Array2D<float> map(options.size, options.size);
         // The flow and river maps need each cell's upstream area, which comes
         // with the terrain: a world's finer levels carry its stage's routing.
-        const bool flows = std::any_of(options.ground.maps.begin(), options.ground.maps.end(), [](DerivedMapKind k) {
-            return k == DerivedMapKind::Flow || k == DerivedMapKind::Rivers;
-        });
+        const bool flows = DerivedMapsNeedUpstream(options.ground.maps);
         std::unique_ptr<Array2D<float>> upstream;
         {
             ProgressLine progress(kProgram, cells > kProgressCells && isatty(STDERR_FILENO));
