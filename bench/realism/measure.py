@@ -50,7 +50,8 @@ def load(path, sea):
             h = h[::-1]  # row 0 north, as the GeoTIFF and the real DEMs
     else:
         from osgeo import gdal
-        h = gdal.Open(path).GetRasterBand(1).ReadAsArray().astype(np.float64)
+        ds = gdal.Open(path)  # kept: a band outliving its dataset crashes GDAL's bindings
+        h = ds.GetRasterBand(1).ReadAsArray().astype(np.float64)
     h[h <= sea] = np.nan
     return h * float(meta["relief_m"]), float(meta["cell_size_m"])
 
@@ -334,7 +335,7 @@ def hillshade(z, cell, path):
     from osgeo import gdal
     gx, gy = horn(z, cell)
     slope = np.arctan(np.hypot(gx, gy))
-    aspect = np.arctan2(gy, -gx)
+    aspect = np.arctan2(-gy, -gx)  # ESRI's convention: its dz/dy points south
     zen, az = math.radians(45), math.radians(360 - 315 + 90)
     shade = np.cos(zen) * np.cos(slope) + np.sin(zen) * np.sin(slope) * np.cos(az - aspect)
     img = np.where(np.isnan(shade), 0, np.clip(shade, 0, 1) * 254 + 1).astype(np.uint8)
