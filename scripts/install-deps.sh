@@ -18,6 +18,7 @@ packages="
   xvfb xkb-data x11-xkb-utils xfonts-base libx11-dev libxtst-dev
   clang libclang-rt-dev
   dpkg-dev file man-db groff-base python3 bash-completion
+  python3-numpy python3-gdal
 "
 
 release=unknown
