@@ -30,31 +30,44 @@ std::vector<float> Lattice(const Array2D<float>& map, uint32_t stride)
 }
 
 // Makes the n x n fine cells from the coarse lattice (every other fine
-// cell): the eroded coarse heights refined (Refinement.h), plus the share of
-// the fine cells' own detail (their raw height less the raw coarse heights
-// refined alike) that hillslopes of this grain keep; never below 0. Shared
-// cells take the eroded coarse height exactly.
+// cell): the eroded coarse heights refined (Refinement.h), plus the level's
+// detail spread evenly over its cells; never below 0. The level's own
+// rounds then cut and smooth it.
 void RefineFromCoarse(float* fine, int n, const std::vector<float>& eroded, const std::vector<float>& original,
                       unsigned threads)
 {
     const int c = (n - 1) / 2 + 1;
-    const float kept = DetailKept(n);
     auto at = [c](const std::vector<float>& values) {
         return [&values, c](int64_t x, int64_t y) { return values[static_cast<size_t>(y) * c + static_cast<size_t>(x)]; };
     };
     const auto erodedAt = at(eroded);
     const auto originalAt = at(original);
+    // The raw detail of every new cell (0 on the coarse lattice).
+    std::vector<float> detail(static_cast<size_t>(n) * n, 0.0f);
     ParallelRows(n, threads, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             for (int x = 0; x < n; ++x) {
-                float& cell = fine[static_cast<size_t>(y) * n + x];
-                if (((x | y) & 1) == 0) {
-                    cell = eroded[static_cast<size_t>(y / 2) * c + static_cast<size_t>(x / 2)];
-                    continue;
+                if (((x | y) & 1) != 0) {
+                    const size_t i = static_cast<size_t>(y) * n + x;
+                    detail[i] = fine[i] - RefineFromCoarser(x, y, c, originalAt);
                 }
-                const float detail = cell - RefineFromCoarser(x, y, c, originalAt);
-                // A sea cell beside a cut valley would go below the sea floor.
-                cell = std::max(0.0f, RefineFromCoarser(x, y, c, erodedAt) + kept * detail);
+            }
+        }
+    });
+    ParallelRows(n, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const int64_t by = DetailBlockOrigin(y, n);
+            for (int x = 0; x < n; ++x) {
+                const int64_t bx = DetailBlockOrigin(x, n);
+                const float d1 = detail[static_cast<size_t>(by) * n + bx + 1];
+                const float d2 = detail[static_cast<size_t>(by + 1) * n + bx];
+                const float d3 = detail[static_cast<size_t>(by + 1) * n + bx + 1];
+                const float size = std::sqrt((d1 * d1 + d2 * d2 + d3 * d3) / 3.0f);
+                float& cell = fine[static_cast<size_t>(y) * n + x];
+                const float added = size * DetailNoise(cell, x, y, n);
+                // A sea cell beside a cut valley would go below the sea floor;
+                // rough land stays within the headroom draining needs.
+                cell = std::clamp(RefineFromCoarser(x, y, c, erodedAt) + added, 0.0f, kErosionHeadroom);
             }
         }
     });

@@ -165,7 +165,7 @@ ErosionPlan PlanErosion(float amount)
     plan.talusSlope = 4.0;
     plan.thermalRate = 0.1;
     plan.thermalPasses = 1;
-    plan.diffusionRate = 0.25;
+    plan.diffusionRate = 0.05;
     plan.diffusionPasses = 1;
     return plan;
 }

@@ -1,5 +1,6 @@
 #include "erosion/MultipleFlow.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -12,22 +13,27 @@ bool FlowShares(const float* h, int n, int x, int y, float (&share)[8])
     }
     const size_t i = static_cast<size_t>(y) * n + x;
     const float here = h[i];
-    float sum = 0.0f;
+    float slope[8];
+    float steepest = 0.0f;
     for (int k = 0; k < 8; ++k) {
         const NeighbourStep& s = neighbourSteps[k];
         const float drop = here - h[i + s.dy * static_cast<ptrdiff_t>(n) + s.dx];
-        float w = 0.0f;
-        if (drop > 0.0f) {
-            const float slope = drop * static_cast<float>(s.inverseDistance);
-            const float squared = slope * slope;
-            w = squared * squared;  // kFlowExponent 4
-        }
-        share[k] = w;
-        sum += w;
+        slope[k] = drop > 0.0f ? drop * static_cast<float>(s.inverseDistance) : 0.0f;
+        steepest = std::max(steepest, slope[k]);
     }
-    static_assert(kFlowExponent == 4, "FlowShares raises slopes to the fourth power");
-    if (!(sum > 0.0f)) {
+    if (!(steepest > 0.0f)) {
         return false;
+    }
+    // Slopes over the steepest before the power, so that the drops of a
+    // float step that draining leaves raise to no denormal.
+    static_assert(kFlowExponent == 4, "FlowShares raises slopes to the fourth power");
+    const float inverseSteepest = 1.0f / steepest;
+    float sum = 0.0f;
+    for (int k = 0; k < 8; ++k) {
+        const float r = slope[k] * inverseSteepest;
+        const float squared = r * r;
+        share[k] = squared * squared;
+        sum += share[k];
     }
     const float inverse = 1.0f / sum;
     for (float& w : share) {

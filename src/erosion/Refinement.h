@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 
 // How a lattice twice as fine starts from a coarser one, for the one-machine
 // erosion's levels and a world's levels alike.
@@ -78,21 +80,39 @@ float RefineFromCoarser(int64_t x, int64_t y, int64_t coarseCells, const CoarseV
     return sum;
 }
 
-// Below the hillslope scale real land is smooth: hillslope diffusion wipes
-// out relief whose wavelength is short next to the hillslope's length, so
-// the power spectrum falls steeply there (Perron, Kirchner and Dietrich
-// 2008). A level's own fractal detail, whose wavelength is about its cell,
-// is therefore kept in the share exp(-(L / dx)^2) that diffusion over the
-// hillslope length L leaves of it, L being kHillslopeLength of the map's
-// width: at 129 cells 98 % of the detail stays, at 1025 37 %, at 2049 2 %,
-// and finer levels add none, their grain being made by the erosion alone.
-constexpr double kHillslopeLength = 1.0 / 1024.0;
-
-// Shares under 2^-24 change no height in float and count as none, so finer
-// levels skip making their raw detail at all.
-inline float DetailKept(int64_t cells)
+// The fine detail a level adds, the same in law on every cell of it. The
+// raw terrain's own detail (its raw height less the coarser raw heights
+// refined) lives only on the cells between coarser ones, and diamond-square
+// makes it differently on the diamond and the square cells: added as it is,
+// it gives each lattice class of cells its own roughness. So each 2 x 2
+// block of the fine lattice (the coarse cell and the three after it) takes
+// the root mean square A of the raw detail of its three new cells, and
+// every cell of it gets A times a noise of unit variance: the seed's detail
+// in size and place, spread evenly over the cells.
+//
+// The noise of a cell is a function of its raw height's bits, its place and
+// its level alone (so any window of a world makes the same): SplitMix64
+// (Steele, Lea and Flood 2014) of those, whose two 32-bit halves u1, u2
+// give (u1 + u2) / 2^32 - 1, a triangular variable on (-1, 1) of variance
+// 1/6, times sqrt 6.
+inline float DetailNoise(float rawHeight, int64_t x, int64_t y, int64_t cells)
 {
-    const double ratio = kHillslopeLength * double(cells - 1);
-    const double kept = std::exp(-ratio * ratio);
-    return kept < 0x1p-24 ? 0.0f : static_cast<float>(kept);
+    uint32_t bits;
+    std::memcpy(&bits, &rawHeight, sizeof bits);
+    uint64_t z = (uint64_t(bits) << 32) ^ (uint64_t(x) * 0x9E3779B97F4A7C15ull) ^
+                 (uint64_t(y) * 0xC2B2AE3D27D4EB4Full) ^ (uint64_t(cells) * 0x165667B19E3779F9ull);
+    z += 0x9E3779B97F4A7C15ull;
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    z ^= z >> 31;
+    const double u = (double(uint32_t(z)) + double(uint32_t(z >> 32))) * 0x1p-32 - 1.0;
+    return static_cast<float>(u * 2.449489742783178);
+}
+
+// The block a fine cell's detail size is taken from: the 2 x 2 block it
+// lies in, or on the lattice's last row or column the one before, so that
+// its three new cells lie on the lattice.
+inline int64_t DetailBlockOrigin(int64_t v, int64_t cells)
+{
+    return std::min(v & ~int64_t{1}, cells - 3);
 }

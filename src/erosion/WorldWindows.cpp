@@ -27,13 +27,40 @@ struct Rect {
     int64_t Height() const { return y1 - y0 + 1; }
 };
 
-// The coarser cells a rectangle of a level reads: the four-point
-// refinement's, one coarser cell before and two after each fine cell's
-// (which also holds the corners' neighbours, for their receivers).
+// Grows a rectangle by `before` and `after` cells, within a level of
+// `cells` cells a side.
+Rect Grown(const Rect& r, int64_t before, int64_t after, int64_t cells)
+{
+    return {std::max<int64_t>(0, r.x0 - before), std::max<int64_t>(0, r.y0 - before), std::min(cells - 1, r.x1 + after),
+            std::min(cells - 1, r.y1 + after)};
+}
+
+// The coarser cells whose final heights a rectangle of a level reads: the
+// four-point refinement's, one coarser cell before and two after each fine
+// cell's (which hold its corners and their receivers too).
+Rect MovedRect(const Rect& fine, int64_t coarserCells)
+{
+    return Grown({fine.x0 / 2, fine.y0 / 2, fine.x1 / 2, fine.y1 / 2}, 1, 2, coarserCells);
+}
+
+// The coarser cells a rectangle of a level reads: those, and two more
+// around them, since a coarser cell's final height reads its receiver and
+// the cells draining to it, and their receivers read their neighbours.
 Rect CoarserRect(const Rect& fine, int64_t coarserCells)
 {
-    return {std::max<int64_t>(0, fine.x0 / 2 - 1), std::max<int64_t>(0, fine.y0 / 2 - 1),
-            std::min(coarserCells - 1, fine.x1 / 2 + 2), std::min(coarserCells - 1, fine.y1 / 2 + 2)};
+    return Grown(MovedRect(fine, coarserCells), 2, 2, coarserCells);
+}
+
+// The cells of a level whose raw terrain and first heights a rectangle of
+// it needs: its own cells and those on the coarser cells it reads, one
+// more around them for the level's creep, and the 2 x 2 detail blocks
+// (Refinement.h) of all of them.
+Rect DetailRect(const Rect& fine, int64_t coarserCells, int64_t cells)
+{
+    const Rect m = MovedRect(fine, coarserCells);
+    return {std::max<int64_t>(0, std::min(2 * m.x0 - 2, cells - 3)),
+            std::max<int64_t>(0, std::min(2 * m.y0 - 2, cells - 3)), std::min(cells - 1, 2 * m.x1 + 1),
+            std::min(cells - 1, 2 * m.y1 + 1)};
 }
 
 // One level's cells over a rectangle: height (what water is routed over),
@@ -124,21 +151,177 @@ float Refined(const LevelCells& coarse, const std::vector<float>& values, int64_
     return RefineFromCoarser(x, y, coarse.cells, [&](int64_t cx, int64_t cy) { return values[coarse.Index(cx, cy)]; });
 }
 
+// A level's raw terrain over a rectangle (RawRect), times the headroom as
+// erosion scales it, and its raw detail: the raw height less the coarser
+// raw heights refined, on the cells between coarser ones, 0 on the coarser
+// lattice. What the level adds is made from it as the one-machine erosion
+// makes it (Refinement.h): each cell the size of its block's detail times
+// its own noise, held within `limit`.
+struct LevelDetail {
+    Rect rect{0, 0, -1, -1};
+    int64_t cells = 0;
+    std::vector<float> raw;
+    std::vector<float> detail;
+    // What the level's cells would be were they free: the coarser heights
+    // refined plus the detail, after one pass of creep.
+    std::vector<float> free;
+
+    size_t Index(int64_t x, int64_t y) const { return size_t(y - rect.y0) * size_t(rect.Width()) + size_t(x - rect.x0); }
+    float Raw(int64_t x, int64_t y) const { return raw[Index(x, y)]; }
+    float Free(int64_t x, int64_t y) const { return free[Index(x, y)]; }
+
+    float Added(int64_t x, int64_t y, float limit) const
+    {
+        const int64_t bx = DetailBlockOrigin(x, cells);
+        const int64_t by = DetailBlockOrigin(y, cells);
+        const float d1 = detail[Index(bx + 1, by)];
+        const float d2 = detail[Index(bx, by + 1)];
+        const float d3 = detail[Index(bx + 1, by + 1)];
+        const float size = std::sqrt((d1 * d1 + d2 * d2 + d3 * d3) / 3.0f);
+        return std::clamp(size * DetailNoise(Raw(x, y), x, y, cells), -limit, limit);
+    }
+};
+
+// The creep of a world's level below the stage, kappa = D dt / dx^2 of one
+// pass: the most a pass of the nine-point creep takes and stays a weighted
+// mean (ErosionSteps.cpp). Lighter creep leaves the refinement's trace: the
+// curvature of the cells on the coarser lattice then spreads wider than the
+// others' (measured 1.17 times at 0.15, 1.08 at 0.3, on the centre of an
+// 8193 map).
+constexpr double kLevelCreep = 0.3;
+
+LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLevel, const Rect& rect, int64_t cells,
+                       float limit, unsigned threads)
+{
+    LevelDetail level;
+    level.rect = rect;
+    level.cells = cells;
+    Array2D<float> raw(uint32_t(rect.Width()), uint32_t(rect.Height()));
+    rawLevel.Generate(raw, uint32_t(rect.x0), uint32_t(rect.y0), threads);
+    const size_t width = size_t(rect.Width());
+    level.raw.resize(width * size_t(rect.Height()));
+    level.detail.assign(level.raw.size(), 0.0f);
+    ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
+        for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
+            const float* row = raw.Row(uint32_t(y - rect.y0));
+            for (int64_t x = rect.x0; x <= rect.x1; ++x) {
+                const size_t i = level.Index(x, y);
+                const float scaled = row[x - rect.x0] * kErosionHeadroom;
+                level.raw[i] = scaled;
+                if (((x | y) & 1) != 0) {
+                    level.detail[i] = scaled - Refined(coarse, coarse.raw, x, y);
+                }
+            }
+        }
+    });
+    // The free heights, then the creep over them (as erosion's creep,
+    // ErosionSteps.cpp): the refinement leaves the cells between coarser
+    // ones smoother than the coarser cells themselves, and one pass of creep
+    // over every cell evens that out. Outlets and the rectangle's edge
+    // (cells no output reads) stay as they are.
+    std::vector<float> first(level.raw.size());
+    ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
+        for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
+            for (int64_t x = rect.x0; x <= rect.x1; ++x) {
+                first[level.Index(x, y)] = std::clamp(
+                    Refined(coarse, coarse.height, x, y) + level.Added(x, y, limit), 0.0f, kErosionHeadroom);
+            }
+        }
+    });
+    level.free = first;
+    const double kappa = kLevelCreep;
+    ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
+        for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
+            if (y == rect.y0 || y == rect.y1 || y == 0 || y == cells - 1) {
+                continue;
+            }
+            for (int64_t x = rect.x0 + 1; x < rect.x1; ++x) {
+                const size_t i = level.Index(x, y);
+                if (x == cells - 1 || first[i] <= seaLevel) {
+                    continue;
+                }
+                const float* p = first.data() + i;
+                const ptrdiff_t w = ptrdiff_t(width);
+                const double sides = double(p[1]) + p[-1] + p[w] + p[-w];
+                const double corners = double(p[w + 1]) + p[w - 1] + p[1 - w] + p[-1 - w];
+                level.free[i] = static_cast<float>(p[0] + kappa * (4.0 * sides + corners - 20.0 * p[0]) / 6.0);
+            }
+        }
+    });
+    return level;
+}
+
+// How far a coarser cell may move while every coarser cell keeps the drop
+// `drop` to its receiver: 0.45 of its slack over the drop, so that a cell
+// and its receiver moving towards each other still keep it however the
+// floats round (under 10^-6 of slack, none).
+double MoveRoom(double slack)
+{
+    return slack < 1e-6 ? 0.0 : 0.45 * slack;
+}
+
+// Moves every coarser cell of `m` above the sea and off the border by the
+// finer level's detail at it, lowered by no more than MoveRoom of its drop
+// to its receiver and raised by no more than MoveRoom of the drop to it of
+// every cell draining to it: the coarser level then still drains with its
+// drop, and the finer level's cells on the coarser lattice carry its detail
+// as every other cell does, so that no class of cells is smoother than
+// another. The sea and the border stay.
+void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, double drop, float limit)
+{
+    std::vector<float> moved(size_t(m.Width()) * size_t(m.Height()));
+    for (int64_t y = m.y0; y <= m.y1; ++y) {
+        for (int64_t x = m.x0; x <= m.x1; ++x) {
+            const size_t i = coarse.Index(x, y);
+            const float h = coarse.height[i];
+            float& out = moved[size_t(y - m.y0) * size_t(m.Width()) + size_t(x - m.x0)];
+            out = h;
+            if (coarse.OnBorder(x, y) || h <= seaLevel) {
+                continue;
+            }
+            double down = 0.0;
+            const uint8_t k = coarse.receiver[i];
+            if (k != noReceiver) {
+                const float below = coarse.height[coarse.Index(x + neighbourSteps[k].dx, y + neighbourSteps[k].dy)];
+                down = std::min(MoveRoom(double(h) - below - drop), 0.45 * (double(h) - seaLevel));
+            }
+            double up = limit;
+            for (int d = 0; d < 8; ++d) {
+                const int64_t dx = x + neighbourSteps[d].dx;
+                const int64_t dy = y + neighbourSteps[d].dy;
+                if (coarse.receiver[coarse.Index(dx, dy)] == ((d + 4) & 7)) {
+                    up = std::min(up, MoveRoom(double(coarse.height[coarse.Index(dx, dy)]) - h - drop));
+                }
+            }
+            const double delta = std::clamp(double(fine.Free(2 * x, 2 * y)) - h, -down, up);
+            out = static_cast<float>(double(h) + delta);
+            if (delta > 0.0) {
+                out = std::max(h, std::min(out, kErosionHeadroom));  // rises stop at the headroom
+            }
+        }
+    }
+    for (int64_t y = m.y0; y <= m.y1; ++y) {
+        for (int64_t x = m.x0; x <= m.x1; ++x) {
+            coarse.height[coarse.Index(x, y)] = moved[size_t(y - m.y0) * size_t(m.Width()) + size_t(x - m.x0)];
+        }
+    }
+}
+
 struct LevelRule {
     bool eroded;
     bool wantRaw;
     bool wantUpstream;
     double drop;         // this level's kept drop (eroded worlds)
-    float detailKept;    // the share of the level's own detail hillslopes keep
     float detailLimit;  // the most the level's own detail may rise or fall
 };
 
-// Makes a level's cells over `out.rect` from the coarser level, `raw`
-// holding the level's raw terrain over the same rectangle. `heightsOut` and
-// `upstreamOut` (the same layout) receive the heights and, when the rule
-// wants them, the upstream areas; heightsOut may be `raw` itself.
-void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const float* raw, float* heightsOut,
-                 float* upstreamOut, LevelCells& out, unsigned threads)
+// Makes a level's cells over `out.rect` from the coarser level: an eroded
+// world's from `detail` (the coarser cells already moved), a raw world's
+// from `raw`, the level's raw terrain over the same rectangle. `heightsOut`
+// and `upstreamOut` (the same layout) receive the heights and, when the
+// rule wants them, the upstream areas; heightsOut may be `raw` itself.
+void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const LevelDetail* detail, const float* raw,
+                 float* heightsOut, float* upstreamOut, LevelCells& out, unsigned threads)
 {
     const Rect& r = out.rect;
     const size_t width = size_t(r.Width());
@@ -146,32 +329,21 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const float* r
         for (int64_t y = r.y0 + begin; y < r.y0 + end; ++y) {
             for (int64_t x = r.x0; x <= r.x1; ++x) {
                 const size_t i = size_t(y - r.y0) * width + size_t(x - r.x0);
-                const float rawHeight = raw[i];
+                if (rule.wantRaw) {
+                    out.raw[i] = detail->Raw(x, y);
+                }
                 if (((x | y) & 1) == 0) {
                     const size_t c = coarse.Index(x >> 1, y >> 1);
-                    if (rule.eroded) {
-                        heightsOut[i] = coarse.height[c];
-                        if (rule.wantRaw) {
-                            out.raw[i] = coarse.raw[c];
-                        }
-                    } else {
-                        heightsOut[i] = rawHeight;
-                    }
+                    heightsOut[i] = rule.eroded ? coarse.height[c] : raw[i];
                     if (rule.wantUpstream) {
                         upstreamOut[i] = 4.0f * coarse.upstream[c];
                     }
                     continue;
                 }
                 const CornerRule corners = ReadCorners(coarse, x, y);
-                float h = rawHeight;
+                float h;
                 if (rule.eroded) {
-                    const float scaled = rawHeight * kErosionHeadroom;
-                    const float detail =
-                        rule.detailKept > 0.0f
-                            ? std::clamp(rule.detailKept * (scaled - Refined(coarse, coarse.raw, x, y)),
-                                         -rule.detailLimit, rule.detailLimit)
-                            : 0.0f;
-                    h = std::max(0.0f, Refined(coarse, coarse.height, x, y) + detail);
+                    h = detail->Free(x, y);
                     const float floor =
                         FloatAtLeast(double(corners.drained ? corners.lowestReceiver : corners.lowestCorner) + rule.drop);
                     h = std::max(h, floor);
@@ -180,9 +352,8 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const float* r
                         assert(floor <= ceiling);
                         h = std::min(h, ceiling);
                     }
-                    if (rule.wantRaw) {
-                        out.raw[i] = scaled;
-                    }
+                } else {
+                    h = raw[i];
                 }
                 heightsOut[i] = h;
                 if (rule.wantUpstream) {
@@ -236,19 +407,13 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         rects[j - 1] = CoarserRect(rects[j], ((int64_t{stage->cells} - 1) << (j - 1)) + 1);
     }
 
-    // A level's raw terrain is made only where its detail shows: always on a
-    // raw world, on an eroded one only where hillslopes keep some of it
-    // (Refinement.h), which is never below a stage of 4097.
-    auto levelCells = [&](int j) { return ((int64_t{stage->cells} - 1) << j) + 1; };
-    auto needsRaw = [&](int j) { return !eroded || (j <= levels && DetailKept(levelCells(j)) > 0.0f); };
-
     // The stage's cells over its rectangle.
     LevelCells coarse;
     coarse.rect = rects[0];
     coarse.cells = stage->cells;
     {
         const Rect& r = rects[0];
-        const bool stageRaw = eroded && needsRaw(1);
+        const bool stageRaw = eroded;
         Array2D<float> rawStage(stageRaw ? uint32_t(r.Width()) : 1, stageRaw ? uint32_t(r.Height()) : 1);
         if (stageRaw) {
             raw[0]->Generate(rawStage, uint32_t(r.x0), uint32_t(r.y0), threads);
@@ -274,18 +439,13 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
     for (int j = 1; j <= levels; ++j) {
         const bool finest = j == levels;
         const Rect& r = rects[j];
-        // The coarser cells at the corners of this level's cells need their
-        // receivers.
-        const Rect corners{r.x0 / 2, r.y0 / 2, (r.x1 + 1) / 2, (r.y1 + 1) / 2};
-        RouteLevel(coarse, corners, j == 1 ? stage->MinimumDrop() : (eroded ? DrainGap(levels - (j - 1)) : 0.0));
-
+        const double coarseDrop = j == 1 ? stage->MinimumDrop() : (eroded ? DrainGap(levels - (j - 1)) : 0.0);
         LevelCells fine;
         fine.rect = r;
         fine.cells = ((int64_t{stage->cells} - 1) << j) + 1;
         const size_t count = size_t(r.Width()) * size_t(r.Height());
         const float detailLimit = static_cast<float>(std::ldexp(kDetailSlope / double(fine.cells - 1), 1 - j));
-        LevelRule rule{eroded, eroded && !finest && needsRaw(j + 1), upstream != nullptr, DrainGap(levels - j),
-                       DetailKept(fine.cells), detailLimit};
+        LevelRule rule{eroded, eroded && !finest, upstream != nullptr, DrainGap(levels - j), detailLimit};
         if (!rule.wantUpstream) {
             coarse.upstream.clear();
         } else if (!finest) {
@@ -294,20 +454,33 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         if (rule.wantRaw) {
             fine.raw.resize(count);
         }
+        float* heightsOut = finest ? heights.Row(0) : nullptr;
+        float* upstreamOut = finest ? (upstream ? upstream->Row(0) : nullptr) : fine.upstream.data();
+        if (!finest) {
+            fine.height.resize(count);
+            heightsOut = fine.height.data();
+        }
+        if (eroded) {
+            // The coarser cells' receivers, for their own moves (their
+            // donors' too) and for the finer cells between them; then the
+            // moves; then the finer cells.
+            const Rect moved = MovedRect(r, coarse.cells);
+            RouteLevel(coarse, Grown(moved, 1, 1, coarse.cells), coarseDrop);
+            const LevelDetail detail =
+                MakeDetail(coarse, *raw[j], DetailRect(r, coarse.cells, fine.cells), fine.cells, detailLimit, threads);
+            MoveLattice(coarse, moved, detail, coarseDrop, detailLimit);
+            RefineLevel(coarse, rule, &detail, nullptr, heightsOut, upstreamOut, fine, threads);
+        } else {
+            // The coarser cells at the corners of this level's cells need
+            // their receivers.
+            RouteLevel(coarse, {r.x0 / 2, r.y0 / 2, (r.x1 + 1) / 2, (r.y1 + 1) / 2}, coarseDrop);
+            Array2D<float> rawLevel(uint32_t(r.Width()), uint32_t(r.Height()));
+            raw[j]->Generate(rawLevel, uint32_t(r.x0), uint32_t(r.y0), threads);
+            RefineLevel(coarse, rule, nullptr, rawLevel.Row(0), heightsOut, upstreamOut, fine, threads);
+        }
         if (finest) {
-            if (needsRaw(j)) {
-                raw[j]->Generate(heights, x0, y0, threads);
-            }
-            RefineLevel(coarse, rule, heights.Row(0), heights.Row(0), upstream ? upstream->Row(0) : nullptr, fine,
-                        threads);
             return;
         }
-        Array2D<float> rawLevel(uint32_t(r.Width()), uint32_t(r.Height()));
-        if (needsRaw(j)) {
-            raw[j]->Generate(rawLevel, uint32_t(r.x0), uint32_t(r.y0), threads);
-        }
-        fine.height.resize(count);
-        RefineLevel(coarse, rule, rawLevel.Row(0), fine.height.data(), fine.upstream.data(), fine, threads);
         coarse = std::move(fine);
     }
 }
