@@ -132,6 +132,11 @@ int OutputLanding::OpenReplacement(const std::string& target)
             if (descriptor >= 0) {
                 temporaryName = name;
                 signalSlot = RegisterInterruptedTemporary(directory, name.c_str());
+                if (signalSlot < 0) {
+                    // A temporary a signal could leave behind is not made.
+                    Abandon();
+                    return EMFILE;
+                }
             } else if (errno != EEXIST) {
                 return errno;
             }

@@ -401,6 +401,10 @@ TEST(TileTool, RefusesWithOneLineBeforeWritingAnything)
         {{"--size", "8193", "--tile-size", "8193", "--format", "obj"}, "4097"},
         {{"--size", "1025", "--tile-size", "257", "--stage-only"}, "--erosion"},
         {{"--size", "1025", "--erosion", "1", "--stage-only"}, "--tile-size"},
+        {{"--size", "1025", "--erosion", "1", "--tile-size", "257", "--stage-only", "--tile-index", "99"},
+         "leave out --tile-index"},
+        {{"--size", "1025", "--erosion", "1", "--tile-size", "257", "--stage-only", "--tile", "1,1"},
+         "leave out --tile"},
     };
     for (auto [arguments, word] : refused) {
         arguments.insert(arguments.end(), {"--out", "w"});

@@ -136,6 +136,13 @@ bool TileOptionsConsistent(const TileOptions& tiles, uint32_t size, bool formatG
                 std::to_string(size) + ")";
         return false;
     }
+    // A tile named for a run that writes none would be ignored, unchecked;
+    // the job script leaves them out of the stage's command.
+    if (tiles.stageOnly && (tiles.request.tileGiven || tiles.request.indexGiven)) {
+        error = std::string("--stage-only writes no tile; leave out ") +
+                (tiles.request.tileGiven ? "--tile" : "--tile-index");
+        return false;
+    }
     if (tiles.request.tileGiven && tiles.request.indexGiven) {
         error = "--tile and --tile-index both name a tile; give one";
         return false;
