@@ -157,6 +157,8 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.set.ground = {CellSizeOf(options.ground.extent, grid.worldCells), options.ground.relief,
                       options.ground.originX, options.ground.originY};
     job.set.version = version;
+    job.set.maps = options.ground.maps;
+    job.set.normals = options.ground.derived.normals;
     job.threads = options.threads;
     job.maps.kinds = options.ground.maps;
     job.maps.settings = options.ground.derived;
