@@ -232,6 +232,21 @@ int OutputLanding::Publish()
     return 0;
 }
 
+int OutputLanding::PublishIfAbsent()
+{
+    if (!Replacing() || temporaryName.empty()) {
+        return EINVAL;
+    }
+    if (linkat(directory, temporaryName.c_str(), directory, targetName.c_str(), 0) != 0) {
+        return errno;
+    }
+    unlinkat(directory, temporaryName.c_str(), 0);
+    ForgetInterruptedTemporary(signalSlot);
+    signalSlot = -1;
+    temporaryName.clear();
+    return 0;
+}
+
 void OutputLanding::SyncDirectory()
 {
     // Makes the renames durable. The names already hold the new files, so a

@@ -16,8 +16,9 @@ struct TileOptions {
     TileRequest request;
     bool printSlurm = false;
     bool stageOnly = false;  // --stage-only: the eroded world's stage file, no tile
+    bool remakeSet = false;  // --remake-set: remove the set made with other options first
     // argv positions of the options that name this run's own tiles (and
-    // --print-slurm, --stage-only): left out of the job script's command.
+    // --print-slurm, --stage-only, --remake-set): left out of the job script's command.
     std::vector<int> runOnly;
 };
 
