@@ -64,8 +64,13 @@ std::string SetHolding(const std::string& directory, const std::string& base)
 bool OutputsStayOutOfSets(const TileSetDescription& set, const std::vector<PlannedOutput>& plan,
                           std::string& error)
 {
-    const std::string ownDirectory = ResolvedDirectoryOf(set.out);
-    const std::string ownName = BaseNameOf(set.out);
+    return OutputsStayOutOfSets(&set.out, plan, error);
+}
+
+bool OutputsStayOutOfSets(const std::string* ownSet, const std::vector<PlannedOutput>& plan, std::string& error)
+{
+    const std::string ownDirectory = ownSet != nullptr ? ResolvedDirectoryOf(*ownSet) : "";
+    const std::string ownName = ownSet != nullptr ? BaseNameOf(*ownSet) : "";
     for (const PlannedOutput& output : plan) {
         const ResolvedOutput resolved = ResolveOutput(output.path);
         if (output.input || resolved.kind != OutputKind::Replacement || resolved.target.empty()) {
@@ -77,11 +82,12 @@ bool OutputsStayOutOfSets(const TileSetDescription& set, const std::vector<Plann
         // The set's own files under their own names are what it writes; the
         // preview lies outside every set.
         const bool preview = output.what == "the preview (--preview)";
-        if (ownFile && !preview) {
+        if (ownFile && !preview && ownSet != nullptr) {
             continue;
         }
-        const std::string owner =
-            directory == ownDirectory && NameOfSet(ownName, base) ? ownName : SetHolding(directory, base);
+        const std::string owner = ownSet != nullptr && directory == ownDirectory && NameOfSet(ownName, base)
+                                      ? ownName
+                                      : SetHolding(directory, base);
         if (owner.empty()) {
             continue;
         }

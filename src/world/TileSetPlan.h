@@ -24,6 +24,10 @@ bool PreviewOutsideSet(const std::string& out, const std::string& preview, std::
 // links to, any set's file. False with error one sentence naming both.
 bool OutputsStayOutOfSets(const TileSetDescription& set, const std::vector<PlannedOutput>& plan,
                           std::string& error);
+// The same for a run that writes no set (ownSet null: one map and its side
+// files): none of its outputs may be, or link to, a file of a set kept by
+// its record.
+bool OutputsStayOutOfSets(const std::string* ownSet, const std::vector<PlannedOutput>& plan, std::string& error);
 
 // Every file a run of the tile set writes, in the order they land: the
 // run's tiles (each landing on its own), then, when they include tile 0,

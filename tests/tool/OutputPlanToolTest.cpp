@@ -117,6 +117,19 @@ TEST(OutputPlanTool, ConflictingAndBlockedOutputsChangeNothing)
          },
          {"--size", "129", "--tile-size", "65", "--layout", "gis", "--tile", "0,0", "--out", "v"}, 2,
          "tile 0,0 'v_0_0.tif' is a link to './w_1_1.tif', which is a file of the tile set 'w'"},
+        {"a one-file map links to a tile of a set",
+         [&](const ScratchDirectory& dir) {
+             oldWorld(dir);
+             WriteText(dir.File("w.set"), "a record");
+             symlink("w_1_1.tif", dir.File("m.tif").c_str());
+         },
+         {"--size", "65", "--out", "m.tif"}, 2, "the map (--out) 'm.tif' is a link to './w_1_1.tif'"},
+        {"a one-file map's description takes a set's manifest",
+         [&](const ScratchDirectory& dir) {
+             oldWorld(dir);
+             WriteText(dir.File("w.set"), "a record");
+         },
+         {"--size", "65", "--meta", "--out", "w.tiles"}, 2, "'w.tiles.json' is a file of the tile set 'w'"},
         {"the preview of one task takes another task's tile", oldWorld,
          {"--size", "129", "--tile-size", "65", "--layout", "gis", "--tile", "0,0", "--preview", "./w_1_1.tif",
           "--out", "w"},
