@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <map>
 
 #include "landing/OutputTarget.h"
 #include "world/WorldStageFile.h"
@@ -69,16 +70,27 @@ bool OutputsStayOutOfSets(const TileSetDescription& set, const std::vector<Plann
 
 bool OutputsStayOutOfSets(const std::string* ownSet, const std::vector<PlannedOutput>& plan, std::string& error)
 {
-    const std::string ownDirectory = ownSet != nullptr ? ResolvedDirectoryOf(*ownSet) : "";
+    // A set's outputs share a directory or two: each resolved once, not
+    // once a tile.
+    std::map<std::string, std::string> resolvedDirectories;
+    const auto directoryOf = [&](const std::string& path) -> const std::string& {
+        const std::string directory = DirectoryOf(path);
+        const auto found = resolvedDirectories.find(directory);
+        return found != resolvedDirectories.end() ? found->second
+                                                  : resolvedDirectories[directory] = ResolvedDirectoryOf(path);
+    };
+    const std::string ownDirectory = ownSet != nullptr ? directoryOf(*ownSet) : "";
     const std::string ownName = ownSet != nullptr ? BaseNameOf(*ownSet) : "";
     for (const PlannedOutput& output : plan) {
         const ResolvedOutput resolved = ResolveOutput(output.path);
         if (output.input || resolved.kind != OutputKind::Replacement || resolved.target.empty()) {
             continue;
         }
-        const std::string directory = ResolvedDirectoryOf(resolved.target);
         const std::string base = BaseNameOf(resolved.target);
-        const bool ownFile = directory == ResolvedDirectoryOf(output.path) && base == BaseNameOf(output.path);
+        // Most outputs are no link: the name is its own target.
+        const bool unlinked = resolved.target == output.path;
+        const std::string directory = directoryOf(resolved.target);
+        const bool ownFile = unlinked || (directory == directoryOf(output.path) && base == BaseNameOf(output.path));
         // The set's own files under their own names are what it writes; the
         // preview lies outside every set.
         const bool preview = output.what == "the preview (--preview)";
