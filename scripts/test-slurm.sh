@@ -206,12 +206,12 @@ logs=$(find "$work/out-slurm" -name 'orvandel-it_s__1_w-*_*.log' | wc -l)
 (cd "$work/out-local" && "$tool" "${world[@]}" --out "$set_name") || fail "the local tiles were not written"
 count=0
 for local in "$work/out-local/$set_name"_*.tif "$work/out-local/$set_name.tiles.json" "$work/out-local/$set_name.vrt" \
-    "$work/out-local/$set_name.stage"; do
+    "$work/out-local/$set_name.stage" "$work/out-local/$set_name.set"; do
     name=$(basename "$local")
     cmp -s "$local" "$work/out-slurm/$name" || fail "$name from the job array differs from the local one"
     count=$((count + 1))
 done
-[ "$count" -eq 19 ] || fail "expected 16 tiles, the manifest, the VRT and the stage, found $count files"
+[ "$count" -eq 20 ] || fail "expected 16 tiles, the manifest, the VRT, the stage and the set's record, found $count files"
 
 # The world through GDAL, cell for cell the one-file eroded map.
 "$tool" "${terrain[@]}" --format f32 --rows top --out "$work/whole.f32" || fail "the one-file map was not written"

@@ -32,6 +32,17 @@ std::string TimedemoReport(const std::vector<double>& milliseconds)
     return line;
 }
 
+TimedemoOutcome TimedemoResult(const std::vector<double>& milliseconds, unsigned frames)
+{
+    if (milliseconds.size() >= frames) {
+        return {true, TimedemoReport(milliseconds), 0};
+    }
+    return {false,
+            "timedemo interrupted after " + std::to_string(milliseconds.size()) + " of " + std::to_string(frames) +
+                " frames; no result",
+            1};
+}
+
 std::vector<double> RunTimedemo(FrameLoop& loop, CameraFrame& viewFrame, CameraFrame& targetFrame, unsigned frames)
 {
     using Clock = std::chrono::steady_clock;

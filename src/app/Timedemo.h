@@ -19,6 +19,18 @@ CameraFrame TimedemoCamera(unsigned frame, unsigned frames);
 // frame time that 95 % of the frames take at most.
 std::string TimedemoReport(const std::vector<double>& milliseconds);
 
+// What a timedemo prints and how the viewer exits. Only a run of every frame
+// has a result: its report line, for standard output, status 0. A run cut
+// short (Escape, the window closed, SIGINT or SIGTERM, which SDL turns into
+// a quit) is no benchmark of the path: one line, for standard error, says it
+// was interrupted and after how many frames, status 1.
+struct TimedemoOutcome {
+    bool finished = false;
+    std::string line;
+    int status = 0;
+};
+TimedemoOutcome TimedemoResult(const std::vector<double>& milliseconds, unsigned frames);
+
 // Runs the frames on the path, unpaced, and returns their times. Stops early
 // if a frame sees a quit request.
 std::vector<double> RunTimedemo(FrameLoop& loop, CameraFrame& viewFrame, CameraFrame& targetFrame,

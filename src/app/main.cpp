@@ -101,6 +101,7 @@ int main(int argc, char** argv)
     SetFixedGlState();
 
     float roughness = start.roughness;
+    int status = 0;
     {
         Array2D<float> heightMap(heightMapCells, heightMapCells);
         RegenerateViewerMap(heightMap, roughness);
@@ -120,12 +121,15 @@ int main(int argc, char** argv)
             // times drawing, not generation.
             terrainView.WaitForDetail(CurrentParameters(controls));
             const std::vector<double> times = RunTimedemo(loop, viewFrame, targetFrame, display.timedemoFrames);
-            printf("%s\n", TimedemoReport(times).c_str());
+            const TimedemoOutcome outcome = TimedemoResult(times, display.timedemoFrames);
+            fprintf(outcome.finished ? stdout : stderr, "%s%s\n", outcome.finished ? "" : "orvandel: ",
+                    outcome.line.c_str());
             fflush(stdout);
+            status = outcome.status;
         } else {
             loop.Run();
         }
         UnloadFont();
     }
-    return 0;
+    return status;
 }

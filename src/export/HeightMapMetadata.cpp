@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "export/MetaNumbers.h"
 #include "landing/OutputFile.h"
 
 namespace {
@@ -25,24 +26,6 @@ std::string LowercaseHex(const std::string& bytes)
     return hex;
 }
 
-// The float as the double its nine-significant-digit text names: the
-// library prints the shortest text that reads back as that double, which is
-// those nine digits (or fewer), so the file reads back as the same 32-bit
-// float. Whole numbers are kept as integers so they print without ".0",
-// as they always have.
-Json NineDigitFloat(float value)
-{
-    if (!std::isfinite(value)) {
-        return nullptr;
-    }
-    if (value == std::trunc(value) && std::fabs(value) < 9.0e15f) {
-        return static_cast<long long>(value);
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-    return std::strtod(text, nullptr);
-}
-
 // The characters U+0000 to U+00FF matching bytes one for one, as UTF-8:
 // written with every non-ASCII character escaped, each byte from 0x80 up
 // becomes one \u00XX.
@@ -59,19 +42,6 @@ std::string EachByteAsCharacter(const std::string& bytes)
         }
     }
     return text;
-}
-
-// A ground figure: the double itself (the library prints the shortest text
-// that reads back as it), whole numbers without ".0", null if not finite.
-Json Metres(double value)
-{
-    if (!std::isfinite(value)) {
-        return nullptr;
-    }
-    if (value == std::trunc(value) && std::fabs(value) < 9.0e15) {
-        return static_cast<long long>(value);
-    }
-    return value;
 }
 
 }  // namespace
@@ -124,11 +94,11 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
     json["seed"] = seed;
     json["seed_hex"] = LowercaseHex(seed);
     for (const auto& [key, value] : numbers) {
-        json[key] = NineDigitFloat(value);
+        json[key] = MetaFloat(value);
     }
     if (ground != nullptr) {
         for (const auto& [key, value] : HeightMapGroundFigures(*ground, size)) {
-            json[key] = Metres(value);
+            json[key] = MetaMetres(value);
         }
     }
     json["version"] = version;

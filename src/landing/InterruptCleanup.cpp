@@ -11,8 +11,11 @@
 
 namespace {
 
-// The map and its --meta description: two at once, with room to spare.
-constexpr int kSlots = 4;
+// More than any run holds open at once (a map with its description, six
+// maps and a preview; a tile with six maps and the set's shared files), so
+// that no temporary goes unregistered: a landing that finds every slot taken
+// refuses to make one.
+constexpr int kSlots = 64;
 constexpr size_t kNameBytes = 256;
 
 // The handler reads a slot only while `used` is set; the name and directory

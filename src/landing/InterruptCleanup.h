@@ -19,7 +19,9 @@ void InstallInterruptCleanup();
 
 // A temporary file named `name` (at most 255 bytes) in the directory open as
 // directoryDescriptor, to be unlinked on a fatal signal. Returns its slot, or
-// -1 when every slot is taken (the file is then simply not cleaned up).
+// -1 when every slot is taken (64, more than any run needs) or the name is too
+// long: the caller then removes the file instead of leaving one that a
+// signal would not.
 int RegisterInterruptedTemporary(int directoryDescriptor, const char* name);
 // The temporary has been renamed or removed: forget it, before its directory
 // descriptor is closed.

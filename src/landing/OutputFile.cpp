@@ -249,6 +249,26 @@ bool OutputFile::Commit()
     return true;
 }
 
+bool OutputFile::CommitIfAbsent(bool& landed)
+{
+    landed = false;
+    if (!Finish()) {
+        return false;
+    }
+    const int problem = landing.PublishIfAbsent();
+    if (problem == EEXIST) {
+        Abandon();
+        return true;
+    }
+    if (problem != 0) {
+        return FailWriting(problem);
+    }
+    committed = true;
+    landed = true;
+    Settle();
+    return true;
+}
+
 bool OutputFile::Fail(const std::string& reason)
 {
     if (Failed()) {

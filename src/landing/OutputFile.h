@@ -67,6 +67,11 @@ public:
     // Flush, fsync and close, then rename the temporary over the name.
     bool Commit();
 
+    // Commit where no file has the name yet (OutputLanding::PublishIfAbsent):
+    // true with landed false, the file abandoned, when one is there. Only
+    // for a regular file or a new name.
+    bool CommitIfAbsent(bool& landed);
+
     // Commit's three steps, for files landed as a group: Finish writes out,
     // fsyncs and closes (the temporary complete but unnamed); Publish renames
     // it over the name; Settle makes the rename durable.

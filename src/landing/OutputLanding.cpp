@@ -132,6 +132,11 @@ int OutputLanding::OpenReplacement(const std::string& target)
             if (descriptor >= 0) {
                 temporaryName = name;
                 signalSlot = RegisterInterruptedTemporary(directory, name.c_str());
+                if (signalSlot < 0) {
+                    // A temporary a signal could leave behind is not made.
+                    Abandon();
+                    return EMFILE;
+                }
             } else if (errno != EEXIST) {
                 return errno;
             }
@@ -221,6 +226,21 @@ int OutputLanding::Publish()
     if (outputFileSystemCalls.renameat(directory, temporaryName.c_str(), directory, targetName.c_str()) != 0) {
         return errno;
     }
+    ForgetInterruptedTemporary(signalSlot);
+    signalSlot = -1;
+    temporaryName.clear();
+    return 0;
+}
+
+int OutputLanding::PublishIfAbsent()
+{
+    if (!Replacing() || temporaryName.empty()) {
+        return EINVAL;
+    }
+    if (linkat(directory, temporaryName.c_str(), directory, targetName.c_str(), 0) != 0) {
+        return errno;
+    }
+    unlinkat(directory, temporaryName.c_str(), 0);
     ForgetInterruptedTemporary(signalSlot);
     signalSlot = -1;
     temporaryName.clear();

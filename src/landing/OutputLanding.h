@@ -41,6 +41,11 @@ public:
     // output. SyncDirectory then makes the rename durable: kept apart so that
     // several renames follow one another closely and are synced after.
     int Publish();
+    // Publish, but only where no file has the name yet: the temporary is
+    // linked to it (EEXIST, and nothing changed, when the name is taken),
+    // so of two writers at once exactly one lands, on any file system
+    // that has hard links. Then SyncDirectory, as after Publish.
+    int PublishIfAbsent();
     void SyncDirectory();
     // Closes the descriptor and removes the temporary, if any.
     void Abandon();

@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "cli/TerrainOptions.h"
+#include "export/MetaNumbers.h"
 #include "landing/OutputFile.h"
 #include "landing/OutputGroup.h"
 
@@ -81,18 +82,6 @@ std::string ExactText(double value)
     return text;
 }
 
-// As --meta writes ground figures: whole numbers without ".0".
-nlohmann::ordered_json Metres(double value)
-{
-    if (!std::isfinite(value)) {
-        return nullptr;
-    }
-    if (value == std::trunc(value) && std::fabs(value) < 9.0e15) {
-        return static_cast<long long>(value);
-    }
-    return value;
-}
-
 bool WriteText(OutputFile& out, const std::string& path, const std::string& text, std::string& error)
 {
     if (out.Open(path) && out.Write(text.data(), text.size())) {
@@ -162,11 +151,16 @@ std::string TileManifestJson(const TileSetDescription& set)
     // Every terrain option that shapes the cells, from the options' table,
     // so that the manifest rebuilds its set.
     for (const auto& [key, value] : TerrainMetaNumbers(set.terrain)) {
-        json[key] = double(value);
+        json[key] = MetaFloat(value);
     }
     for (const auto& [key, value] : HeightMapGroundFigures(set.ground, grid.tileCells)) {
-        json[key] = Metres(key == "extent_m" ? set.ground.cellSize * (grid.worldCells - 1) : value);
+        json[key] = MetaMetres(key == "extent_m" ? set.ground.cellSize * (grid.worldCells - 1) : value);
     }
+    json["maps"] = nlohmann::ordered_json::array();
+    for (const DerivedMapKind kind : set.maps) {
+        json["maps"].push_back(DerivedMapName(kind));
+    }
+    json["normals"] = set.normals == NormalConvention::OpenGl ? "gl" : "dx";
     json["version"] = set.version;
     return json.dump(2) + "\n";
 }

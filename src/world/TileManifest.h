@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "derive/DerivedMapFiles.h"
 #include "export/GeoTransform.h"
 #include "export/HeightMapFormat.h"
 #include "export/HeightMapMetadata.h"
@@ -21,13 +22,17 @@ struct TileSetDescription {
     // cells), relief and the ground position of grid cell (0, 0).
     HeightMapGround ground{1.0, 1.0, 0.0, 0.0};
     std::string version;
+    // --maps beside each tile, and the convention of their normal maps.
+    std::vector<DerivedMapKind> maps;
+    NormalConvention normals = NormalConvention::OpenGl;
 };
 
 // The manifest's JSON text, one flat object: world and tile sizes, the crop, the naming, the
 // row order, the seed as --meta writes it (with seed_hex), every terrain
 // option with a --meta key, from the options' table, the ground as --meta
-// gives it for one tile (an engine's terrain) but extent_m the world's, and
-// the version.
+// gives it for one tile (an engine's terrain) but extent_m the world's, the
+// maps beside each tile and their normals' convention, and the version.
+// Numbers are printed as --meta prints them.
 std::string TileManifestJson(const TileSetDescription& set);
 
 // GDAL's virtual raster over the gis layout's tiles: one Float32 band of the

@@ -18,6 +18,17 @@ bool TileSetNameAccepted(const std::string& out, std::string& error);
 // which no run's own plan sees; refused. False with error one sentence.
 bool PreviewOutsideSet(const std::string& out, const std::string& preview, std::string& error);
 
+// No output may replace a file of a tile set that is not its own, links
+// followed: a tile or map whose name is a link to another tile of the set or
+// of another set (one with a record, DIR/OTHER.set), a preview that is, or
+// links to, any set's file. False with error one sentence naming both.
+bool OutputsStayOutOfSets(const TileSetDescription& set, const std::vector<PlannedOutput>& plan,
+                          std::string& error);
+// The same for a run that writes no set (ownSet null: one map and its side
+// files): none of its outputs may be, or link to, a file of a set kept by
+// its record.
+bool OutputsStayOutOfSets(const std::string* ownSet, const std::vector<PlannedOutput>& plan, std::string& error);
+
 // Every file a run of the tile set writes, in the order they land: the
 // run's tiles (each landing on its own), then, when they include tile 0,
 // the manifest and, for the gis layout, the VRT, landing together after the

@@ -141,6 +141,27 @@ bool ReadWhole(const std::string& path, uint64_t largest, std::vector<uint8_t>& 
     return failure == 0 && why.empty();
 }
 
+// Every value finite and within [lowest, highest], the range the world's
+// definition allows; else error names the file and the first cell outside.
+bool StageValuesWithin(const Array2D<float>& values, float lowest, float highest, const char* what,
+                       const std::string& named, std::string& error)
+{
+    for (uint32_t y = 0; y < values.GetHeight(); ++y) {
+        const float* row = values.Row(y);
+        for (uint32_t x = 0; x < values.GetWidth(); ++x) {
+            if (!(row[x] >= lowest && row[x] <= highest)) {
+                char value[32];
+                std::snprintf(value, sizeof value, "%.9g", double(row[x]));
+                error = named + "holds the " + what + " " + value + " at stage cell " + std::to_string(x) + "," +
+                        std::to_string(y) + ", outside the " + RoundTripFloatText(lowest) + " to " + RoundTripFloatText(highest) +
+                        " a world holds; remove it to make it again";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string StageFilePath(const std::string& out) { return out + ".stage"; }
@@ -242,7 +263,15 @@ StageFileRead ReadStageFile(const std::string& path, const StageFileKey& key, Wo
             std::memcpy(&row[x], &bits, sizeof bits);
         }
     }
+    // A checksum proves only that the bytes are the ones written: values no
+    // world holds would reach every tile unseen.
+    if (!StageValuesWithin(stage.heights, 0.0f, 1.0f, "height", named, error)) {
+        return StageFileRead::Refused;
+    }
     RouteStage(stage);
+    if (!StageValuesWithin(stage.upstream, 1.0f, float(uint64_t{cells} * cells), "upstream area", named, error)) {
+        return StageFileRead::Refused;
+    }
     return StageFileRead::Read;
 }
 

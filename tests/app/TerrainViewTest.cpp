@@ -232,6 +232,16 @@ TEST_F(TerrainViewTest, TheTimedemoFliesItsPathUnpacedAndReportsItsFrames)
         twenty.push_back(i);
     }
     EXPECT_EQ(TimedemoReport(twenty), "frames 20, mean 10.50 ms, p95 19.00 ms");
+
+    // Only every frame run is a result; fewer say how many ran, status 1.
+    const TimedemoOutcome finished = TimedemoResult({4, 1, 3, 2}, 4);
+    EXPECT_TRUE(finished.finished);
+    EXPECT_EQ(finished.line, "frames 4, mean 2.50 ms, p95 4.00 ms");
+    EXPECT_EQ(finished.status, 0);
+    const TimedemoOutcome cut = TimedemoResult({4, 1, 3}, 300);
+    EXPECT_FALSE(cut.finished);
+    EXPECT_EQ(cut.line, "timedemo interrupted after 3 of 300 frames; no result");
+    EXPECT_EQ(cut.status, 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <regex>
+#include <csignal>
 #include <thread>
 
 #include "ViewerKeys.h"
@@ -72,6 +73,24 @@ TEST(ViewerOptions, TimedemoPrintsItsLineAndEndsWithZero)
     ASSERT_EQ(viewer.WaitForExit(40s), 0) << viewer.Stdout() << viewer.Stderr();
     EXPECT_TRUE(std::regex_match(viewer.Stdout(), std::regex("frames 20, mean [0-9]+\\.[0-9]{2} ms, p95 [0-9]+\\.[0-9]{2} ms\n")))
         << viewer.Stdout();
+}
+
+// Stopped partway (SIGTERM, as a scheduler or a shell's kill sends it), the
+// timedemo has no result: it says it was interrupted and after how many
+// frames, on standard error, prints no result line and ends with 1.
+TEST(ViewerOptions, InterruptedTimedemoSaysSoAndEndsNonZero)
+{
+    XvfbServer server;
+    ChildProcess viewer(ViewerLaunch(server.ClientEnvironment(), kViewerDir, {"--timedemo", "1000000"}));
+    ASSERT_NE(server.Client().WaitForWindow(kWindowTitle, 20s), 0u) << viewer.Stderr();
+    std::this_thread::sleep_for(500ms);
+    kill(viewer.Pid(), SIGTERM);
+    ASSERT_EQ(viewer.WaitForExit(20s), 1) << viewer.Stdout() << viewer.Stderr();
+    EXPECT_EQ(viewer.Stdout(), "");
+    EXPECT_TRUE(std::regex_match(viewer.Stderr(),
+                                 std::regex("orvandel: timedemo interrupted after [1-9][0-9]* of 1000000 frames; "
+                                            "no result\n")))
+        << viewer.Stderr();
 }
 
 TEST(ViewerOptions, HelpPrintsTheUsageAndEndsWithZero)

@@ -95,6 +95,30 @@ TEST(HeightMapToolHostile, FatalSignalsRemoveTheTemporariesOrStayIgnored)
     }
 }
 
+// The most outputs one run has in flight at once, a map with its
+// description, all six maps and a preview (nine temporaries, made before a
+// cell is computed), are all removed by a signal.
+TEST(HeightMapToolHostile, SignalRemovesEveryTemporaryOfTheLargestRun)
+{
+    ScratchDirectory dir;
+    ToolChild child = StartToolChild(dir,
+                                     {"--size", "2049", "--threads", "1", "--format", "f32", "--meta", "--maps",
+                                      "normal,slope,flow,rivers,splat,shade", "--preview", "p.png", "--out", "map.f32"},
+                                     [] { signal(SIGTERM, SIG_DFL); });
+    size_t seen = 0;
+    for (int tries = 0; tries < 200000 && seen < 9; ++tries) {
+        seen = VisibleEntries(dir).size();
+        if (seen < 9) {
+            usleep(200);
+        }
+    }
+    EXPECT_EQ(seen, 9u);
+    kill(child.pid, SIGTERM);
+    const int status = WaitForToolChild(child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_TRUE(VisibleEntries(dir).empty()) << VisibleEntries(dir).front();
+}
+
 // Interrupted on a terminal, the tool erases its progress line before it
 // ends, so the shell's prompt starts on a clean line.
 TEST(HeightMapToolHostile, ProgressLineIsErasedWhenInterrupted)

@@ -101,6 +101,35 @@ TEST(OutputPlanTool, ConflictingAndBlockedOutputsChangeNothing)
              symlink("w_0_0.tif", dir.File("w_1_1.tif").c_str());
          },
          gis, 2, "w_1_1.tif"},
+        {"the preview of one task links to another task's tile",
+         [&](const ScratchDirectory& dir) {
+             oldWorld(dir);
+             symlink("w_1_1.tif", dir.File("p.png").c_str());
+         },
+         {"--size", "129", "--tile-size", "65", "--layout", "gis", "--tile", "0,0", "--preview", "p.png", "--out",
+          "w"},
+         2, "is a link to './w_1_1.tif', which is a file of the tile set 'w'"},
+        {"a tile links to a tile of another set, kept by its record",
+         [&](const ScratchDirectory& dir) {
+             oldWorld(dir);
+             WriteText(dir.File("w.set"), "a record");
+             symlink("w_1_1.tif", dir.File("v_0_0.tif").c_str());
+         },
+         {"--size", "129", "--tile-size", "65", "--layout", "gis", "--tile", "0,0", "--out", "v"}, 2,
+         "tile 0,0 'v_0_0.tif' is a link to './w_1_1.tif', which is a file of the tile set 'w'"},
+        {"a one-file map links to a tile of a set",
+         [&](const ScratchDirectory& dir) {
+             oldWorld(dir);
+             WriteText(dir.File("w.set"), "a record");
+             symlink("w_1_1.tif", dir.File("m.tif").c_str());
+         },
+         {"--size", "65", "--out", "m.tif"}, 2, "the map (--out) 'm.tif' is a link to './w_1_1.tif'"},
+        {"a one-file map's description takes a set's manifest",
+         [&](const ScratchDirectory& dir) {
+             oldWorld(dir);
+             WriteText(dir.File("w.set"), "a record");
+         },
+         {"--size", "65", "--meta", "--out", "w.tiles"}, 2, "'w.tiles.json' is a file of the tile set 'w'"},
         {"the preview of one task takes another task's tile", oldWorld,
          {"--size", "129", "--tile-size", "65", "--layout", "gis", "--tile", "0,0", "--preview", "./w_1_1.tif",
           "--out", "w"},
@@ -148,10 +177,29 @@ TEST(OutputPlanTool, SetNamesAndJobScripts)
     EXPECT_EQ(directives[0], "#SBATCH --job-name=orvandel-it_s__1_w_j__");
     EXPECT_EQ(directives[5], "#SBATCH --output=orvandel-it_s__1_w_j__-%A_%a.log");
 
+    // A name the manifest or the VRT cannot hold is refused before a tile is
+    // made, by a run and by --print-slurm alike, as a usage error.
+    const std::vector<std::pair<std::vector<std::string>, std::string>> unstorable = {
+        {{"--layout", "gis", "--out", "d/lat\xE9"}, "is not UTF-8"},
+        {{"--layout", "unreal", "--out", "d/lat\xE9"}, "is not UTF-8"},
+        {{"--out", "d/lat\xE9", "--print-slurm"}, "is not UTF-8"},
+        {{"--layout", "gis", "--out", "d/bell\x07", "--print-slurm"}, "control character"},
+    };
+    for (const auto& [arguments, said] : unstorable) {
+        std::vector<std::string> run = {"--size", "129", "--tile-size", "65"};
+        run.insert(run.end(), arguments.begin(), arguments.end());
+        const ToolRun refused = RunTool(dir, run);
+        EXPECT_EQ(refused.status, 2) << said;
+        EXPECT_EQ(LineCount(refused.err), 1) << refused.err;
+        EXPECT_NE(refused.err.find(said), std::string::npos) << refused.err;
+        EXPECT_EQ(refused.out, "");
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("d")));
+
     const ToolRun missing = RunTool(dir, {"--size", "1025", "--tile-size", "257", "--out", "no/w", "--print-slurm"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
-    EXPECT_NE(missing.err.find("\"no/w_0_0.tga\": No such file or directory"), std::string::npos) << missing.err;
+    EXPECT_NE(missing.err.find("\"no/w.set\": No such file or directory"), std::string::npos) << missing.err;
 
     // 16384 tasks: one line, naming the tiles a task that fit in 1001 tasks;
     // with that many there is nothing to say.

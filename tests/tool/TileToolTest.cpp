@@ -119,7 +119,7 @@ TEST(TileTool, UnrealTilesAreTheWholeMapsPngCutWithSharedEdges)
         }
     }
     EXPECT_EQ(mismatches, 0);
-    EXPECT_EQ(dir.Entries().size(), 16u + 2u);  // the tiles, the manifest, whole.png
+    EXPECT_EQ(dir.Entries().size(), 16u + 3u);  // the tiles, the manifest, the record, whole.png
 }
 
 // Unity's tiles: r16, bottom row first, Y from the south; the one-file r16
@@ -224,8 +224,8 @@ TEST(TileTool, ErodedTilesShareTheStageFileAndHoldTheWholeErodedMap)
 
     const ToolRun other = tile("0", "0", "2");
     EXPECT_EQ(other.status, 1);
-    EXPECT_NE(other.err.find("stage file 'w.stage' was made with --erosion 1, not 2"), std::string::npos)
-        << other.err;
+    // The set's record refuses another world before its stage file is read.
+    EXPECT_NE(other.err.find("tile set 'w' was made with --erosion 1, not 2"), std::string::npos) << other.err;
     EXPECT_EQ(std::count(other.err.begin(), other.err.end(), '\n'), 1) << other.err;
     FILE* cut = fopen(dir.File("w.stage").c_str(), "wb");
     ASSERT_NE(cut, nullptr);
@@ -236,7 +236,7 @@ TEST(TileTool, ErodedTilesShareTheStageFileAndHoldTheWholeErodedMap)
     EXPECT_NE(shortened.err.find("'w.stage' is cut short"), std::string::npos) << shortened.err;
     std::vector<std::string> names = dir.Entries();
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"w.stage", "w_1_2.f32", "w_3_0.f32", "whole.f32"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"w.set", "w.stage", "w_1_2.f32", "w_3_0.f32", "whole.f32"}));
 }
 
 // Each tile's maps, beside it and named after it, are the same window of the
@@ -296,7 +296,8 @@ TEST(TileTool, PreviewOfAWorldComesFromItsStageWithoutATile)
     EXPECT_EQ(height, 1024u);
     std::vector<std::string> names = dir.Entries();
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"big.png", "tiles.png", "w.f32", "w.stage", "whole.png"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"big.png", "big.set", "tiles.png", "w.f32", "w.set", "w.stage",
+                                               "whole.png"}));
 }
 
 // A task finds its tiles from the scheduler's index; the manifest comes only
@@ -313,7 +314,7 @@ TEST(TileTool, TasksTakeTheirTilesFromTheSchedulersIndex)
     std::vector<std::string> names = dir.Entries();
     std::sort(names.begin(), names.end());
     // Task 2 of 3 tiles: tiles 6, 7 and 8 of 4 a row, Y from the south.
-    EXPECT_EQ(names, (std::vector<std::string>{"w_0_2.f32", "w_2_1.f32", "w_3_1.f32"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"w.set", "w_0_2.f32", "w_2_1.f32", "w_3_1.f32"}));
     {
         const EnvironmentScope index("SLURM_ARRAY_TASK_ID", "6");
         const ToolRun past = RunTool(dir, With(world));
@@ -324,7 +325,7 @@ TEST(TileTool, TasksTakeTheirTilesFromTheSchedulersIndex)
                       .status,
                   0);
     }
-    EXPECT_EQ(dir.Entries().size(), 3u + 3u + 1u);
+    EXPECT_EQ(dir.Entries().size(), 3u + 3u + 2u);  // and the record, the manifest
     EXPECT_FALSE(ReadFileBytes(dir.File("w.tiles.json")).empty());
 }
 
@@ -401,6 +402,10 @@ TEST(TileTool, RefusesWithOneLineBeforeWritingAnything)
         {{"--size", "8193", "--tile-size", "8193", "--format", "obj"}, "4097"},
         {{"--size", "1025", "--tile-size", "257", "--stage-only"}, "--erosion"},
         {{"--size", "1025", "--erosion", "1", "--stage-only"}, "--tile-size"},
+        {{"--size", "1025", "--erosion", "1", "--tile-size", "257", "--stage-only", "--tile-index", "99"},
+         "leave out --tile-index"},
+        {{"--size", "1025", "--erosion", "1", "--tile-size", "257", "--stage-only", "--tile", "1,1"},
+         "leave out --tile"},
     };
     for (auto [arguments, word] : refused) {
         arguments.insert(arguments.end(), {"--out", "w"});

@@ -139,6 +139,20 @@ TEST(TileManifest, DescribesTheSetAsAJsonParserReadsIt)
         }
     }
     EXPECT_EQ(json["version"], "9.9.9");
+    EXPECT_EQ(json["maps"], nlohmann::json::array());
+    EXPECT_EQ(json["normals"], "gl");
+    // Numbers as --meta prints them: a float by its nine digits, whole
+    // numbers and -0 without ".0" or a sign.
+    set.terrain.erosion = -0.0f;
+    set.ground.originX = -0.0;
+    set.maps = {DerivedMapKind::Normal, DerivedMapKind::Flow};
+    set.normals = NormalConvention::DirectX;
+    const std::string text = TileManifestJson(set);
+    for (const char* shown : {"\"roughness\": 0.620000005,", "\"falloff\": 1,", "\"sharpness\": 0.25,",
+                              "\"erosion\": 0,", "\"origin_x_m\": 0,", "\"relief_m\": 1,", "\"normals\": \"dx\""}) {
+        EXPECT_NE(text.find(shown), std::string::npos) << shown << " in " << text;
+    }
+    EXPECT_EQ(nlohmann::json::parse(text)["maps"], nlohmann::json::parse("[\"normal\", \"flow\"]"));
 
     // A seed that is not UTF-8 reads back one character a byte.
     ASSERT_TRUE(TerrainSeed::FromText("a\xFF", set.terrain.seed));

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -35,6 +36,21 @@ void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes)
     ASSERT_NE(file, nullptr);
     fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
+}
+
+// A height put into the file's cells with its checksum made again, as the
+// README gives it (FNV-1a, 64-bit, of every byte before it): only the value
+// can then be wrong.
+void PutHeight(std::vector<uint8_t>& bytes, size_t at, float value)
+{
+    std::memcpy(&bytes[at], &value, sizeof value);
+    uint64_t hash = 0xcbf29ce484222325ull;
+    for (size_t i = 0; i + 8 < bytes.size(); ++i) {
+        hash = (hash ^ bytes[i]) * 0x100000001b3ull;
+    }
+    for (int i = 0; i < 8; ++i) {
+        bytes[bytes.size() - 8 + i] = uint8_t(hash >> (8 * i));
+    }
 }
 
 TEST(WorldStageFile, ReadsBackTheStageItWrote)
@@ -84,6 +100,12 @@ TEST(WorldStageFile, RefusesAFileItMustNotTrustNamingIt)
         {"cut in its header", [&](std::vector<uint8_t>& b, auto&) { b.resize(headerEnd - 5); }, "cut short"},
         {"a height changed", [&](std::vector<uint8_t>& b, auto&) { b[headerEnd + 4 * 33 * 65 + 2] ^= 1; },
          "checksum"},
+        {"a NaN height", [&](auto& b, auto&) { PutHeight(b, headerEnd + 4 * 100, std::nanf("")); },
+         "height nan at stage cell 35,1"},
+        {"an infinite height", [&](auto& b, auto&) { PutHeight(b, headerEnd, INFINITY); }, "height inf at stage cell 0,0"},
+        {"a height below the sea floor", [&](auto& b, auto&) { PutHeight(b, headerEnd + 4 * 65, -1.0f); },
+         "height -1 at stage cell 0,1, outside the 0 to 1"},
+        {"a height of 1e30", [&](auto& b, auto&) { PutHeight(b, headerEnd + 4, 1e30f); }, "height 1.00000002e+30"},
         {"another format", [](std::vector<uint8_t>& b, auto&) { b[8] = 7; }, "format 7"},
         {"not a stage file", [](std::vector<uint8_t>& b, auto&) { b[0] = 'X'; }, "not a stage file"},
         {"empty", [](std::vector<uint8_t>& b, auto&) { b.clear(); }, "not a stage file"},

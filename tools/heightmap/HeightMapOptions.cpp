@@ -87,8 +87,10 @@ bool Consistent(HeightMapOptions& options, std::string& error)
     // A tile is a window of the world computed on its own (an eroded one
     // from the world's stage), its maps with it. --meta is accepted:
     // NAME.tiles.json is the set's description.
-    if (options.tiles.stageOnly && !(options.terrain.erosion > 0.0f) && options.ground.preview.empty()) {
-        error = "--stage-only needs --erosion (a world without erosion has no stage file to share) or --preview";
+    if (options.tiles.stageOnly && !(options.terrain.erosion > 0.0f) && options.ground.preview.empty() &&
+        !options.tiles.remakeSet) {
+        error = "--stage-only needs --erosion (a world without erosion has no stage file to share), --preview or "
+                "--remake-set";
         return false;
     }
     if (!TileOptionsConsistent(options.tiles, options.size, options.formatGiven, options.format, options.rowsGiven,
@@ -185,7 +187,10 @@ std::string HeightMapUsage()
         "                 (else SLURM_ARRAY_TASK_ID or JOB_COMPLETION_INDEX, else every tile)\n"
         "  --tiles-per-task P  tiles each task writes (default 1)\n"
         "  --stage-only   with --erosion: write only the world's stage, NAME.stage, which every task\n"
-        "                 reuses (a task makes it when it is absent), and exit\n"
+        "                 reuses (a task makes it when it is absent), and the set's record, and exit\n"
+        "  --remake-set   remove the set at --out made with other options (each tile, its maps, the\n"
+        "                 manifest, the VRT, the stage) and make it anew; a run into a set made with\n"
+        "                 other options is refused without it. Run once, before any task\n"
         "  --print-slurm  print a script that submits the set to Slurm (run it with sh): the stage's\n"
         "                 job first when eroded, then the job array of the tiles, and exit\n"
         "  --version      print the version\n"

@@ -9,6 +9,7 @@
 #include "export/HeightMapMetadata.h"
 #include "landing/OutputGroup.h"
 #include "landing/OutputTarget.h"
+#include "world/TileSetPlan.h"
 
 namespace {
 
@@ -64,7 +65,10 @@ bool MapOutputs::Refused(int& status, std::string& error)
     const PlanVerdict verdict = checks.Check(plan, PlanCheck::Now);
     status = verdict.status;
     error = verdict.message;
-    return verdict.status != 0;
+    if (verdict.status == 0 && !OutputsStayOutOfSets(nullptr, plan, error)) {
+        status = 2;
+    }
+    return status != 0;
 }
 
 bool MapOutputs::Open(int& status, std::string& error)

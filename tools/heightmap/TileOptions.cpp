@@ -76,8 +76,9 @@ bool ReadValue(const std::string& option, const std::string& value, TileOptions&
 TileOptionRead ReadTileOption(int argc, char** argv, int& i, TileOptions& tiles, std::string& error)
 {
     const std::string word = argv[i];
-    if (word == "--print-slurm" || word == "--stage-only") {
-        (word == "--print-slurm" ? tiles.printSlurm : tiles.stageOnly) = true;
+    if (word == "--print-slurm" || word == "--stage-only" || word == "--remake-set") {
+        (word == "--print-slurm" ? tiles.printSlurm : word == "--stage-only" ? tiles.stageOnly : tiles.remakeSet) =
+            true;
         tiles.runOnly.push_back(i);
         return TileOptionRead::Read;
     }
@@ -117,6 +118,7 @@ bool TileOptionsConsistent(const TileOptions& tiles, uint32_t size, bool formatG
                                : tiles.request.indexGiven   ? "--tile-index"
                                : tiles.printSlurm           ? "--print-slurm"
                                : tiles.stageOnly            ? "--stage-only"
+                               : tiles.remakeSet            ? "--remake-set"
                                : !tiles.layout.empty()      ? "--layout"
                                : tiles.request.tilesPerTask != 1 ? "--tiles-per-task"
                                                                  : nullptr;
@@ -134,6 +136,20 @@ bool TileOptionsConsistent(const TileOptions& tiles, uint32_t size, bool formatG
     if (tiles.tileSize > size) {
         error = "--tile-size " + std::to_string(tiles.tileSize) + " is larger than the world (--size " +
                 std::to_string(size) + ")";
+        return false;
+    }
+    // A tile named for a run that writes none would be ignored, unchecked;
+    // the job script leaves them out of the stage's command.
+    if (tiles.stageOnly && (tiles.request.tileGiven || tiles.request.indexGiven)) {
+        error = std::string("--stage-only writes no tile; leave out ") +
+                (tiles.request.tileGiven ? "--tile" : "--tile-index");
+        return false;
+    }
+    // The script's tasks would each remove the others' tiles: the set is
+    // remade once, by a run of its own, before the jobs are printed.
+    if (tiles.remakeSet && tiles.printSlurm) {
+        error = "--remake-set removes the old set now, which --print-slurm does not do: run the command once with "
+                "--remake-set --stage-only, then --print-slurm without it";
         return false;
     }
     if (tiles.request.tileGiven && tiles.request.indexGiven) {

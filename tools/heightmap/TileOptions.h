@@ -16,8 +16,9 @@ struct TileOptions {
     TileRequest request;
     bool printSlurm = false;
     bool stageOnly = false;  // --stage-only: the eroded world's stage file, no tile
+    bool remakeSet = false;  // --remake-set: remove the set made with other options first
     // argv positions of the options that name this run's own tiles (and
-    // --print-slurm, --stage-only): left out of the job script's command.
+    // --print-slurm, --stage-only, --remake-set): left out of the job script's command.
     std::vector<int> runOnly;
 };
 
@@ -31,6 +32,7 @@ TileOptionRead ReadTileOption(int argc, char** argv, int& i, TileOptions& tiles,
 // layout's. False, with error one line, for: tile options without
 // --tile-size, a tile larger than the world, a world too large for one file
 // without tiles, a --format or --rows the layout does not store, both --tile
-// and --tile-index, an option that needs the whole map.
+// and --tile-index, --tile or --tile-index with --stage-only, an option that
+// needs the whole map.
 bool TileOptionsConsistent(const TileOptions& tiles, uint32_t size, bool formatGiven, std::string& format,
                            bool rowsGiven, RowOrder& rows, std::string& error);

@@ -1,6 +1,7 @@
 #include "TileRun.h"
 
 #include <limits.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include "terrain/ParallelRows.h"
 #include "world/SlurmScript.h"
 #include "world/TileSetPlan.h"
+#include "world/TileSetRecord.h"
 #include "world/WorldStageFile.h"
 #include "world/WorldTiles.h"
 
@@ -54,8 +56,13 @@ std::vector<PlannedOutput> PlanRun(const HeightMapOptions& options, const TileSe
                                    const std::vector<uint64_t>& tiles, bool writesPreview)
 {
     const bool eroded = options.terrain.erosion > 0.0f;
-    return PlanWorldOutputs(set, tiles, eroded ? StageFilePath(options.out) : "", options.ground.maps,
-                            writesPreview ? options.ground.preview : "");
+    std::vector<PlannedOutput> plan = PlanWorldOutputs(set, tiles, eroded ? StageFilePath(options.out) : "",
+                                                       options.ground.maps, writesPreview ? options.ground.preview : "");
+    // The set's record: read when it is there, else landed by this run.
+    const std::string record = TileSetRecordPath(options.out);
+    struct stat found {};
+    plan.insert(plan.begin(), {record, "the set's record", stat(record.c_str(), &found) == 0});
+    return plan;
 }
 
 // A job array Slurm takes: past the default MaxArraySize one line says so,
@@ -90,19 +97,30 @@ int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, i
     // Refused as the task writing tile 0 would refuse it, from the directory
     // the tasks run in: the other tiles are each checked by their own task.
     OutputPlan checks;
-    const PlanVerdict verdict = checks.Check(PlanRun(options, set, {0}, true), PlanCheck::Later);
+    const std::vector<PlannedOutput> plan = PlanRun(options, set, {0}, true);
+    const PlanVerdict verdict = checks.Check(plan, PlanCheck::Later);
     if (verdict.status != 0) {
         fprintf(stderr, "%s: %s\n", program, OneLine(verdict.message).c_str());
         return verdict.status;
     }
+    std::string error;
+    if (!OutputsStayOutOfSets(set, plan, error)) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 2;
+    }
     if (const int status = CheckTaskCount(grid, options.tiles.request.tilesPerTask, program)) {
         return status;
+    }
+    // A set of another world is refused now, as each task would refuse it.
+    const TileSetVerdict claim = ClaimTileSet(set, TileSetRecordOf(set, options.ground.derived), false);
+    if (claim.status != 0) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(claim.message).c_str());
+        return claim.status;
     }
     // A stage file the jobs would refuse is refused now, not after the
     // stage's job failed and left the array waiting.
     if (options.terrain.erosion > 0.0f) {
         WorldStage kept;
-        std::string error;
         const StageFileKey key{options.terrain, grid.worldCells, version};
         if (ReadStageFile(StageFilePath(options.out), key, kept, error) == StageFileRead::Refused) {
             fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
@@ -143,7 +161,8 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
 {
     const TileGrid grid = TileGrid::Make(options.size, options.tiles.tileSize);
     std::string error;
-    if (!TileSetNameAccepted(options.out, error)) {
+    if (!TileSetNameAccepted(options.out, error) ||
+        !TileSetNameStorable(options.out, options.tiles.layout == "gis", error)) {
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 2;
     }
@@ -157,6 +176,8 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.set.ground = {CellSizeOf(options.ground.extent, grid.worldCells), options.ground.relief,
                       options.ground.originX, options.ground.originY};
     job.set.version = version;
+    job.set.maps = options.ground.maps;
+    job.set.normals = options.ground.derived.normals;
     job.threads = options.threads;
     job.maps.kinds = options.ground.maps;
     job.maps.settings = options.ground.derived;
@@ -176,6 +197,14 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
         return 2;
     }
 
+    const bool scheduled = getenv("SLURM_ARRAY_TASK_ID") != nullptr || getenv("JOB_COMPLETION_INDEX") != nullptr;
+    if (options.tiles.remakeSet && scheduled && !options.tiles.stageOnly) {
+        fprintf(stderr, "%s: --remake-set in a task of a job array would remove the other tasks' tiles: remake the set "
+                        "once, before the array\n",
+                program);
+        return 2;
+    }
+
     // Every file this run writes is checked before a cell is computed.
     OutputPlan checks;
     // The preview needs the stage alone: the stage's run and the run that
@@ -183,19 +212,32 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     const bool includesFirst = std::find(job.tiles.begin(), job.tiles.end(), 0) != job.tiles.end();
     const bool writesPreview = !options.ground.preview.empty() && (options.tiles.stageOnly || includesFirst);
     // A task of an array skips the preview as planned; a run by hand is told.
-    const bool scheduled = getenv("SLURM_ARRAY_TASK_ID") != nullptr || getenv("JOB_COMPLETION_INDEX") != nullptr;
     if (!options.ground.preview.empty() && !writesPreview && !scheduled) {
         fprintf(stderr, "%s: --preview is written by the run with tile 0 or with --stage-only; this run has neither and "
                         "writes no preview\n",
                 program);
     }
-    const PlanVerdict verdict = checks.Check(PlanRun(options, job.set, job.tiles, writesPreview), PlanCheck::Now);
+    const std::vector<PlannedOutput> plan = PlanRun(options, job.set, job.tiles, writesPreview);
+    const PlanVerdict verdict = checks.Check(plan, PlanCheck::Now);
     if (verdict.status != 0) {
         fprintf(stderr, "%s: %s\n", program, OneLine(verdict.message).c_str());
         return verdict.status;
     }
+    if (!OutputsStayOutOfSets(job.set, plan, error)) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+        return 2;
+    }
 
     InstallInterruptCleanup();
+    // The set is one world: this run's options are the set's, or it is
+    // refused before a cell is computed (or, asked to, removes the old set).
+    const TileSetRecord record = TileSetRecordOf(job.set, options.ground.derived);
+    const TileSetVerdict claim =
+        options.tiles.remakeSet ? RemakeTileSet(job.set, record) : ClaimTileSet(job.set, record, true);
+    if (claim.status != 0) {
+        fprintf(stderr, "%s: %s\n", program, OneLine(claim.message).c_str());
+        return claim.status;
+    }
     const bool eroded = options.terrain.erosion > 0.0f;
     const double cells = double(grid.tileCells) * grid.tileCells * double(job.tiles.size());
     ProgressLine progress(program, (eroded || cells > kProgressCells) && isatty(STDERR_FILENO));
