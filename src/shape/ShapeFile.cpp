@@ -1,0 +1,199 @@
+#include "shape/ShapeFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gdal.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "cli/CommandLineText.h"
+#include "terrain/ShapeGrid.h"
+
+namespace {
+
+const char kAccepted[] = "a raster GDAL reads (PNG, GeoTIFF, EXR, ...) of 2 to 16385 samples a side, or builtin:continent";
+
+std::string Named(const std::string& file) { return "--shape '" + OneLine(file) + "'"; }
+
+// FNV-1a (64-bit) of the file's bytes: the file's identity in the world's
+// records. Opened without waiting, so a FIFO swapped in cannot block.
+bool FileChecksum(const std::string& file, uint64_t& hash, std::string& why)
+{
+    const int descriptor = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (descriptor < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    hash = 0xcbf29ce484222325ull;
+    std::vector<unsigned char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t got = read(descriptor, buffer.data(), buffer.size());
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            why = std::strerror(errno);
+            close(descriptor);
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        for (ssize_t i = 0; i < got; ++i) {
+            hash = (hash ^ buffer[size_t(i)]) * 0x100000001b3ull;
+        }
+    }
+    close(descriptor);
+    return true;
+}
+
+// GDAL's last message, one line, or a fallback.
+std::string GdalMessage(const char* fallback)
+{
+    const char* message = CPLGetLastErrorMsg();
+    return OneLine(message != nullptr && *message != '\0' ? message : fallback);
+}
+
+// The value of height 1 for an integer type: its largest value.
+double IntegerTop(GDALDataType type)
+{
+    const int bits = GDALGetDataTypeSizeBits(type);
+    return GDALDataTypeIsSigned(type) ? std::ldexp(1.0, bits - 1) - 1.0 : std::ldexp(1.0, bits) - 1.0;
+}
+
+struct DatasetCloser {
+    void operator()(void* dataset) const { GDALClose(dataset); }
+};
+
+std::string RangeText(double low, double high)
+{
+    char text[80];
+    std::snprintf(text, sizeof text, "%.17g,%.17g", low, high);
+    return text;
+}
+
+}  // namespace
+
+ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& error)
+{
+    const std::string& file = parameters.shapeFile;
+    const std::string builtin = "builtin:";
+    if (file.compare(0, builtin.size(), builtin) == 0) {
+        parameters.shape = BuiltInShape(file.substr(builtin.size()));
+        if (parameters.shape == nullptr) {
+            error = Named(file) + " is no built-in shape; accepted: " + BuiltInShapeNames() +
+                    " (write ./" + OneLine(file) + " for a file of that name)";
+            return ShapeLoad::Unusable;
+        }
+        return ShapeLoad::Loaded;
+    }
+
+    struct stat found {};
+    if (stat(file.c_str(), &found) != 0) {
+        error = "cannot read " + Named(file) + ": " + std::strerror(errno) + "; accepted: " + kAccepted;
+        return ShapeLoad::Unreadable;
+    }
+    if (!S_ISREG(found.st_mode)) {
+        error = Named(file) + " is " + (S_ISDIR(found.st_mode) ? "a directory" : "not a regular file") +
+                "; accepted: " + kAccepted;
+        return ShapeLoad::Unreadable;
+    }
+    uint64_t checksum = 0;
+    std::string why;
+    if (!FileChecksum(file, checksum, why)) {
+        error = "cannot read " + Named(file) + ": " + why;
+        return ShapeLoad::Unreadable;
+    }
+
+    static std::once_flag registered;
+    std::call_once(registered, [] { GDALAllRegister(); });
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    struct PopHandler {
+        ~PopHandler() { CPLPopErrorHandler(); }
+    } pop;
+    CPLErrorReset();
+    std::unique_ptr<void, DatasetCloser> dataset(
+        GDALOpenEx(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    if (dataset == nullptr) {
+        error = Named(file) + " is not a raster GDAL reads (" + GdalMessage("no driver recognises it") +
+                "); accepted: " + kAccepted;
+        return ShapeLoad::Unreadable;
+    }
+    const int width = GDALGetRasterXSize(dataset.get());
+    const int height = GDALGetRasterYSize(dataset.get());
+    if (width < 2 || height < 2 || width > int(kLargestShapeSide) || height > int(kLargestShapeSide) ||
+        GDALGetRasterCount(dataset.get()) < 1) {
+        error = Named(file) + " has " + std::to_string(width) + " x " + std::to_string(height) + " samples in " +
+                std::to_string(GDALGetRasterCount(dataset.get())) + " bands; accepted: " + kAccepted;
+        return ShapeLoad::Unusable;
+    }
+    GDALRasterBandH band = GDALGetRasterBand(dataset.get(), 1);
+    const GDALDataType type = GDALGetRasterDataType(band);
+    if (GDALDataTypeIsComplex(type)) {
+        error = Named(file) + " holds complex samples; accepted: real samples, integer or float";
+        return ShapeLoad::Unusable;
+    }
+
+    // The centred square of the shorter side.
+    const int side = std::min(width, height);
+    const int x0 = (width - side) / 2;
+    const int y0 = (height - side) / 2;
+    auto shape = std::make_shared<ShapeGrid>();
+    shape->cells = uint32_t(side);
+    std::vector<float> samples(size_t(side) * size_t(side));
+    if (GDALRasterIO(band, GF_Read, x0, y0, side, side, samples.data(), side, side, GDT_Float32, 0, 0) != CE_None) {
+        error = "cannot read the samples of " + Named(file) + ": " + GdalMessage("the read failed") +
+                "; accepted: a raster whose file holds every sample its header claims";
+        return ShapeLoad::Unreadable;
+    }
+
+    const bool integer = GDALDataTypeIsInteger(type) != 0;
+    double low = 0.0;
+    double high = integer ? IntegerTop(type) : relief;
+    if (parameters.shapeRangeGiven) {
+        low = parameters.shapeLow;
+        high = parameters.shapeHigh;
+    }
+    int hasNoData = 0;
+    const double noData = GDALGetRasterNoDataValue(band, &hasNoData);
+    const float noDataSample = float(noData);
+    const bool noDataIsNan = hasNoData != 0 && std::isnan(noData);
+    size_t noDataCount = 0;
+    shape->heights.resize(samples.size());
+    for (int r = 0; r < side; ++r) {
+        const float* row = &samples[size_t(r) * side];
+        float* target = &shape->heights[size_t(side - 1 - r) * side];  // north first in the file
+        for (int c = 0; c < side; ++c) {
+            const float v = row[c];
+            if ((hasNoData != 0 && v == noDataSample) || (noDataIsNan && std::isnan(v))) {
+                target[c] = 0.0f;
+                ++noDataCount;
+                continue;
+            }
+            if (!std::isfinite(v)) {
+                error = Named(file) + " has a NaN or infinite sample at column " + std::to_string(x0 + c) +
+                        ", row " + std::to_string(y0 + r) + "; accepted: finite samples (mark holes as no-data)";
+                return ShapeLoad::Unusable;
+            }
+            const double h = (double(v) - low) / (high - low);
+            target[c] = float(std::min(std::max(h, 0.0), 1.0));
+        }
+    }
+    if (noDataCount == samples.size()) {
+        error = Named(file) + " is all no-data; accepted: a raster with at least one sample of ground";
+        return ShapeLoad::Unusable;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(checksum));
+    shape->identity = std::string("fnv1a64:") + hex + " range:" + RangeText(low, high);
+    parameters.shape = std::move(shape);
+    return ShapeLoad::Loaded;
+}
