@@ -9,6 +9,7 @@
 #include "erosion/Erosion.h"
 #include "export/HeightMapExport.h"
 #include "terrain/HeightMapGenerator.h"
+#include "terrain/HeightMapOfSize.h"
 #include "terrain/TerrainParameters.h"
 
 namespace {
@@ -110,9 +111,35 @@ void ExportAndReport(const ControlState& state)
 
 float viewerErosion = 0.0f;
 
+TerrainParameters viewerShape;
+
+namespace {
+
+void TakeShape(TerrainParameters& parameters)
+{
+    parameters.shapeFile = viewerShape.shapeFile;
+    parameters.shape = viewerShape.shape;
+    parameters.shapeRangeGiven = viewerShape.shapeRangeGiven;
+    parameters.shapeLow = viewerShape.shapeLow;
+    parameters.shapeHigh = viewerShape.shapeHigh;
+    parameters.shapeFalloff = viewerShape.shapeFalloff;
+}
+
+}  // namespace
+
 void RegenerateViewerMap(Array2D<float>& heightMap, float roughness)
 {
-    GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);
+    if (viewerShape.shape != nullptr) {
+        // The tool's own 129 map: the viewer's generator knows no shape.
+        TerrainParameters parameters;
+        parameters.seed = generationSeed;
+        parameters.roughness = roughness;
+        parameters.falloffExponent = falloffExponent;
+        TakeShape(parameters);
+        GenerateHeightMapOfSize(heightMap, parameters, 1);
+    } else {
+        GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);
+    }
     if (viewerErosion > 0.0f) {
         ErodeHeightMap(heightMap, viewerErosion, 1);
     }
@@ -135,6 +162,7 @@ TerrainParameters CurrentParameters(const ControlState& state)
     parameters.falloffExponent = falloffExponent;
     parameters.sharpness = terrainSharpness;
     parameters.erosion = viewerErosion;
+    TakeShape(parameters);
     return parameters;
 }
 

@@ -47,6 +47,7 @@ bool ReadView(const std::string& text, ViewMode& view, std::string& error)
 std::string ViewerUsage()
 {
     return "usage: orvandel [--seed TEXT] [--roughness R] [--falloff E] [--sharpness K] [--erosion E]\n"
+           "                [--shape FILE] [--shape-range LOW,HIGH]\n"
            "                [--view height|shaded|colour] [--detail N] [--timedemo FRAMES]\n"
            "Shows the generated terrain in an 800 x 600 window; every option is optional\n"
            "and the terrain options give start-up values, read and bounded as\n"

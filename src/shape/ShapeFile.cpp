@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <gdal.h>
+#include <gdal_priv.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -73,6 +74,33 @@ struct DatasetCloser {
     void operator()(void* dataset) const { GDALClose(dataset); }
 };
 
+// A raw layout (ENVI, EHdr, an uncompressed GeoTIFF, ...) whose header
+// claims more samples than its file holds: GDAL would read the missing ones
+// as zeros without a word, so the file's size is checked against the last
+// sample band 1 claims.
+bool HeaderClaimsMore(GDALDatasetH handle, int width, int height, std::string& why)
+{
+    GDALDataset::RawBinaryLayout layout;
+    if (!GDALDataset::FromHandle(handle)->GetRawBinaryLayout(layout)) {
+        return false;
+    }
+    int64_t last = 0;
+    for (const int64_t y : {int64_t{0}, int64_t{height} - 1}) {
+        for (const int64_t x : {int64_t{0}, int64_t{width} - 1}) {
+            last = std::max<int64_t>(last, int64_t(layout.nImageOffset) + y * layout.nLineOffset +
+                                               x * layout.nPixelOffset);
+        }
+    }
+    const int64_t needed = last + GDALGetDataTypeSizeBytes(layout.eDataType);
+    VSIStatBufL found;
+    if (VSIStatL(layout.osRawFilename.c_str(), &found) != 0 || int64_t(found.st_size) < needed) {
+        why = "its header claims " + std::to_string(width) + " x " + std::to_string(height) + " samples (" +
+              std::to_string(needed) + " bytes) but '" + OneLine(layout.osRawFilename) + "' holds fewer";
+        return true;
+    }
+    return false;
+}
+
 std::string RangeText(double low, double high)
 {
     char text[80];
@@ -134,6 +162,11 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
         error = Named(file) + " has " + std::to_string(width) + " x " + std::to_string(height) + " samples in " +
                 std::to_string(GDALGetRasterCount(dataset.get())) + " bands; accepted: " + kAccepted;
         return ShapeLoad::Unusable;
+    }
+    if (HeaderClaimsMore(dataset.get(), width, height, why)) {
+        error = "cannot read " + Named(file) + ": " + why +
+                "; accepted: a raster whose file holds every sample its header claims";
+        return ShapeLoad::Unreadable;
     }
     GDALRasterBandH band = GDALGetRasterBand(dataset.get(), 1);
     const GDALDataType type = GDALGetRasterDataType(band);
