@@ -9,7 +9,6 @@
 #include "erosion/Erosion.h"
 #include "export/HeightMapExport.h"
 #include "terrain/HeightMapGenerator.h"
-#include "terrain/HeightMapOfSize.h"
 #include "terrain/TerrainParameters.h"
 
 namespace {
@@ -127,16 +126,17 @@ void TakeShape(TerrainParameters& parameters)
 
 }  // namespace
 
+void (*shapedViewerMap)(Array2D<float>& heightMap, const TerrainParameters& parameters) = nullptr;
+
 void RegenerateViewerMap(Array2D<float>& heightMap, float roughness)
 {
-    if (viewerShape.shape != nullptr) {
-        // The tool's own 129 map: the viewer's generator knows no shape.
+    if (viewerShape.shape != nullptr && shapedViewerMap != nullptr) {
         TerrainParameters parameters;
         parameters.seed = generationSeed;
         parameters.roughness = roughness;
         parameters.falloffExponent = falloffExponent;
         TakeShape(parameters);
-        GenerateHeightMapOfSize(heightMap, parameters, 1);
+        shapedViewerMap(heightMap, parameters);
     } else {
         GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);
     }

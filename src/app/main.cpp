@@ -94,6 +94,7 @@ int main(int argc, char** argv)
             return 2;
         }
         viewerShape = start;
+        shapedViewerMap = GenerateShapedViewerMap;
     }
     generationSeed = start.seed;
     falloffExponent = start.falloffExponent;
