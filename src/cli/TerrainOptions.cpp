@@ -122,8 +122,9 @@ const std::vector<TerrainOption> table = {
      Number<&TerrainParameters::erosion>},
     {"--shape", "FILE", "the large shape: a raster GDAL reads, or builtin:continent (default: the island)",
      nullptr, ReadShape, ShapeText, ShapeAtDefault, nullptr},
-    {"--shape-range", "LOW,HIGH", "the shape's values at heights 0 and 1 (default: 0 to the type's largest; "
-     "floats: metres over --relief)", nullptr, ReadShapeRange, ShapeRangeText, ShapeRangeAtDefault, nullptr},
+    {"--shape-range", "LOW,HIGH",
+     "the shape's values at heights 0 and 1 (default: 0 to the type's largest; floats: metres over the relief)",
+     nullptr, ReadShapeRange, ShapeRangeText, ShapeRangeAtDefault, nullptr},
 };
 
 }  // namespace
