@@ -123,10 +123,10 @@ void FalloffAndRemap(Array2D<float>& map, float exponent, const TerrainShape& sh
     });
 }
 
-// A shaped map: up to 129 the 129 map (the shape on the 129 lattice,
-// finished cell by cell) sampled as the island's is; above, the window
-// generator over the whole map, so the whole map and its tiles share one
-// code path and so their bits.
+// A shaped map: up to 129 the 129 map (the shape's 129 lattice, finished
+// cell by cell) sampled as the island's is; above, the window generator over
+// the whole map, so the whole map and its tiles share one code path and so
+// their bits.
 void GenerateShapedMap(Array2D<float>& map, const TerrainParameters& parameters, unsigned threads)
 {
     const uint32_t n = map.GetWidth();
@@ -134,17 +134,15 @@ void GenerateShapedMap(Array2D<float>& map, const TerrainParameters& parameters,
         HeightMapWindows(n, parameters).Generate(map, 0, 0, threads);
         return;
     }
-    const ShapeGrid& shape = *parameters.shape;
+    const Array2D<float> lattice = ShapedLattice129(parameters, heightMapCells);
     const uint32_t every = heightMapSize / (n - 1);
-    const uint32_t margin = parameters.shapeMargin * every;
     const int64_t centre = heightMapSize / 2;
     for (uint32_t y = 0; y < n; ++y) {
         for (uint32_t x = 0; x < n; ++x) {
             const int64_t cx = int64_t{x} * every;
             const int64_t cy = int64_t{y} * every;
-            const float h = ShapeHeightAt(shape, heightMapCells, margin, heightMapCells, cx, cy);
-            map.Row(y)[x] = FinishShapedHeight(h, parameters, std::llabs(cx - centre), std::llabs(cy - centre),
-                                               float(centre));
+            map.Row(y)[x] = FinishShapedHeight(lattice.Row(uint32_t(cy))[cx], parameters, std::llabs(cx - centre),
+                                               std::llabs(cy - centre), float(centre));
         }
     }
 }

@@ -159,6 +159,8 @@ HeightMapWindows::HeightMapWindows(uint32_t mapCells, const TerrainParameters& p
         GenerateHeightMapOfSize(base, parameters, 1);
     } else if (parameters.shape == nullptr) {
         base = ViewerRawHeights(parameters);
+    } else if (ShapeLatticeCells(*parameters.shape, mapCells, parameters.shapeMargin) < heightMapCells) {
+        base = ShapedLattice129(parameters, mapCells);
     }
 }
 
@@ -210,10 +212,13 @@ void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0
     // window.
     // Under a shape the levels start at the shape's lattice, its values
     // resampled there; the island's at the viewer's 129 lattice.
+    // (A shape on a lattice coarser than 129 is refined to it in `base`.)
     const ShapeGrid* shape = parameters.shape.get();
     int first = 0;
+    bool fromShape = false;
     if (shape != nullptr) {
         const uint32_t lattice = ShapeLatticeCells(*shape, mapCells, parameters.shapeMargin);
+        fromShape = lattice >= heightMapCells;
         while ((int64_t{heightMapSize} << first) + 1 < lattice) {
             ++first;
         }
@@ -229,7 +234,7 @@ void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0
         coarserCells.resize(coarser.stride * size_t(ys[first].last - ys[first].first + 1));
         coarser.cells = coarserCells.data();
     }
-    if (shape != nullptr) {
+    if (fromShape) {
         const uint32_t lattice = (heightMapSize << first) + 1;
         const int64_t spacing = (mapCells - 1) / (lattice - 1);
         ParallelRows(int(coarser.y1 - coarser.y0 + 1), threads, [&](int begin, int end) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "terrain/DiamondSquareSteps.h"
+#include "terrain/FineLevelRandom.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/TerrainParameters.h"
 
@@ -37,13 +38,11 @@ double SamplesPerCell(const ShapeGrid& shape, uint32_t mapCells, uint32_t margin
 
 uint32_t ShapeLatticeCells(const ShapeGrid& shape, uint32_t mapCells, uint32_t margin)
 {
-    if (mapCells <= heightMapCells) {
-        return heightMapCells;
-    }
     // The lattice's spacing in shape samples must be at most 1.
-    const double needed = double(mapCells - 1) * SamplesPerCell(shape, mapCells, margin);
-    uint32_t lattice = heightMapCells;
-    while (lattice < mapCells && double(lattice - 1) < needed) {
+    const uint32_t finest = std::max(mapCells, heightMapCells);
+    const double needed = double(finest - 1) * SamplesPerCell(shape, finest, margin);
+    uint32_t lattice = 3;
+    while (lattice < finest && double(lattice - 1) < needed) {
         lattice = 2 * lattice - 1;
     }
     return lattice;
@@ -79,6 +78,50 @@ float ShapeDetailAmplitude(uint32_t level, float roughness)
         g = std::min(g * roughness, 1.0f);
     }
     return g;
+}
+
+Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t mapCells)
+{
+    const ShapeGrid& shape = *parameters.shape;
+    const uint32_t margin = parameters.shapeMargin;
+    const uint32_t lattice = ShapeLatticeCells(shape, mapCells, margin);
+    const int64_t s = (mapCells - 1) / heightMapSize;  // map cells between 129-lattice points
+    Array2D<float> grid(heightMapCells, heightMapCells);
+    const int top = int(heightMapSize);
+    const int first = top / int(lattice - 1);  // the shape lattice's step on the 129 lattice
+    for (int j = 0; j <= top; j += first) {
+        for (int i = 0; i <= top; i += first) {
+            grid.Row(uint32_t(j))[i] = ShapeHeightAt(shape, mapCells, margin, lattice, i * s, j * s);
+        }
+    }
+    const FineLevelRandom random(parameters.seed);
+    auto v = [&grid](int x, int y) -> float& { return grid.Row(uint32_t(y))[x]; };
+    uint32_t level = 0;
+    while ((2u << level) < lattice) {
+        ++level;  // the level that refines a lattice of 2^level + 1
+    }
+    for (int step = first; step >= 2; step /= 2, ++level) {
+        const int half = step / 2;
+        const float g = ShapeDetailAmplitude(level, parameters.roughness);
+        for (int y = 0; y < top; y += step) {
+            for (int x = 0; x < top; x += step) {
+                DiamondPoint(v, x, y, step, g, false,
+                             [&] { return random.Value(level, uint32_t(x + half), uint32_t(y + half)); });
+            }
+        }
+        for (int y = 0; y <= top; y += half) {
+            for (int x = (y / half) % 2 == 0 ? half : 0; x <= top; x += step) {
+                if (x == 0 || x == top) {
+                    v(x, y) = (v(x, y - half) + v(x, y + half)) * 0.5f;
+                } else if (y == 0 || y == top) {
+                    v(x, y) = (v(x - half, y) + v(x + half, y)) * 0.5f;
+                } else {
+                    SquarePoint(v, x, y, half, g, [&] { return random.Value(level, uint32_t(x), uint32_t(y)); });
+                }
+            }
+        }
+    }
+    return grid;
 }
 
 float FinishShapedHeight(float height, const TerrainParameters& parameters, int64_t di, int64_t dj, float radius)

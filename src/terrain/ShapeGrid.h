@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "terrain/Array2D.h"
+
 // A user's large shape of the terrain (--shape): a square grid of heights in
 // [0, 1], row 0 the south edge, already scaled and with no-data as 0 (sea).
 // The generator resamples it onto one lattice of the map (ShapeLatticeCells)
@@ -19,9 +21,9 @@ struct ShapeGrid {
 
 struct TerrainParameters;
 
-// The lattice of the N map the shape is placed on: the smallest 2^k + 1 at
-// least as fine as the shape's samples across the covered window, no
-// coarser than 129 and no finer than the map (129 for maps up to 129).
+// The lattice of the N map the shape is placed on: the coarsest 2^k + 1
+// (k >= 1) at least as fine as the shape's samples across the covered
+// window, no finer than the map (than 129 for maps up to 129).
 uint32_t ShapeLatticeCells(const ShapeGrid& shape, uint32_t mapCells, uint32_t margin);
 
 // The shape's height at map cell (x, y) of an N map whose outer `margin`
@@ -39,6 +41,14 @@ float ShapeHeightAt(const ShapeGrid& shape, uint32_t mapCells, uint32_t margin, 
 // its raw range of 30, so 1 times the roughness once a level, each step
 // capped at 1.
 float ShapeDetailAmplitude(uint32_t level, float roughness);
+
+// The map's 129 lattice under a shape placed on a coarser lattice (fewer
+// than 129 cells): the shape there, refined down to the 129 lattice by the
+// diamond-square steps with ShapeDetailAmplitude and the stateless random
+// numbers at the points' 129-lattice coordinates, so every map size shares
+// it (the window generator starts from it as from the island's 129
+// lattice). Before the finish (FinishShapedHeight).
+Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t mapCells);
 
 // Turns a refined shaped height into the map's: clamped to [0, 1], times the
 // island's falloff factor when the falloff was asked for.

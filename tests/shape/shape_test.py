@@ -126,7 +126,14 @@ def tiles(out, *extra, status=0):
 
 
 def case_tiles():
-    write("sketch.png", np.round(sketch() * 65535).astype(np.uint16), "PNG")
+    # 65 samples: a shape coarser than the 129 lattice, refined down to it
+    # (the sketch case covers shapes placed on a finer lattice).
+    write("sketch.png", np.round(sketch(65) * 65535).astype(np.uint16), "PNG")
+    # The 129 map (the viewer's preview) on the big map's lattice, bit for bit.
+    run("--shape", "sketch.png", "--format", "f32", "--out", "129.f32")
+    run("--shape", "sketch.png", "--size", "2049", "--format", "f32", "--out", "2049.f32")
+    assert np.array_equal(np.fromfile("129.f32", dtype="<u4"),
+                          np.fromfile("2049.f32", dtype="<u4").reshape(2049, 2049)[::16, ::16].ravel())
     run("--shape", "sketch.png", "--size", "2049", "--erosion", "1", "--format", "f32", "--out", "whole.f32")
     whole = np.fromfile("whole.f32", dtype="<u4").reshape(2049, 2049)
     os.makedirs("set", exist_ok=True)
@@ -138,8 +145,8 @@ def case_tiles():
         tile = np.fromfile(name, dtype="<u4").reshape(513, 513)
         assert np.array_equal(tile, whole[512 * y:512 * y + 513, 512 * x:512 * x + 513]), name
     # The same name, other bytes: the stage of the old shape is refused.
-    other = sketch()
-    other[20:40, 20:40] = 0.5
+    other = sketch(65)
+    other[20:30, 20:30] = 0.5
     write("sketch.png", np.round(other * 65535).astype(np.uint16), "PNG")
     before = open("set/w_1_1.f32", "rb").read()
     message = tiles("set/w", "--tile", "1,1", status=1)
