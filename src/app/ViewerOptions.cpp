@@ -96,6 +96,10 @@ ViewerStart ParseViewerOptions(int argc, const char* const* argv, TerrainParamet
             return ViewerStart::Refused;
         }
     }
+    if (parameters.shapeRangeGiven && parameters.shapeFile.empty()) {
+        error = "--shape-range needs --shape FILE (the raster whose values it maps)";
+        return ViewerStart::Refused;
+    }
     return ViewerStart::Run;
 }
 

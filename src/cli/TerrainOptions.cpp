@@ -176,6 +176,11 @@ std::vector<std::pair<std::string, float>> TerrainMetaNumbers(const TerrainParam
 {
     std::vector<std::pair<std::string, float>> numbers;
     for (const TerrainOption& option : table) {
+        // A shape's falloff, unless asked for, is not applied: left out, so
+        // the record still rebuilds the map.
+        if (option.read == ReadFalloff && FalloffAtDefault(parameters)) {
+            continue;
+        }
         if (option.metaKey != nullptr) {
             numbers.emplace_back(option.metaKey, option.number(parameters));
         }

@@ -181,7 +181,10 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
     const int y0 = (height - side) / 2;
     auto shape = std::make_shared<ShapeGrid>();
     shape->cells = uint32_t(side);
-    std::vector<float> samples(size_t(side) * size_t(side));
+    // Read straight into the grid and scaled in place, then flipped north
+    // to south: one copy of the samples, 1 GB at the largest.
+    std::vector<float>& samples = shape->heights;
+    samples.resize(size_t(side) * size_t(side));
     if (GDALRasterIO(band, GF_Read, x0, y0, side, side, samples.data(), side, side, GDT_Float32, 0, 0) != CE_None) {
         error = "cannot read the samples of " + Named(file) + ": " + GdalMessage("the read failed") +
                 "; accepted: a raster whose file holds every sample its header claims";
@@ -200,14 +203,12 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
     const float noDataSample = float(noData);
     const bool noDataIsNan = hasNoData != 0 && std::isnan(noData);
     size_t noDataCount = 0;
-    shape->heights.resize(samples.size());
     for (int r = 0; r < side; ++r) {
-        const float* row = &samples[size_t(r) * side];
-        float* target = &shape->heights[size_t(side - 1 - r) * side];  // north first in the file
+        float* row = &samples[size_t(r) * side];
         for (int c = 0; c < side; ++c) {
             const float v = row[c];
             if ((hasNoData != 0 && v == noDataSample) || (noDataIsNan && std::isnan(v))) {
-                target[c] = 0.0f;
+                row[c] = 0.0f;
                 ++noDataCount;
                 continue;
             }
@@ -217,8 +218,12 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
                 return ShapeLoad::Unusable;
             }
             const double h = (double(v) - low) / (high - low);
-            target[c] = float(std::min(std::max(h, 0.0), 1.0));
+            row[c] = float(std::min(std::max(h, 0.0), 1.0));
         }
+    }
+    for (int r = 0; r < side / 2; ++r) {  // the file's row 0 is north, the grid's south
+        std::swap_ranges(&samples[size_t(r) * side], &samples[size_t(r) * side] + side,
+                         &samples[size_t(side - 1 - r) * side]);
     }
     if (noDataCount == samples.size()) {
         error = Named(file) + " is all no-data; accepted: a raster with at least one sample of ground";

@@ -110,7 +110,9 @@ TEST(ViewerOptionsTest, EveryTerrainOptionOfTheSharedTableIsReadAndPrinted)
     for (const auto& [name, value] : samples) {
         const TerrainOption* option = FindTerrainOption(name);
         ASSERT_NE(option, nullptr) << name;
-        const Parsed parsed = Parse({name + "=" + value});
+        // A range maps a shape's values, so it comes with one.
+        const Parsed parsed =
+            name == "--shape-range" ? Parse({"--shape=s.png", name + "=" + value}) : Parse({name + "=" + value});
         ASSERT_EQ(parsed.outcome, ViewerStart::Run) << name << ": " << parsed.error;
         const std::string typed = name == "--seed" || name == "--shape" ? "'" + value + "'" : value;
         EXPECT_EQ(option->text(parsed.parameters), typed);

@@ -187,6 +187,8 @@ def case_refusals():
         message = run("--shape", name, "--out", "out.png", status=status)
         assert message.count("\n") == 1 and name in message and "accepted" in message, (name, message)
         assert not os.path.exists("out.png"), name
+    assert "--shape-range" in run("--shape-range", "0,1", "--out", "out.png", status=2)
+    assert not os.path.exists("out.png")
     # Several bands: band 1 is the shape.
     write("rgb.tif", np.stack([good, 255 - good, good // 2]))
     write("grey.tif", good)

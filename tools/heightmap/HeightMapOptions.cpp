@@ -110,6 +110,10 @@ bool Consistent(HeightMapOptions& options, std::string& error)
         error = "--stage-only needs --erosion (a world without erosion has no stage file to share) or --preview";
         return false;
     }
+    if (options.terrain.shapeRangeGiven && options.terrain.shapeFile.empty()) {
+        error = "--shape-range needs --shape FILE (the raster whose values it maps)";
+        return false;
+    }
     if (options.tiles.tiled && options.mapSize != options.size) {
         error = "--tile-size needs a --size of 2^k + 1 cells (33 to 131073), not Unreal's " +
                 std::to_string(options.size);
