@@ -2,6 +2,7 @@
 
 #include "app/Controls.h"
 #include "erosion/Erosion.h"
+#include "erosion/ErosionSteps.h"
 #include "erosion/Terrain.h"
 #include "erosion/TerrainStats.h"
 #include "terrain/HeightMapGenerator.h"
@@ -56,7 +57,7 @@ void CountLand(benchmark::State& state, const Array2D<float>& raw, const Array2D
 }
 
 // Erosion alone of a map held whole at the recommended settings: the
-// stage's way, up to 1025.
+// stage's way, up to 4097.
 void BM_ErodeHeightMap(benchmark::State& state)
 {
     const auto side = static_cast<uint32_t>(state.range(0));
@@ -73,9 +74,32 @@ void BM_ErodeHeightMap(benchmark::State& state)
     }
     CountLand(state, raw, map);
 }
-BENCHMARK(BM_ErodeHeightMap)->Arg(129)->Arg(1025)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+BENCHMARK(BM_ErodeHeightMap)->Arg(129)->Arg(1025)->Arg(4097)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
-// The whole eroded terrain of an N map, generation included: above 1025 a
+// One round of erosion on one level of N cells a side (the fill, the
+// multiple-flow routing, stream power, deposition, relaxation and creep):
+// the cost of each level of the one-machine erosion, which runs I_c rounds
+// on the 129 lattice and I_f on each finer one.
+void BM_ErosionRound(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    const TerrainParameters parameters = Recommended();
+    Array2D<float> raw(side, side);
+    GenerateHeightMapOfSize(raw, parameters);
+    const ErosionPlan plan = PlanErosion(parameters.erosion);
+    ErosionWork work;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Array2D<float> map = raw;
+        state.ResumeTiming();
+        ErodeCells(map.Row(0), static_cast<int>(side), plan, 1, 0, work);
+        benchmark::ClobberMemory();
+    }
+    state.counters["cells_per_s"] = benchmark::Counter(double(side) * side, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_ErosionRound)->Arg(129)->Arg(1025)->Arg(2049)->Arg(4097)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// The whole eroded terrain of an N map, generation included: above 4097 a
 // world's stage and its finer levels, as the tool makes it.
 void BM_ErodedTerrain(benchmark::State& state)
 {

@@ -9,6 +9,7 @@
 
 #include "erosion/FlowRouting.h"
 #include "erosion/ErosionSteps.h"
+#include "erosion/Refinement.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/ParallelRows.h"
 
@@ -28,24 +29,32 @@ std::vector<float> Lattice(const Array2D<float>& map, uint32_t stride)
     return cells;
 }
 
-// Adds to the n x n fine cells what the coarse lattice (every other fine
-// cell) gained or lost: exact on the shared cells, the mean of the two or
-// four nearest coarse changes between them; never below 0.
-void AddCoarseChange(float* fine, int n, const std::vector<float>& eroded, const std::vector<float>& original,
-                     unsigned threads)
+// Makes the n x n fine cells from the coarse lattice (every other fine
+// cell): the eroded coarse heights refined (Refinement.h), plus the share of
+// the fine cells' own detail (their raw height less the raw coarse heights
+// refined alike) that hillslopes of this grain keep; never below 0. Shared
+// cells take the eroded coarse height exactly.
+void RefineFromCoarse(float* fine, int n, const std::vector<float>& eroded, const std::vector<float>& original,
+                      unsigned threads)
 {
     const int c = (n - 1) / 2 + 1;
-    auto change = [&](int64_t x, int64_t y) {
-        const size_t i = static_cast<size_t>(y) * c + static_cast<size_t>(x);
-        return eroded[i] - original[i];
+    const float kept = DetailKept(n);
+    auto at = [c](const std::vector<float>& values) {
+        return [&values, c](int64_t x, int64_t y) { return values[static_cast<size_t>(y) * c + static_cast<size_t>(x)]; };
     };
+    const auto erodedAt = at(eroded);
+    const auto originalAt = at(original);
     ParallelRows(n, threads, [&](int begin, int end) {
         for (int y = begin; y < end; ++y) {
             for (int x = 0; x < n; ++x) {
-                const float d = InterpolateFromCoarser(x, y, change);
-                // A sea cell beside a cut valley would go below the sea floor.
                 float& cell = fine[static_cast<size_t>(y) * n + x];
-                cell = std::max(0.0f, cell + d);
+                if (((x | y) & 1) == 0) {
+                    cell = eroded[static_cast<size_t>(y / 2) * c + static_cast<size_t>(x / 2)];
+                    continue;
+                }
+                const float detail = cell - RefineFromCoarser(x, y, c, originalAt);
+                // A sea cell beside a cut valley would go below the sea floor.
+                cell = std::max(0.0f, RefineFromCoarser(x, y, c, erodedAt) + kept * detail);
             }
         }
     });
@@ -126,13 +135,13 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
         if (n < big) {
             std::vector<float> fineOriginal = Lattice(map, stride);
             std::vector<float> fine = fineOriginal;
-            AddCoarseChange(fine.data(), n, eroded, original, threads);
+            RefineFromCoarse(fine.data(), n, eroded, original, threads);
             ErodeCells(fine.data(), n, FinerPlan(plan, n), plan.fineIterations, threads, work, round);
             original = std::move(fineOriginal);
             eroded = std::move(fine);
         } else {
             // The finest level works in the map itself: no third copy of it.
-            AddCoarseChange(map.Row(0), n, eroded, original, threads);
+            RefineFromCoarse(map.Row(0), n, eroded, original, threads);
             original = {};
             eroded = {};
             ErodeCells(map.Row(0), n, FinerPlan(plan, n), plan.fineIterations, threads, work, round);

@@ -22,28 +22,5 @@
 // raw terrain alike.
 constexpr float kErosionHeadroom = 255.0f / 256.0f;
 
-// A coarser lattice's values at cell (x, y) of the lattice twice as fine
-// (coarse cell i is fine cell 2i): the value itself on a shared cell, else
-// the mean of the two or four coarse cells around it, summed in this fixed
-// order. value(cx, cy) reads the coarse lattice.
-template <typename CoarseValue>
-float InterpolateFromCoarser(int64_t x, int64_t y, const CoarseValue& value)
-{
-    const int64_t x0 = x / 2;
-    const int64_t x1 = (x + 1) / 2;
-    const int64_t y0 = y / 2;
-    const int64_t y1 = (y + 1) / 2;
-    if (x0 == x1 && y0 == y1) {
-        return value(x0, y0);
-    }
-    if (y0 == y1) {
-        return (value(x0, y0) + value(x1, y0)) * 0.5f;
-    }
-    if (x0 == x1) {
-        return (value(x0, y0) + value(x0, y1)) * 0.5f;
-    }
-    return ((value(x0, y0) + value(x1, y0)) + (value(x0, y1) + value(x1, y1))) * 0.25f;
-}
-
 void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads = 0,
                     const std::function<void(double)>& progress = {});

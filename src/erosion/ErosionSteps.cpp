@@ -6,55 +6,108 @@
 #include <cstdlib>
 
 #include "erosion/FlowRouting.h"
+#include "erosion/MultipleFlow.h"
 #include "terrain/ParallelRows.h"
 
 namespace {
 
-// Stream power, detachment-limited, solved implicitly downstream (Braun and
-// Willett 2013): h_i <- (h_i + F h_r) / (1 + F), F = K dt A_i^m / d_ir, with
-// the receiver r already updated. Unconditionally stable, and never lowers a
-// cell below its receiver. What each cell lost is left in `lost`, in height.
+// Stream power, detachment-limited, solved implicitly from the lowest cell
+// up (Braun and Willett 2013), with the incision shared among the lower
+// neighbours as the water is (MultipleFlow.h), as fastscape does for n = 1:
+//     h_i <- (h_i + sum_k F_k h_k) / (1 + sum_k F_k),  F_k = K dt A_i^m w_k / d_k,
+// every h_k already updated. Unconditionally stable, and a cell ends
+// between its old height and its lowest neighbour's new one. The shares and
+// the order are those of the heights before the step (`before`), so the
+// step is one function of them. What each cell lost is left in `lost`.
 void StreamPower(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
 {
     const double dx = 1.0 / (n - 1);
+    const float* before = work.before.data();
     std::vector<float>& lost = work.scratch;
     lost.assign(static_cast<size_t>(n) * n, 0.0f);
     for (const uint32_t i : work.order) {
-        const uint8_t direction = work.receiver[i];
-        if (direction == noReceiver) {
+        float share[8];
+        if (!FlowShares(before, n, static_cast<int>(i % n), static_cast<int>(i / n), share)) {
             continue;
         }
-        const uint32_t r = ReceiverOf(i, direction, n);
-        const double distance = dx / neighbourSteps[direction].inverseDistance;
-        const double f = plan.streamPower * std::sqrt(static_cast<double>(work.area[i])) / distance;
-        const float before = h[i];
-        const float after = static_cast<float>((static_cast<double>(before) + f * h[r]) / (1.0 + f));
+        const double f = plan.streamPower * std::sqrt(static_cast<double>(work.area[i])) / dx;
+        double weights = 0.0;
+        double pulled = 0.0;
+        for (int k = 0; k < 8; ++k) {
+            if (share[k] > 0.0f) {
+                const NeighbourStep& s = neighbourSteps[k];
+                const double fk = f * share[k] * s.inverseDistance;
+                weights += fk;
+                pulled += fk * h[i + s.dy * static_cast<ptrdiff_t>(n) + s.dx];
+            }
+        }
+        const float after = static_cast<float>((static_cast<double>(before[i]) + pulled) / (1.0 + weights));
         h[i] = after;
-        lost[i] = before - after;
+        lost[i] = before[i] - after;
     }
 }
 
 // Sediment carried downstream, upstream cells first: a cell takes in what
 // its donors pass on plus what it lost itself, drops the share
-// G dx^2 / A (all of it where G dx^2 >= A), and passes on the rest;
-// what reaches an outlet leaves the map.
+// G dx^2 / A (all of it where G dx^2 >= A), and passes on the rest to its
+// lower neighbours in their water's shares; what reaches an outlet leaves
+// the map.
 void Deposit(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
 {
     const double dx = 1.0 / (n - 1);
     const double cellArea = dx * dx;
+    const float* before = work.before.data();
     std::vector<float>& carried = work.scratch;  // starts as each cell's loss
     for (size_t k = work.order.size(); k-- > 0;) {
         const uint32_t i = work.order[k];
-        const uint8_t direction = work.receiver[i];
-        if (direction == noReceiver) {
+        float share[8];
+        if (!FlowShares(before, n, static_cast<int>(i % n), static_cast<int>(i / n), share)) {
             continue;
         }
         const double load = carried[i];
-        const double share = std::min(1.0, plan.deposition * cellArea / work.area[i]);
-        const double dropped = load * share;
+        const double keep = std::min(1.0, plan.deposition * cellArea / work.area[i]);
+        const double dropped = load * keep;
         h[i] = static_cast<float>(h[i] + dropped);
-        const uint32_t r = ReceiverOf(i, direction, n);
-        carried[r] = static_cast<float>(carried[r] + (load - dropped));
+        const double passed = load - dropped;
+        for (int j = 0; j < 8; ++j) {
+            if (share[j] > 0.0f) {
+                const NeighbourStep& s = neighbourSteps[j];
+                float& next = carried[i + s.dy * static_cast<ptrdiff_t>(n) + s.dx];
+                next = static_cast<float>(next + passed * share[j]);
+            }
+        }
+    }
+}
+
+// Hillslope creep, linear diffusion dh/dt = D laplacian(h) (Culling 1960):
+// soil creeps downhill in proportion to the slope, which rounds hilltops
+// and smooths every slope between the channels. Explicit passes of the
+// isotropic nine-point laplacian (Patra and Karttunen 2006), whose
+// smoothing has no preferred direction, with kappa = D dt / dx^2 a pass:
+//     h += kappa (4 (N + S + E + W) + (NE + NW + SE + SW) - 20 h) / 6,
+// stable and never overshooting for kappa <= 0.3 (each new height is then
+// a weighted mean of its old neighbourhood). Outlets neither give nor take.
+// Row-parallel from the previous pass, so the bits are thread-count free.
+void Diffuse(float* h, int n, const ErosionPlan& plan, ErosionWork& work, unsigned threads)
+{
+    const double kappa = plan.diffusionRate;
+    std::vector<float>& previous = work.scratch;
+    for (int pass = 0; pass < plan.diffusionPasses; ++pass) {
+        previous.assign(h, h + static_cast<size_t>(n) * n);
+        ParallelRows(n, threads, [&](int begin, int end) {
+            for (int y = begin; y < end; ++y) {
+                for (int x = 0; x < n; ++x) {
+                    if (IsOutlet(previous.data(), n, x, y)) {
+                        continue;
+                    }
+                    const size_t i = static_cast<size_t>(y) * n + x;
+                    const float* p = previous.data() + i;
+                    const double sides = double(p[1]) + p[-1] + p[n] + p[-n];
+                    const double corners = double(p[n + 1]) + p[n - 1] + p[1 - n] + p[-1 - n];
+                    h[i] = static_cast<float>(p[0] + kappa * (4.0 * sides + corners - 20.0 * p[0]) / 6.0);
+                }
+            }
+        });
     }
 }
 
@@ -112,20 +165,24 @@ ErosionPlan PlanErosion(float amount)
     plan.talusSlope = 4.0;
     plan.thermalRate = 0.1;
     plan.thermalPasses = 1;
+    plan.diffusionRate = 0.25;
+    plan.diffusionPasses = 1;
     return plan;
 }
 
 void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsigned threads, ErosionWork& work,
                 const std::function<void()>& roundDone)
 {
+    const size_t count = static_cast<size_t>(n) * n;
     for (int iteration = 0; iteration < iterations; ++iteration) {
         FillToDrain(h, n);
-        SteepestDescent(h, n, work.receiver, threads);
-        DownstreamOrder(work.receiver, n, work.order);
-        UpstreamArea(work.receiver, work.order, n, work.area);
+        work.before.assign(h, h + count);
+        AscendingOrder(h, count, work.order, work.keys);
+        MultipleFlowArea(h, n, work.order, work.area);
         StreamPower(h, n, plan, work);
         Deposit(h, n, plan, work);
         Relax(h, n, plan, work, threads);
+        Diffuse(h, n, plan, work, threads);
         if (roundDone) {
             roundDone();
         }

@@ -17,6 +17,8 @@ struct ErosionPlan {
     double talusSlope;     // steepest stable slope, height per map width
     double thermalRate;    // share of the excess over the talus moved a pass
     int thermalPasses;     // relaxation passes per iteration
+    double diffusionRate;  // hillslope creep's D dt / dx^2 a pass, at most 0.3
+    int diffusionPasses;   // creep passes per iteration
 };
 
 // The plan for an erosion amount in (0, maxErosion].
@@ -24,13 +26,14 @@ ErosionPlan PlanErosion(float amount);
 
 // Arrays reused from iteration to iteration (and level to level).
 struct ErosionWork {
-    std::vector<uint8_t> receiver;
-    std::vector<uint32_t> order;
+    std::vector<uint32_t> order;  // cells lowest first
+    std::vector<uint64_t> keys;
     std::vector<float> area;
+    std::vector<float> before;  // the heights a round started from
     std::vector<float> scratch;
 };
 
-// `iterations` rounds of: fill to drain, route, stream power, deposition,
-// thermal relaxation. roundDone, if given, is called after each round.
+// `iterations` rounds of: fill to drain, route (multiple flow), stream
+// power, deposition, thermal relaxation, hillslope creep. roundDone, if given, is called after each round.
 void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsigned threads, ErosionWork& work,
                 const std::function<void()>& roundDone = {});

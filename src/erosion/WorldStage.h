@@ -20,12 +20,12 @@
 // twice the finer's plus a float step at 1, so that the finer level can fit
 // a cell strictly between a coarse cell and its receiver however the floats
 // round.
-constexpr uint32_t kStageCells = 1025;
+constexpr uint32_t kStageCells = 4097;
 
 // The number of this definition of a world's terrain (the stage and the
 // levels below it): raised whenever any of their bits change, so that a
 // stage file kept from another definition is refused, not reused.
-constexpr uint32_t kWorldDefinition = 1;
+constexpr uint32_t kWorldDefinition = 2;
 
 // The stage's side for a world: the world itself up to largestStage, the
 // largestStage lattice above it.

@@ -7,6 +7,7 @@
 
 #include "erosion/Erosion.h"
 #include "erosion/FlowRouting.h"
+#include "erosion/Refinement.h"
 #include "terrain/ParallelRows.h"
 
 namespace {
@@ -26,12 +27,13 @@ struct Rect {
     int64_t Height() const { return y1 - y0 + 1; }
 };
 
-// The coarser cells a rectangle of a level reads: those beside its cells
-// (the corners of each), and one more around them for their receivers.
+// The coarser cells a rectangle of a level reads: the four-point
+// refinement's, one coarser cell before and two after each fine cell's
+// (which also holds the corners' neighbours, for their receivers).
 Rect CoarserRect(const Rect& fine, int64_t coarserCells)
 {
     return {std::max<int64_t>(0, fine.x0 / 2 - 1), std::max<int64_t>(0, fine.y0 / 2 - 1),
-            std::min(coarserCells - 1, (fine.x1 + 1) / 2 + 1), std::min(coarserCells - 1, (fine.y1 + 1) / 2 + 1)};
+            std::min(coarserCells - 1, fine.x1 / 2 + 2), std::min(coarserCells - 1, fine.y1 / 2 + 2)};
 }
 
 // One level's cells over a rectangle: height (what water is routed over),
@@ -115,11 +117,11 @@ CornerRule ReadCorners(const LevelCells& coarse, int64_t x, int64_t y)
     return rule;
 }
 
-// A coarser level's values at a finer cell, interpolated as the one-machine
-// erosion interpolates its changes.
-float Interpolated(const LevelCells& coarse, const std::vector<float>& values, int64_t x, int64_t y)
+// A coarser level's values at a finer cell, refined as the one-machine
+// erosion refines its levels (Refinement.h).
+float Refined(const LevelCells& coarse, const std::vector<float>& values, int64_t x, int64_t y)
 {
-    return InterpolateFromCoarser(x, y, [&](int64_t cx, int64_t cy) { return values[coarse.Index(cx, cy)]; });
+    return RefineFromCoarser(x, y, coarse.cells, [&](int64_t cx, int64_t cy) { return values[coarse.Index(cx, cy)]; });
 }
 
 struct LevelRule {
@@ -127,6 +129,7 @@ struct LevelRule {
     bool wantRaw;
     bool wantUpstream;
     double drop;         // this level's kept drop (eroded worlds)
+    float detailKept;    // the share of the level's own detail hillslopes keep
     float detailLimit;  // the most the level's own detail may rise or fall
 };
 
@@ -163,9 +166,12 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const float* r
                 float h = rawHeight;
                 if (rule.eroded) {
                     const float scaled = rawHeight * kErosionHeadroom;
-                    const float detail = std::clamp(scaled - Interpolated(coarse, coarse.raw, x, y),
-                                                    -rule.detailLimit, rule.detailLimit);
-                    h = std::max(0.0f, Interpolated(coarse, coarse.height, x, y) + detail);
+                    const float detail =
+                        rule.detailKept > 0.0f
+                            ? std::clamp(rule.detailKept * (scaled - Refined(coarse, coarse.raw, x, y)),
+                                         -rule.detailLimit, rule.detailLimit)
+                            : 0.0f;
+                    h = std::max(0.0f, Refined(coarse, coarse.height, x, y) + detail);
                     const float floor =
                         FloatAtLeast(double(corners.drained ? corners.lowestReceiver : corners.lowestCorner) + rule.drop);
                     h = std::max(h, floor);
@@ -230,20 +236,27 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         rects[j - 1] = CoarserRect(rects[j], ((int64_t{stage->cells} - 1) << (j - 1)) + 1);
     }
 
+    // A level's raw terrain is made only where its detail shows: always on a
+    // raw world, on an eroded one only where hillslopes keep some of it
+    // (Refinement.h), which is never below a stage of 4097.
+    auto levelCells = [&](int j) { return ((int64_t{stage->cells} - 1) << j) + 1; };
+    auto needsRaw = [&](int j) { return !eroded || (j <= levels && DetailKept(levelCells(j)) > 0.0f); };
+
     // The stage's cells over its rectangle.
     LevelCells coarse;
     coarse.rect = rects[0];
     coarse.cells = stage->cells;
     {
         const Rect& r = rects[0];
-        Array2D<float> rawStage(uint32_t(r.Width()), uint32_t(r.Height()));
-        if (eroded) {
+        const bool stageRaw = eroded && needsRaw(1);
+        Array2D<float> rawStage(stageRaw ? uint32_t(r.Width()) : 1, stageRaw ? uint32_t(r.Height()) : 1);
+        if (stageRaw) {
             raw[0]->Generate(rawStage, uint32_t(r.x0), uint32_t(r.y0), threads);
         }
         const size_t count = size_t(r.Width()) * size_t(r.Height());
         coarse.height.resize(count);
         coarse.upstream.resize(count);
-        if (eroded) {
+        if (stageRaw) {
             coarse.raw.resize(count);
         }
         for (int64_t y = r.y0; y <= r.y1; ++y) {
@@ -251,7 +264,7 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
                 const size_t i = coarse.Index(x, y);
                 coarse.height[i] = stage->routed.Row(uint32_t(y))[x];
                 coarse.upstream[i] = stage->upstream.Row(uint32_t(y))[x];
-                if (eroded) {
+                if (stageRaw) {
                     coarse.raw[i] = rawStage.Row(uint32_t(y - r.y0))[x - r.x0] * kErosionHeadroom;
                 }
             }
@@ -271,7 +284,8 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         fine.cells = ((int64_t{stage->cells} - 1) << j) + 1;
         const size_t count = size_t(r.Width()) * size_t(r.Height());
         const float detailLimit = static_cast<float>(std::ldexp(kDetailSlope / double(fine.cells - 1), 1 - j));
-        LevelRule rule{eroded, eroded && !finest, upstream != nullptr, DrainGap(levels - j), detailLimit};
+        LevelRule rule{eroded, eroded && !finest && needsRaw(j + 1), upstream != nullptr, DrainGap(levels - j),
+                       DetailKept(fine.cells), detailLimit};
         if (!rule.wantUpstream) {
             coarse.upstream.clear();
         } else if (!finest) {
@@ -281,13 +295,17 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
             fine.raw.resize(count);
         }
         if (finest) {
-            raw[j]->Generate(heights, x0, y0, threads);
+            if (needsRaw(j)) {
+                raw[j]->Generate(heights, x0, y0, threads);
+            }
             RefineLevel(coarse, rule, heights.Row(0), heights.Row(0), upstream ? upstream->Row(0) : nullptr, fine,
                         threads);
             return;
         }
         Array2D<float> rawLevel(uint32_t(r.Width()), uint32_t(r.Height()));
-        raw[j]->Generate(rawLevel, uint32_t(r.x0), uint32_t(r.y0), threads);
+        if (needsRaw(j)) {
+            raw[j]->Generate(rawLevel, uint32_t(r.x0), uint32_t(r.y0), threads);
+        }
         fine.height.resize(count);
         RefineLevel(coarse, rule, rawLevel.Row(0), fine.height.data(), fine.upstream.data(), fine, threads);
         coarse = std::move(fine);

@@ -1,0 +1,89 @@
+#include "erosion/MultipleFlow.h"
+
+#include <array>
+#include <cstring>
+
+#include "erosion/FlowRouting.h"
+
+bool FlowShares(const float* h, int n, int x, int y, float (&share)[8])
+{
+    if (IsOutlet(h, n, x, y)) {
+        return false;
+    }
+    const size_t i = static_cast<size_t>(y) * n + x;
+    const float here = h[i];
+    float sum = 0.0f;
+    for (int k = 0; k < 8; ++k) {
+        const NeighbourStep& s = neighbourSteps[k];
+        const float drop = here - h[i + s.dy * static_cast<ptrdiff_t>(n) + s.dx];
+        float w = 0.0f;
+        if (drop > 0.0f) {
+            const float slope = drop * static_cast<float>(s.inverseDistance);
+            const float squared = slope * slope;
+            w = squared * squared;  // kFlowExponent 4
+        }
+        share[k] = w;
+        sum += w;
+    }
+    static_assert(kFlowExponent == 4, "FlowShares raises slopes to the fourth power");
+    if (!(sum > 0.0f)) {
+        return false;
+    }
+    const float inverse = 1.0f / sum;
+    for (float& w : share) {
+        w *= inverse;
+    }
+    return true;
+}
+
+void AscendingOrder(const float* h, size_t count, std::vector<uint32_t>& order, std::vector<uint64_t>& scratch)
+{
+    // Each cell a 64-bit key: the height's bits, made to sort as unsigned
+    // numbers in the floats' order, above the index, which breaks ties and
+    // is what comes out. Least significant digit first, 11 bits a pass: three
+    // stable passes over the height's 32 bits.
+    std::vector<uint64_t> keys(count);
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t bits;
+        std::memcpy(&bits, &h[i], sizeof bits);
+        bits = (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
+        keys[i] = uint64_t{bits} << 32 | i;
+    }
+    scratch.resize(count);
+    for (int shift = 32; shift < 64; shift += 11) {
+        std::array<size_t, 2049> start{};
+        for (size_t i = 0; i < count; ++i) {
+            ++start[((keys[i] >> shift) & 2047u) + 1];
+        }
+        for (size_t b = 1; b < start.size(); ++b) {
+            start[b] += start[b - 1];
+        }
+        for (size_t i = 0; i < count; ++i) {
+            scratch[start[(keys[i] >> shift) & 2047u]++] = keys[i];
+        }
+        keys.swap(scratch);
+    }
+    order.resize(count);
+    for (size_t i = 0; i < count; ++i) {
+        order[i] = static_cast<uint32_t>(keys[i]);
+    }
+}
+
+void MultipleFlowArea(const float* h, int n, const std::vector<uint32_t>& order, std::vector<float>& area)
+{
+    const double dx = 1.0 / (n - 1);
+    area.assign(static_cast<size_t>(n) * n, static_cast<float>(dx * dx));
+    for (size_t k = order.size(); k-- > 0;) {
+        const uint32_t i = order[k];
+        float share[8];
+        if (!FlowShares(h, n, static_cast<int>(i % n), static_cast<int>(i / n), share)) {
+            continue;
+        }
+        const float a = area[i];
+        for (int j = 0; j < 8; ++j) {
+            if (share[j] > 0.0f) {
+                area[i + neighbourSteps[j].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[j].dx] += a * share[j];
+            }
+        }
+    }
+}

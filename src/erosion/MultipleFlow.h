@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+// Water spread over every lower neighbour instead of the one steepest: the
+// multiple-flow-direction routing of Freeman (1991) and Quinn et al. (1991),
+// with Holmgren's (1994) exponent. A cell sends to each lower neighbour k
+// the share
+//     w_k = S_k^p / sum_j S_j^p,   S_k = (h - h_k) / d_k,
+// d_k being 1 or sqrt 2 cells. Upstream area computed this way spreads over
+// a hillslope as real water does and gathers into valleys at any angle,
+// where the single steepest neighbour (D8) bends every valley into the
+// lattice's eight directions (Tarboton 1997). Outlets (the sea and the
+// map's border) send nothing on.
+constexpr int kFlowExponent = 4;
+
+// The shares of cell (x, y) of the n x n heights h, in neighbour order
+// (FlowRouting.h); all 0 where no neighbour is lower or the cell is an
+// outlet. Returns false in that case.
+bool FlowShares(const float* h, int n, int x, int y, float (&share)[8]);
+
+// Every cell index once, lowest first; equal heights by index. On a map
+// filled to drain every cell's lower neighbours come before it, so walking
+// this backwards visits each cell after every cell that sends it water.
+void AscendingOrder(const float* h, size_t count, std::vector<uint32_t>& order,
+                    std::vector<uint64_t>& scratch);
+
+// Upstream area of every cell in map area (each cell dx^2, dx = 1/(n - 1)),
+// summed down the multiple-flow routing over h; `order` from AscendingOrder.
+void MultipleFlowArea(const float* h, int n, const std::vector<uint32_t>& order, std::vector<float>& area);
