@@ -7,6 +7,11 @@
 #include <gdal.h>
 #include <gdal_priv.h>
 
+#include <OpenEXR/ImfChannelList.h>
+#include <OpenEXR/ImfFrameBuffer.h>
+#include <OpenEXR/ImfHeader.h>
+#include <OpenEXR/ImfInputFile.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -108,6 +113,135 @@ std::string RangeText(double low, double high)
     return text;
 }
 
+
+// Samples as read: the centred square, raster rows (north first), and what
+// the scale needs to know of them.
+struct RawSamples {
+    int side = 0;
+    int x0 = 0;  // where the square starts in the raster
+    int y0 = 0;
+    std::vector<float> samples;
+    bool integer = false;
+    double integerTop = 0.0;  // height 1 of an integer type
+    bool hasNoData = false;
+    double noData = 0.0;
+    std::string notOpened;  // GDAL's word when no driver opened the file
+};
+
+// The centred square of band 1 as GDAL reads it. Unreadable with
+// raw.notOpened set (and error untouched) when no GDAL driver opens the file.
+ShapeLoad ReadWithGdal(const std::string& file, RawSamples& raw, std::string& error)
+{
+    static std::once_flag registered;
+    std::call_once(registered, [] { GDALAllRegister(); });
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    struct PopHandler {
+        ~PopHandler() { CPLPopErrorHandler(); }
+    } pop;
+    CPLErrorReset();
+    std::unique_ptr<void, DatasetCloser> dataset(
+        GDALOpenEx(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+    if (dataset == nullptr) {
+        raw.notOpened = GdalMessage("no driver recognises it");
+        return ShapeLoad::Unreadable;
+    }
+    const int width = GDALGetRasterXSize(dataset.get());
+    const int height = GDALGetRasterYSize(dataset.get());
+    if (width < 2 || height < 2 || width > int(kLargestShapeSide) || height > int(kLargestShapeSide) ||
+        GDALGetRasterCount(dataset.get()) < 1) {
+        error = Named(file) + " has " + std::to_string(width) + " x " + std::to_string(height) + " samples in " +
+                std::to_string(GDALGetRasterCount(dataset.get())) + " bands; accepted: " + kAccepted;
+        return ShapeLoad::Unusable;
+    }
+    std::string why;
+    if (HeaderClaimsMore(dataset.get(), width, height, why)) {
+        error = "cannot read " + Named(file) + ": " + why +
+                "; accepted: a raster whose file holds every sample its header claims";
+        return ShapeLoad::Unreadable;
+    }
+    GDALRasterBandH band = GDALGetRasterBand(dataset.get(), 1);
+    const GDALDataType type = GDALGetRasterDataType(band);
+    if (GDALDataTypeIsComplex(type)) {
+        error = Named(file) + " holds complex samples; accepted: real samples, integer or float";
+        return ShapeLoad::Unusable;
+    }
+
+    // The centred square of the shorter side.
+    const int side = std::min(width, height);
+    const int x0 = (width - side) / 2;
+    const int y0 = (height - side) / 2;
+    raw.side = side;
+    raw.x0 = x0;
+    raw.y0 = y0;
+    std::vector<float>& samples = raw.samples;
+    samples.resize(size_t(side) * size_t(side));
+    if (GDALRasterIO(band, GF_Read, x0, y0, side, side, samples.data(), side, side, GDT_Float32, 0, 0) != CE_None) {
+        error = "cannot read the samples of " + Named(file) + ": " + GdalMessage("the read failed") +
+                "; accepted: a raster whose file holds every sample its header claims";
+        return ShapeLoad::Unreadable;
+    }
+
+    raw.integer = GDALDataTypeIsInteger(type) != 0;
+    raw.integerTop = raw.integer ? IntegerTop(type) : 0.0;
+    int hasNoData = 0;
+    raw.noData = GDALGetRasterNoDataValue(band, &hasNoData);
+    raw.hasNoData = hasNoData != 0;
+    return ShapeLoad::Loaded;
+}
+
+bool StartsAsExr(const std::string& file)
+{
+    unsigned char magic[4] = {};
+    FILE* stream = std::fopen(file.c_str(), "rb");
+    const bool read = stream != nullptr && std::fread(magic, 1, 4, stream) == 4;
+    if (stream != nullptr) {
+        std::fclose(stream);
+    }
+    return read && magic[0] == 0x76 && magic[1] == 0x2f && magic[2] == 0x31 && magic[3] == 0x01;
+}
+
+// An OpenEXR image's centred square: channel Y, else R, else the first the
+// file lists, as floats (a UINT channel as integers to 2^32 - 1).
+ShapeLoad ReadExrSamples(const std::string& file, RawSamples& raw, std::string& error)
+{
+    try {
+        Imf::InputFile input(file.c_str());
+        const Imath::Box2i window = input.header().dataWindow();
+        const int64_t width = int64_t(window.max.x) - window.min.x + 1;
+        const int64_t height = int64_t(window.max.y) - window.min.y + 1;
+        const Imf::ChannelList& channels = input.header().channels();
+        if (width < 2 || height < 2 || width > kLargestShapeSide || height > kLargestShapeSide ||
+            channels.begin() == channels.end()) {
+            error = Named(file) + " has " + std::to_string(width) + " x " + std::to_string(height) +
+                    " samples; accepted: " + kAccepted;
+            return ShapeLoad::Unusable;
+        }
+        const char* name = channels.findChannel("Y") != nullptr   ? "Y"
+                           : channels.findChannel("R") != nullptr ? "R"
+                                                                  : channels.begin().name();
+        std::vector<float> all(size_t(width) * size_t(height));
+        Imf::FrameBuffer frame;
+        frame.insert(name, Imf::Slice::Make(Imf::FLOAT, all.data(), window, sizeof(float), sizeof(float) * width));
+        input.setFrameBuffer(frame);
+        input.readPixels(window.min.y, window.max.y);
+        raw.side = int(std::min(width, height));
+        raw.x0 = int(width - raw.side) / 2;
+        raw.y0 = int(height - raw.side) / 2;
+        raw.samples.resize(size_t(raw.side) * size_t(raw.side));
+        for (int r = 0; r < raw.side; ++r) {
+            std::copy_n(&all[size_t(raw.y0 + r) * size_t(width) + size_t(raw.x0)], raw.side,
+                        &raw.samples[size_t(r) * size_t(raw.side)]);
+        }
+        raw.integer = channels.findChannel(name)->type == Imf::UINT;
+        raw.integerTop = 4294967295.0;
+    } catch (const std::exception& failure) {
+        error = "cannot read the samples of " + Named(file) + ": " + OneLine(failure.what()) +
+                "; accepted: a complete OpenEXR image";
+        return ShapeLoad::Unreadable;
+    }
+    return ShapeLoad::Loaded;
+}
+
 }  // namespace
 
 ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& error)
@@ -141,73 +275,44 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
         return ShapeLoad::Unreadable;
     }
 
-    static std::once_flag registered;
-    std::call_once(registered, [] { GDALAllRegister(); });
-    CPLPushErrorHandler(CPLQuietErrorHandler);
-    struct PopHandler {
-        ~PopHandler() { CPLPopErrorHandler(); }
-    } pop;
-    CPLErrorReset();
-    std::unique_ptr<void, DatasetCloser> dataset(
-        GDALOpenEx(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-    if (dataset == nullptr) {
-        error = Named(file) + " is not a raster GDAL reads (" + GdalMessage("no driver recognises it") +
-                "); accepted: " + kAccepted;
-        return ShapeLoad::Unreadable;
+    RawSamples raw;
+    ShapeLoad read = ReadWithGdal(file, raw, error);
+    if (read != ShapeLoad::Loaded && !raw.notOpened.empty()) {
+        // Debian's GDAL has no OpenEXR driver: the format's own library
+        // reads it, the tool's exr among them.
+        if (!StartsAsExr(file)) {
+            error = Named(file) + " is not a raster GDAL reads (" + raw.notOpened + "); accepted: " + kAccepted;
+            return ShapeLoad::Unreadable;
+        }
+        read = ReadExrSamples(file, raw, error);
     }
-    const int width = GDALGetRasterXSize(dataset.get());
-    const int height = GDALGetRasterYSize(dataset.get());
-    if (width < 2 || height < 2 || width > int(kLargestShapeSide) || height > int(kLargestShapeSide) ||
-        GDALGetRasterCount(dataset.get()) < 1) {
-        error = Named(file) + " has " + std::to_string(width) + " x " + std::to_string(height) + " samples in " +
-                std::to_string(GDALGetRasterCount(dataset.get())) + " bands; accepted: " + kAccepted;
-        return ShapeLoad::Unusable;
+    if (read != ShapeLoad::Loaded) {
+        return read;
     }
-    if (HeaderClaimsMore(dataset.get(), width, height, why)) {
-        error = "cannot read " + Named(file) + ": " + why +
-                "; accepted: a raster whose file holds every sample its header claims";
-        return ShapeLoad::Unreadable;
-    }
-    GDALRasterBandH band = GDALGetRasterBand(dataset.get(), 1);
-    const GDALDataType type = GDALGetRasterDataType(band);
-    if (GDALDataTypeIsComplex(type)) {
-        error = Named(file) + " holds complex samples; accepted: real samples, integer or float";
-        return ShapeLoad::Unusable;
-    }
-
-    // The centred square of the shorter side.
-    const int side = std::min(width, height);
-    const int x0 = (width - side) / 2;
-    const int y0 = (height - side) / 2;
+    const int side = raw.side;
+    const int x0 = raw.x0;
+    const int y0 = raw.y0;
     auto shape = std::make_shared<ShapeGrid>();
     shape->cells = uint32_t(side);
-    // Read straight into the grid and scaled in place, then flipped north
-    // to south: one copy of the samples, 1 GB at the largest.
+    // Scaled in place, then flipped north to south: one copy of the
+    // samples, 1 GB at the largest.
+    shape->heights = std::move(raw.samples);
     std::vector<float>& samples = shape->heights;
-    samples.resize(size_t(side) * size_t(side));
-    if (GDALRasterIO(band, GF_Read, x0, y0, side, side, samples.data(), side, side, GDT_Float32, 0, 0) != CE_None) {
-        error = "cannot read the samples of " + Named(file) + ": " + GdalMessage("the read failed") +
-                "; accepted: a raster whose file holds every sample its header claims";
-        return ShapeLoad::Unreadable;
-    }
 
-    const bool integer = GDALDataTypeIsInteger(type) != 0;
     double low = 0.0;
-    double high = integer ? IntegerTop(type) : relief;
+    double high = raw.integer ? raw.integerTop : relief;
     if (parameters.shapeRangeGiven) {
         low = parameters.shapeLow;
         high = parameters.shapeHigh;
     }
-    int hasNoData = 0;
-    const double noData = GDALGetRasterNoDataValue(band, &hasNoData);
-    const float noDataSample = float(noData);
-    const bool noDataIsNan = hasNoData != 0 && std::isnan(noData);
+    const float noDataSample = float(raw.noData);
+    const bool noDataIsNan = raw.hasNoData && std::isnan(raw.noData);
     size_t noDataCount = 0;
     for (int r = 0; r < side; ++r) {
         float* row = &samples[size_t(r) * side];
         for (int c = 0; c < side; ++c) {
             const float v = row[c];
-            if ((hasNoData != 0 && v == noDataSample) || (noDataIsNan && std::isnan(v))) {
+            if ((raw.hasNoData && v == noDataSample) || (noDataIsNan && std::isnan(v))) {
                 row[c] = 0.0f;
                 ++noDataCount;
                 continue;

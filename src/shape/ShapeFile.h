@@ -4,8 +4,10 @@
 
 #include "terrain/TerrainParameters.h"
 
-// Reads the raster --shape names (through GDAL: any format it reads, band 1)
-// into parameters.shape, or the built-in shape "builtin:NAME".
+// Reads the raster --shape names (through GDAL: any format it reads, band 1;
+// OpenEXR, which Debian's GDAL lacks, through its own library: channel Y,
+// else R, else the first) into parameters.shape, or the built-in shape
+// "builtin:NAME".
 //
 // Heights: integer samples run from 0 to their type's largest value (255,
 // 65535, ...) onto heights 0 to 1; float samples are metres, divided by
