@@ -12,13 +12,13 @@ packages="
   cmake g++ make pkg-config
   libsdl1.2-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
   libosmesa6-dev
-  libpng-dev libopenexr-dev libtiff-dev libgeotiff-dev zlib1g-dev nlohmann-json3-dev gdal-bin
+  libpng-dev libopenexr-dev libtiff-dev libgeotiff-dev zlib1g-dev nlohmann-json3-dev gdal-bin libgdal-dev
+  python3-numpy python3-scipy python3-gdal
   slurm-wlm munge
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xkb-data x11-xkb-utils xfonts-base libx11-dev libxtst-dev
   clang libclang-rt-dev
   dpkg-dev file man-db groff-base python3 bash-completion
-  python3-numpy python3-gdal
 "
 
 release=unknown

@@ -32,7 +32,7 @@ expect()
 expect orvandel-heightmap "--form" "--format"
 expect orvandel-heightmap "--format p" "pgm16 png16"
 expect orvandel-heightmap "--format = t" "tga tif32"
-expect orvandel-heightmap "--size 4" "4097"
+expect orvandel-heightmap "--size 4" "4033 4097"
 expect orvandel-heightmap "--rows " "bottom top"
 expect orvandel-heightmap "--seed " ""
 expect orvandel-heightmap "--out map.png --me" "--meta"

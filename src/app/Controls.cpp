@@ -110,9 +110,36 @@ void ExportAndReport(const ControlState& state)
 
 float viewerErosion = 0.0f;
 
+TerrainParameters viewerShape;
+
+namespace {
+
+void TakeShape(TerrainParameters& parameters)
+{
+    parameters.shapeFile = viewerShape.shapeFile;
+    parameters.shape = viewerShape.shape;
+    parameters.shapeRangeGiven = viewerShape.shapeRangeGiven;
+    parameters.shapeLow = viewerShape.shapeLow;
+    parameters.shapeHigh = viewerShape.shapeHigh;
+    parameters.shapeFalloff = viewerShape.shapeFalloff;
+}
+
+}  // namespace
+
+void (*shapedViewerMap)(Array2D<float>& heightMap, const TerrainParameters& parameters) = nullptr;
+
 void RegenerateViewerMap(Array2D<float>& heightMap, float roughness)
 {
-    GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);
+    if (viewerShape.shape != nullptr && shapedViewerMap != nullptr) {
+        TerrainParameters parameters;
+        parameters.seed = generationSeed;
+        parameters.roughness = roughness;
+        parameters.falloffExponent = falloffExponent;
+        TakeShape(parameters);
+        shapedViewerMap(heightMap, parameters);
+    } else {
+        GenerateHeightMap(heightMap, heightMapSize, heightMapAmplitude, roughness);
+    }
     if (viewerErosion > 0.0f) {
         ErodeHeightMap(heightMap, viewerErosion, 1);
     }
@@ -135,6 +162,7 @@ TerrainParameters CurrentParameters(const ControlState& state)
     parameters.falloffExponent = falloffExponent;
     parameters.sharpness = terrainSharpness;
     parameters.erosion = viewerErosion;
+    TakeShape(parameters);
     return parameters;
 }
 

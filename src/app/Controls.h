@@ -22,8 +22,22 @@ struct ControlState {
 // viewer was started with another; R switches it between 0 and 1.
 extern float viewerErosion;
 
-// Fills the viewer's map from the generator's parameters and roughness, then
-// erodes it by viewerErosion, on this thread.
+// The shape the viewer was started with (--shape): its fields of
+// TerrainParameters (shapeFile, shape, the range, shapeFalloff), the rest
+// unused; no shape by default.
+extern TerrainParameters viewerShape;
+
+// What draws the map of a shape (the tool's 129 map: GenerateShapedViewerMap,
+// set by the viewer's main), reached through this pointer so that the
+// controls' tests can link a recording generator in place of the real one.
+extern void (*shapedViewerMap)(Array2D<float>& heightMap, const TerrainParameters& parameters);
+
+// The tool's 129 map of these parameters, shape included.
+void GenerateShapedViewerMap(Array2D<float>& heightMap, const TerrainParameters& parameters);
+
+// Fills the viewer's map from the generator's parameters and roughness (the
+// tool's 129 map of viewerShape when there is one), then erodes it by
+// viewerErosion, on this thread.
 void RegenerateViewerMap(Array2D<float>& heightMap, float roughness);
 
 // The previous mouse position starts at the pointer's position, so the first

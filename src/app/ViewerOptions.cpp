@@ -47,6 +47,7 @@ bool ReadView(const std::string& text, ViewMode& view, std::string& error)
 std::string ViewerUsage()
 {
     return "usage: orvandel [--seed TEXT] [--roughness R] [--falloff E] [--sharpness K] [--erosion E]\n"
+           "                [--shape FILE] [--shape-range LOW,HIGH]\n"
            "                [--view height|shaded|colour] [--detail N] [--timedemo FRAMES]\n"
            "Shows the generated terrain in an 800 x 600 window; every option is optional\n"
            "and the terrain options give start-up values, read and bounded as\n"
@@ -94,6 +95,10 @@ ViewerStart ParseViewerOptions(int argc, const char* const* argv, TerrainParamet
             error = OneLine(error);
             return ViewerStart::Refused;
         }
+    }
+    if (parameters.shapeRangeGiven && parameters.shapeFile.empty()) {
+        error = "--shape-range needs --shape FILE (the raster whose values it maps)";
+        return ViewerStart::Refused;
     }
     return ViewerStart::Run;
 }

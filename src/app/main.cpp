@@ -18,9 +18,11 @@
 #include "app/Timedemo.h"
 #include "app/ViewGeometry.h"
 #include "app/ViewerOptions.h"
+#include "derive/MapScale.h"
 #include "landing/InterruptCleanup.h"
 #include "math/CameraFrame.h"
 #include "render/Render.h"
+#include "shape/ShapeFile.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapGenerator.h"
 
@@ -77,6 +79,22 @@ int main(int argc, char** argv)
         return 2;
     case ViewerStart::Run:
         break;
+    }
+    if (!start.shapeFile.empty()) {
+        // The tool's default ground, so a float shape in metres gives the
+        // heights the printed command gives.
+        switch (LoadShape(start, kDefaultReliefMetres, error)) {
+        case ShapeLoad::Loaded:
+            break;
+        case ShapeLoad::Unreadable:
+            fprintf(stderr, "orvandel: %s\n", error.c_str());
+            return 1;
+        case ShapeLoad::Unusable:
+            fprintf(stderr, "orvandel: %s\n", error.c_str());
+            return 2;
+        }
+        viewerShape = start;
+        shapedViewerMap = GenerateShapedViewerMap;
     }
     generationSeed = start.seed;
     falloffExponent = start.falloffExponent;

@@ -43,8 +43,57 @@ bool ReadRoughness(const std::string& text, TerrainParameters& parameters, std::
 
 bool ReadFalloff(const std::string& text, TerrainParameters& parameters, std::string& error)
 {
+    parameters.shapeFalloff = true;
     return ParseFalloffExponent(text, parameters.falloffExponent, error);
 }
+
+// Under a shape the falloff applies, and is printed, only when asked for.
+bool FalloffAtDefault(const TerrainParameters& parameters)
+{
+    return !parameters.shapeFile.empty() && !parameters.shapeFalloff;
+}
+
+// The file is only named here; the programs read it once every option is
+// known (its float heights depend on --relief and --shape-range).
+bool ReadShape(const std::string& text, TerrainParameters& parameters, std::string& error)
+{
+    if (text.empty()) {
+        error = "--shape needs a raster file or builtin:continent, not an empty text";
+        return false;
+    }
+    parameters.shapeFile = text;
+    return true;
+}
+
+std::string ShapeText(const TerrainParameters& parameters) { return ShellQuoted(parameters.shapeFile); }
+
+bool ShapeAtDefault(const TerrainParameters& parameters) { return parameters.shapeFile.empty(); }
+
+bool ReadShapeRange(const std::string& text, TerrainParameters& parameters, std::string& error)
+{
+    const size_t comma = text.find(',');
+    float low = 0.0f;
+    float high = 0.0f;
+    const char* accepted = "two numbers LOW,HIGH with LOW < HIGH";
+    if (comma == std::string::npos ||
+        !ParseBoundedFloat(text.substr(0, comma), "--shape-range", accepted, -3.4e38f, 3.4e38f, low, error) ||
+        !ParseBoundedFloat(text.substr(comma + 1), "--shape-range", accepted, -3.4e38f, 3.4e38f, high, error) ||
+        !(low < high)) {
+        error = std::string("--shape-range needs ") + accepted + ", not '" + text + "'";
+        return false;
+    }
+    parameters.shapeRangeGiven = true;
+    parameters.shapeLow = low;
+    parameters.shapeHigh = high;
+    return true;
+}
+
+std::string ShapeRangeText(const TerrainParameters& parameters)
+{
+    return RoundTripFloatText(parameters.shapeLow) + "," + RoundTripFloatText(parameters.shapeHigh);
+}
+
+bool ShapeRangeAtDefault(const TerrainParameters& parameters) { return !parameters.shapeRangeGiven; }
 
 bool ReadSharpness(const std::string& text, TerrainParameters& parameters, std::string& error)
 {
@@ -63,7 +112,7 @@ const std::vector<TerrainOption> table = {
     {"--roughness", "R", "2^-16 to 2^9, how much detail each finer level keeps (default 0.5)", "roughness",
      ReadRoughness, FloatText<&TerrainParameters::roughness>, Never, Number<&TerrainParameters::roughness>},
     {"--falloff", "E", "2^-16 to 2^16, exponent of the island's radial falloff (default 1)", "falloff",
-     ReadFalloff, FloatText<&TerrainParameters::falloffExponent>, Never,
+     ReadFalloff, FloatText<&TerrainParameters::falloffExponent>, FalloffAtDefault,
      Number<&TerrainParameters::falloffExponent>},
     {"--sharpness", "K", "2^-10 to 2^10, how steeply the remap lifts the land (default 3: a mesa; 0.25: slopes)",
      "sharpness", ReadSharpness, FloatText<&TerrainParameters::sharpness>, AtDefault<&TerrainParameters::sharpness>,
@@ -71,6 +120,11 @@ const std::vector<TerrainOption> table = {
     {"--erosion", "E", "0 to 4, how long water and gravity wear the land (default 0: none; 1: natural)", "erosion",
      ReadErosion, FloatText<&TerrainParameters::erosion>, AtDefault<&TerrainParameters::erosion>,
      Number<&TerrainParameters::erosion>},
+    {"--shape", "FILE", "the large shape: a raster GDAL reads, or builtin:continent (default: the island)",
+     nullptr, ReadShape, ShapeText, ShapeAtDefault, nullptr},
+    {"--shape-range", "LOW,HIGH",
+     "the shape's values at heights 0 and 1 (default: 0 to the type's largest; floats: metres over the relief)",
+     nullptr, ReadShapeRange, ShapeRangeText, ShapeRangeAtDefault, nullptr},
 };
 
 }  // namespace
@@ -122,6 +176,11 @@ std::vector<std::pair<std::string, float>> TerrainMetaNumbers(const TerrainParam
 {
     std::vector<std::pair<std::string, float>> numbers;
     for (const TerrainOption& option : table) {
+        // A shape's falloff, unless asked for, is not applied: left out, so
+        // the record still rebuilds the map.
+        if (option.read == ReadFalloff && FalloffAtDefault(parameters)) {
+            continue;
+        }
         if (option.metaKey != nullptr) {
             numbers.emplace_back(option.metaKey, option.number(parameters));
         }

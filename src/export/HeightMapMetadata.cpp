@@ -1,5 +1,7 @@
 #include "export/HeightMapMetadata.h"
 
+#include "terrain/ShapeGrid.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 
 #include "export/MetaNumbers.h"
 #include "landing/OutputFile.h"
+#include "terrain/ShapeGrid.h"
 
 namespace {
 
@@ -96,6 +99,10 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
     for (const auto& [key, value] : numbers) {
         json[key] = MetaFloat(value);
     }
+    if (parameters.shape != nullptr) {
+        json["shape"] = parameters.shapeFile;
+        json["shape_checksum"] = parameters.shape->identity;
+    }
     if (ground != nullptr) {
         for (const auto& [key, value] : HeightMapGroundFigures(*ground, size)) {
             json[key] = MetaMetres(value);
@@ -108,6 +115,9 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
         // Only the seed can be other than UTF-8: every other string is the
         // program's own ASCII.
         json["seed"] = EachByteAsCharacter(seed);
+        if (parameters.shape != nullptr) {
+            json["shape"] = EachByteAsCharacter(parameters.shapeFile);
+        }
         return json.dump(2, ' ', true) + "\n";
     }
 }

@@ -8,7 +8,9 @@
 #include "terrain/DiamondSquareSteps.h"
 #include "terrain/FineLevelRandom.h"
 #include "terrain/HeightMapGenerator.h"
+#include "terrain/HeightMapWindow.h"
 #include "terrain/ParallelRows.h"
+#include "terrain/ShapeGrid.h"
 
 namespace {
 
@@ -121,6 +123,30 @@ void FalloffAndRemap(Array2D<float>& map, float exponent, const TerrainShape& sh
     });
 }
 
+// A shaped map: up to 129 the 129 map (the shape's 129 lattice, finished
+// cell by cell) sampled as the island's is; above, the window generator over
+// the whole map, so the whole map and its tiles share one code path and so
+// their bits.
+void GenerateShapedMap(Array2D<float>& map, const TerrainParameters& parameters, unsigned threads)
+{
+    const uint32_t n = map.GetWidth();
+    if (n > heightMapCells) {
+        HeightMapWindows(n, parameters).Generate(map, 0, 0, threads);
+        return;
+    }
+    const Array2D<float> lattice = ShapedLattice129(parameters, heightMapCells);
+    const uint32_t every = heightMapSize / (n - 1);
+    const int64_t centre = heightMapSize / 2;
+    for (uint32_t y = 0; y < n; ++y) {
+        for (uint32_t x = 0; x < n; ++x) {
+            const int64_t cx = int64_t{x} * every;
+            const int64_t cy = int64_t{y} * every;
+            map.Row(y)[x] = FinishShapedHeight(lattice.Row(uint32_t(cy))[cx], parameters, std::llabs(cx - centre),
+                                               std::llabs(cy - centre), float(centre));
+        }
+    }
+}
+
 }  // namespace
 
 float AmplitudeAfterViewerLevels(float roughness)
@@ -154,6 +180,13 @@ void GenerateHeightMapOfSize(Array2D<float>& map, const TerrainParameters& param
 {
     const uint32_t n = map.GetWidth();
     assert(n == map.GetHeight() && IsMapCells(n) && n <= maxWholeMapCells);
+    if (parameters.shape != nullptr) {
+        GenerateShapedMap(map, parameters, threads);
+        if (progress) {
+            progress(1.0);
+        }
+        return;
+    }
     Array2D<float> coarse = ViewerRawHeights(parameters);
 
     if (n <= heightMapCells) {

@@ -10,6 +10,7 @@
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/HeightMapOfSize.h"
 #include "terrain/ParallelRows.h"
+#include "terrain/ShapeGrid.h"
 
 namespace {
 
@@ -54,6 +55,21 @@ struct Refinement {
     uint32_t levelNumber;
     int64_t spacing;  // map cells between this level's points
     float g;
+    // Under a shape the border's new points are the mean of their two
+    // neighbours along the edge (a shape may reach the edge); the island's
+    // border stays 0.
+    bool shaped;
+
+    float Border(int64_t i, int64_t j) const
+    {
+        if (!shaped) {
+            return 0.0f;
+        }
+        if ((i & 1) != 0) {
+            return (coarser.At(i / 2, j / 2) + coarser.At(i / 2 + 1, j / 2)) * 0.5f;
+        }
+        return (coarser.At(i / 2, j / 2) + coarser.At(i / 2, j / 2 + 1)) * 0.5f;
+    }
 
     void Diamond(int i, int j, float* target) const
     {
@@ -106,7 +122,7 @@ void Refine(const Refinement& r, int64_t maxIndex, unsigned threads)
                 if (!oddI && !oddJ) {
                     level.At(i, j) = r.coarser.At(i / 2, j / 2);
                 } else if (onBorder(i, j)) {
-                    level.At(i, j) = 0.0f;
+                    level.At(i, j) = r.Border(i, j);
                 } else if (oddI && oddJ) {
                     r.Diamond(int(i), int(j), &level.At(i, j));
                 }
@@ -141,8 +157,10 @@ HeightMapWindows::HeightMapWindows(uint32_t mapCells, const TerrainParameters& p
     if (mapCells <= heightMapCells) {
         base = Array2D<float>(mapCells, mapCells);
         GenerateHeightMapOfSize(base, parameters, 1);
-    } else {
+    } else if (parameters.shape == nullptr) {
         base = ViewerRawHeights(parameters);
+    } else if (ShapeLatticeCells(*parameters.shape, mapCells, parameters.shapeMargin) < heightMapCells) {
+        base = ShapedLattice129(parameters, mapCells);
     }
 }
 
@@ -192,21 +210,54 @@ void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0
     // The coarsest level is the viewer's lattice; each finer one is built
     // from the one before and that one dropped, the finest straight into the
     // window.
+    // Under a shape the levels start at the shape's lattice, its values
+    // resampled there; the island's at the viewer's 129 lattice.
+    // (A shape on a lattice coarser than 129 is refined to it in `base`.)
+    const ShapeGrid* shape = parameters.shape.get();
+    int first = 0;
+    bool fromShape = false;
+    if (shape != nullptr) {
+        const uint32_t lattice = ShapeLatticeCells(*shape, mapCells, parameters.shapeMargin);
+        fromShape = lattice >= heightMapCells;
+        while ((int64_t{heightMapSize} << first) + 1 < lattice) {
+            ++first;
+        }
+    }
     Scratch own;
     std::vector<float>& coarserCells = scratch != nullptr ? scratch->coarser : own.coarser;
     std::vector<float>& levelCells = scratch != nullptr ? scratch->level : own.level;
-    Level coarser{xs[0].first, ys[0].first, xs[0].last, ys[0].last, nullptr, size_t(xs[0].last - xs[0].first + 1)};
-    coarserCells.resize(coarser.stride * size_t(ys[0].last - ys[0].first + 1));
-    coarser.cells = coarserCells.data();
-    for (int64_t j = coarser.y0; j <= coarser.y1; ++j) {
-        std::memcpy(&coarser.At(coarser.x0, j), base.Row(uint32_t(j)) + coarser.x0, sizeof(float) * coarser.stride);
+    Level coarser{xs[first].first, ys[first].first, xs[first].last, ys[first].last, nullptr,
+                  size_t(xs[first].last - xs[first].first + 1)};
+    if (first == levels) {
+        coarser.cells = window.Row(0);
+    } else {
+        coarserCells.resize(coarser.stride * size_t(ys[first].last - ys[first].first + 1));
+        coarser.cells = coarserCells.data();
+    }
+    if (fromShape) {
+        const uint32_t lattice = (heightMapSize << first) + 1;
+        const int64_t spacing = (mapCells - 1) / (lattice - 1);
+        ParallelRows(int(coarser.y1 - coarser.y0 + 1), threads, [&](int begin, int end) {
+            for (int64_t j = coarser.y0 + begin; j < coarser.y0 + end; ++j) {
+                for (int64_t i = coarser.x0; i <= coarser.x1; ++i) {
+                    coarser.At(i, j) =
+                        ShapeHeightAt(*shape, mapCells, parameters.shapeMargin, lattice, i * spacing, j * spacing);
+                }
+            }
+        });
+    } else {
+        for (int64_t j = coarser.y0; j <= coarser.y1; ++j) {
+            std::memcpy(&coarser.At(coarser.x0, j), base.Row(uint32_t(j)) + coarser.x0,
+                        sizeof(float) * coarser.stride);
+        }
     }
 
     const FineLevelRandom random(parameters.seed);
     float g = AmplitudeAfterViewerLevels(parameters.roughness);
     const int64_t s = (mapCells - 1) / heightMapSize;
-    for (int k = 1; k <= levels; ++k) {
-        g = g * parameters.roughness;
+    for (int k = first + 1; k <= levels; ++k) {
+        g = shape != nullptr ? ShapeDetailAmplitude(firstFineLevel + uint32_t(k - 1), parameters.roughness)
+                             : g * parameters.roughness;
         Level level{xs[k].first, ys[k].first, xs[k].last, ys[k].last, nullptr, 0};
         if (k == levels) {
             level.cells = window.Row(0);
@@ -216,7 +267,8 @@ void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0
             levelCells.resize(level.stride * size_t(level.y1 - level.y0 + 1));
             level.cells = levelCells.data();
         }
-        const Refinement refinement{coarser, level, random, firstFineLevel + uint32_t(k - 1), s >> k, g};
+        const Refinement refinement{coarser, level, random, firstFineLevel + uint32_t(k - 1), s >> k, g,
+                                    shape != nullptr};
         Refine(refinement, int64_t{heightMapSize} << k, threads);
         coarserCells.swap(levelCells);
         coarser = level;
@@ -229,16 +281,20 @@ void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0
     // middle of the whole map.
     const int64_t centre = (mapCells - 1) / 2;
     const float radius = static_cast<float>(centre);
-    const TerrainShape shape(parameters.sharpness);
+    const TerrainShape remap(parameters.sharpness);
     ParallelRows(int(height), threads, [&](int begin, int end) {
         for (int row = begin; row < end; ++row) {
             const int64_t dj = std::llabs(int64_t{y0} + row - centre);
             float* cells = window.Row(uint32_t(row));
             for (uint32_t i = 0; i < width; ++i) {
                 const int64_t di = std::llabs(int64_t{x0} + i - centre);
+                if (shape != nullptr) {
+                    cells[i] = FinishShapedHeight(cells[i], parameters, di, dj, radius);
+                    continue;
+                }
                 // The whole map's own arithmetic: raw height times the falloff
                 // factor, rounded to a float, then the remap.
-                cells[i] = shape(cells[i] * FalloffFactor(di, dj, radius, parameters.falloffExponent));
+                cells[i] = remap(cells[i] * FalloffFactor(di, dj, radius, parameters.falloffExponent));
             }
         }
     });

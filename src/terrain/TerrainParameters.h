@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,8 @@ constexpr float defaultSharpness = 3.0f;
 constexpr float minErosion = 0.0f;
 constexpr float maxErosion = 4.0f;
 
+struct ShapeGrid;
+
 // What a terrain is made from; the defaults are the viewer's start-up values.
 struct TerrainParameters {
     TerrainSeed seed = TerrainSeed::Default();
@@ -29,6 +33,21 @@ struct TerrainParameters {
     float falloffExponent = 1.0f;
     float sharpness = defaultSharpness;
     float erosion = 0.0f;
+
+    // --shape: the file (or builtin:NAME) as given, empty for the island;
+    // `shape` is what was read from it (the programs load it after parsing).
+    std::string shapeFile;
+    std::shared_ptr<const ShapeGrid> shape;
+    // --shape-range LOW,HIGH: the raster values that become heights 0 and 1.
+    bool shapeRangeGiven = false;
+    float shapeLow = 0.0f;
+    float shapeHigh = 1.0f;
+    // A shape is not pulled in by the falloff unless --falloff was given.
+    bool shapeFalloff = false;
+    // Cells of the generated map on each side outside the window that is
+    // written (--size 8129 is the centred window of 8193): the shape covers
+    // the written window.
+    uint32_t shapeMargin = 0;
 };
 
 float ClampRoughness(float roughness);

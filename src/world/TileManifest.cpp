@@ -1,5 +1,7 @@
 #include "world/TileManifest.h"
 
+#include "terrain/ShapeGrid.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -152,6 +154,9 @@ std::string TileManifestJson(const TileSetDescription& set)
     // so that the manifest rebuilds its set.
     for (const auto& [key, value] : TerrainMetaNumbers(set.terrain)) {
         json[key] = MetaFloat(value);
+    }
+    if (set.terrain.shape != nullptr) {
+        json["shape_checksum"] = set.terrain.shape->identity;
     }
     for (const auto& [key, value] : HeightMapGroundFigures(set.ground, grid.tileCells)) {
         json[key] = MetaMetres(key == "extent_m" ? set.ground.cellSize * (grid.worldCells - 1) : value);

@@ -13,6 +13,7 @@
 #include "cli/CommandLineText.h"
 #include "cli/TerrainOptions.h"
 #include "landing/OutputFile.h"
+#include "terrain/ShapeGrid.h"
 
 namespace {
 
@@ -54,6 +55,7 @@ std::vector<std::pair<std::string, std::string>> HeaderEntries(const StageFileKe
         {"world_definition", std::to_string(kWorldDefinition)},
         {"world_size", std::to_string(key.worldCells)},
         {"stage_size", std::to_string(StageCellsOf(key.worldCells))},
+        {"shape", key.terrain.shape != nullptr ? key.terrain.shape->identity : "none"},
     };
     for (const TerrainOption& option : TerrainOptions()) {
         entries.emplace_back(option.name, OneLine(option.text(key.terrain)));

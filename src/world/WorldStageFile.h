@@ -17,7 +17,8 @@
 //   u32       H, the header's length in bytes
 //   H bytes   the header: lines "KEY VALUE\n", in this order: version (the
 //             tool's), world_definition (kWorldDefinition), world_size,
-//             stage_size, then every terrain option of
+//             stage_size, shape (the shape's checksum and height range,
+//             or "none"), then every terrain option of
 //             the options' table by its name ("--seed", "--roughness", ...)
 //             with its value as a command line takes it back, control bytes
 //             escaped so that each stays one line

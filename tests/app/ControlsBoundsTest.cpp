@@ -8,7 +8,10 @@
 
 #include "FakeInput.h"
 #include "app/Controls.h"
+#include "app/ToolCommand.h"
 #include "terrain/HeightMapGenerator.h"
+#include "terrain/HeightMapOfSize.h"
+#include "terrain/ShapeGrid.h"
 
 namespace {
 
@@ -108,3 +111,37 @@ TEST_F(ControlsBoundsTest, EveryKeyHeldPastItsBoundKeepsTheMapFiniteAndTheRevers
 }
 
 }  // namespace
+
+// With --shape the viewer shows the tool's 129 map of that shape, and G's
+// command carries the shape and leaves out the falloff it did not apply.
+TEST(ViewerShape, ShowsTheToolsMapAndGPrintsTheShape)
+{
+    viewerShape.shapeFile = "builtin:continent";
+    viewerShape.shape = BuiltInShape("continent");
+    shapedViewerMap = GenerateShapedViewerMap;
+    Array2D<float> shown(heightMapCells, heightMapCells);
+    RegenerateViewerMap(shown, 0.62f);
+
+    Array2D<float> tools(heightMapCells, heightMapCells);
+    TerrainParameters parameters;
+    parameters.seed = generationSeed;
+    parameters.roughness = 0.62f;
+    parameters.shapeFile = viewerShape.shapeFile;
+    parameters.shape = viewerShape.shape;
+    GenerateHeightMapOfSize(tools, parameters, 1);
+    for (uint32_t y = 0; y < heightMapCells; ++y) {
+        for (uint32_t x = 0; x < heightMapCells; ++x) {
+            ASSERT_EQ(shown.Row(y)[x], tools.Row(y)[x]) << x << "," << y;
+        }
+    }
+
+    float roughness = 0.62f;
+    CameraFrame view;
+    CameraFrame target;
+    const ControlState state{shown, roughness, view, target, 0, 0};
+    const std::string command = HeightMapToolCommand(CurrentParameters(state), 129);
+    EXPECT_NE(command.find(" --shape 'builtin:continent'"), std::string::npos) << command;
+    EXPECT_EQ(command.find("--falloff"), std::string::npos) << command;
+    viewerShape = TerrainParameters();
+    shapedViewerMap = nullptr;
+}

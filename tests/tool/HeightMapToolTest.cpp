@@ -79,7 +79,11 @@ TEST(HeightMapTool, TakesEveryTerrainOptionOfTheSharedTable)
     for (const TerrainOption& option : TerrainOptions()) {
         SCOPED_TRACE(option.name);
         EXPECT_NE(usage.find(std::string("  ") + option.name + " "), std::string::npos);
-        const ToolRun good = RunTool(dir, {std::string(option.name) + "=1", "--size", "33", "--out", "m.tga"});
+        // Every number option takes 1; the shape takes a file or a built-in.
+        const std::string name = option.name;
+        const std::string value = name == "--shape" ? "builtin:continent" : name == "--shape-range" ? "0,1" : "1";
+        const ToolRun good = RunTool(dir, {name + "=" + value, "--shape", "builtin:continent", "--size", "33",
+                                           "--out", "m.tga"});
         EXPECT_EQ(good.status, 0) << good.err;
         const ToolRun bad = RunTool(dir, {option.name, "", "--out", "m.tga"});
         EXPECT_EQ(bad.status, 2);

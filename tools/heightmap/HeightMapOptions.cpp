@@ -10,7 +10,24 @@
 
 namespace {
 
-const char kSizes[] = "33, 65, 129, 257, 513, 1025, 2049, 4097, 8193, 16385, 32769, 65537, 131073";
+const char kSizes[] = "33, 65, 129, 257, 513, 1025, 2049, 4097, 8193, 16385, 32769, 65537, 131073, "
+                      "or Unreal's 127, 253, 505, 1009, 2017, 4033, 8129";
+
+// Unreal's recommended sides: each is the centred window of the next
+// 2^k + 1 map, (map - size) / 2 cells in from each edge.
+uint32_t MapSizeAround(uint32_t size)
+{
+    for (const uint32_t unreal : {127u, 253u, 505u, 1009u, 2017u, 4033u, 8129u}) {
+        if (size == unreal) {
+            uint32_t map = minMapCells;
+            while (map < size) {
+                map = 2 * map - 1;
+            }
+            return map;
+        }
+    }
+    return IsMapCells(size) ? size : 0;
+}
 constexpr unsigned kMostThreads = 256;
 
 // Digits only, so "129x", "+129", " 129" and "" are refused.
@@ -27,11 +44,13 @@ bool ReadOption(const std::string& option, const std::string& value, HeightMapOp
 {
     unsigned long whole = 0;
     if (option == "--size") {
-        if (!ParseWhole(value, maxMapCells, whole) || !IsMapCells(static_cast<uint32_t>(whole))) {
+        if (!ParseWhole(value, maxMapCells, whole) || MapSizeAround(static_cast<uint32_t>(whole)) == 0) {
             error = "--size needs one of " + std::string(kSizes) + ", not '" + value + "'";
             return false;
         }
         options.size = static_cast<uint32_t>(whole);
+        options.mapSize = MapSizeAround(options.size);
+        options.terrain.shapeMargin = (options.mapSize - options.size) / 2;
     } else if (const TerrainOption* terrain = FindTerrainOption(option)) {
         return terrain->read(value, options.terrain, error);
     } else if (option == "--format") {
@@ -91,6 +110,15 @@ bool Consistent(HeightMapOptions& options, std::string& error)
         !options.tiles.remakeSet) {
         error = "--stage-only needs --erosion (a world without erosion has no stage file to share), --preview or "
                 "--remake-set";
+        return false;
+    }
+    if (options.terrain.shapeRangeGiven && options.terrain.shapeFile.empty()) {
+        error = "--shape-range needs --shape FILE (the raster whose values it maps)";
+        return false;
+    }
+    if (options.tiles.tiled && options.mapSize != options.size) {
+        error = "--tile-size needs a --size of 2^k + 1 cells (33 to 131073), not Unreal's " +
+                std::to_string(options.size);
         return false;
     }
     if (!TileOptionsConsistent(options.tiles, options.size, options.formatGiven, options.format, options.rowsGiven,
@@ -159,11 +187,12 @@ std::string HeightMapUsage()
 {
     std::string usage =
         "usage: orvandel-heightmap [--size N] [--seed TEXT] [--roughness R] [--falloff E]\n"
-        "                          [--sharpness K] [--erosion E]\n"
+        "                          [--sharpness K] [--erosion E] [--shape FILE] [--shape-range LOW,HIGH]\n"
         "                          [--format F] [--rows top|bottom] [--meta] [--threads T] --out FILE\n"
         "Generates the viewer's terrain, without a window, at any size, and writes it to FILE.\n"
         "Without erosion the map at size N holds the viewer's 129 x 129 map on every (N - 1)/128-th cell.\n"
-        "  --size N       cells a side: " + std::string(kSizes) + " (default 129)\n" +
+        "  --size N       cells a side: " + std::string(kSizes) + " (default 129;\n"
+        "                 Unreal's sizes are the centred window of the next 2^k + 1 map)\n" +
         TerrainOptionsUsage(17) +
         "  --format F     (default: from FILE's extension, else tga)\n";
     for (const HeightMapFormat& format : AllHeightMapFormats()) {

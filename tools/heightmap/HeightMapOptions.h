@@ -12,7 +12,8 @@
 // roughness 0.5, falloff 1.0) as a TGA, on every core.
 struct HeightMapOptions {
     TerrainParameters terrain;
-    uint32_t size = 129;
+    uint32_t size = 129;     // cells a side written
+    uint32_t mapSize = 129;  // the 2^k + 1 map generated: size, or the next one up for Unreal's sizes
     unsigned threads = 0;  // 0: every core
     std::string format = "tga";
     bool formatGiven = false;

@@ -4,6 +4,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <exception>
@@ -16,6 +17,7 @@
 #include "cli/CommandLineText.h"
 #include "erosion/Terrain.h"
 #include "landing/InterruptCleanup.h"
+#include "shape/ShapeFile.h"
 #include "terrain/Array2D.h"
 
 namespace {
@@ -23,6 +25,17 @@ namespace {
 const char kProgram[] = "orvandel-heightmap";
 // Below this many cells the whole run takes a blink; no progress is drawn.
 constexpr double kProgressCells = 1e6;
+
+// The centred window of `cells` a side, (map - cells) / 2 in from each edge.
+Array2D<float> CentredWindow(const Array2D<float>& map, uint32_t cells)
+{
+    const uint32_t offset = (map.GetWidth() - cells) / 2;
+    Array2D<float> window(cells, cells);
+    for (uint32_t y = 0; y < cells; ++y) {
+        std::copy(map.Row(y + offset) + offset, map.Row(y + offset) + offset + cells, window.Row(y));
+    }
+    return window;
+}
 
 }  // namespace
 
@@ -42,6 +55,19 @@ int main(int argc, char** argv)
         return 2;
     case ParseOutcome::Run:
         break;
+    }
+
+    if (!options.terrain.shapeFile.empty()) {
+        switch (LoadShape(options.terrain, options.ground.relief, error)) {
+        case ShapeLoad::Loaded:
+            break;
+        case ShapeLoad::Unreadable:
+            fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            return 1;
+        case ShapeLoad::Unusable:
+            fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+            return 2;
+        }
     }
 
     if (options.tiles.tiled) {
@@ -74,7 +100,7 @@ int main(int argc, char** argv)
     }
     const double cells = double(options.size) * options.size;
     try {
-        Array2D<float> map(options.size, options.size);
+        Array2D<float> map(options.mapSize, options.mapSize);
         // The flow and river maps need each cell's upstream area, which comes
         // with the terrain: a world's finer levels carry its stage's routing.
         const bool flows = DerivedMapsNeedUpstream(options.ground.maps);
@@ -83,10 +109,16 @@ int main(int argc, char** argv)
             ProgressLine progress(kProgram, cells > kProgressCells && isatty(STDERR_FILENO));
             const auto shown = [&](double fraction) { progress.Show("generating", fraction); };
             if (flows) {
-                upstream = std::make_unique<Array2D<float>>(options.size, options.size);
+                upstream = std::make_unique<Array2D<float>>(options.mapSize, options.mapSize);
                 GenerateTerrainAndFlow(map, *upstream, options.terrain, options.threads, shown);
             } else {
                 GenerateTerrain(map, options.terrain, options.threads, shown);
+            }
+        }
+        if (options.mapSize != options.size) {
+            map = CentredWindow(map, options.size);
+            if (upstream) {
+                *upstream = CentredWindow(*upstream, options.size);
             }
         }
         if (!outputs.Write(map, upstream.get(), error)) {
