@@ -7,12 +7,14 @@
 
 // Erosion of a finished heightmap (square, 33 to 8193 cells a side, heights
 // in [0, 1], the map one unit across). `amount` is 0 (nothing happens) to
-// maxErosion; 1 is the recommended look. Water carves valleys by stream
-// power and drops part of what it carries further down, steep slopes
-// slide to their angle of repose, and at the end every land cell drains to
-// the sea. Maps above 129 cells are eroded coarse to fine: the 129 lattice
-// first, exactly as the viewer erodes its own map, then each finer lattice
-// starting from its own cells plus the change the coarser one underwent.
+// maxErosion; 1 is the recommended look. Water spreads over every lower
+// neighbour and carves valleys by stream power, dropping part of what it
+// carries further down; soil creeps down the slopes; steep slopes slide to
+// their angle of repose; and at the end every land cell drains to the sea.
+// Maps above 129 cells are eroded coarse to fine: the 129 lattice first,
+// exactly as the viewer erodes its own map, then each finer lattice refined
+// from the eroded one above it, given its own detail (Refinement.h) and
+// eroded again at its own grain.
 //
 // The bits depend on the heights and the amount only, not on `threads`.
 // `progress`, if given, is called on the calling thread with the fraction

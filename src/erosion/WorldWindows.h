@@ -14,19 +14,19 @@
 // whole map, and each tile of it made alone, are the same bits.
 //
 // Each level below the stage is made from the level above it, cell by cell:
-//  - a cell on the coarser lattice keeps the coarser level's height;
-//  - any other cell starts as the coarser level's heights interpolated
-//    between its corners, plus its level's own detail (its raw terrain,
-//    times 255/256 as erosion scales it, less the coarser raw terrain
-//    interpolated alike), that detail held within a slope that halves from
-//    level to level; never below 0;
+//  - every cell's free height is the coarser level refined (Refinement.h)
+//    plus the level's detail, held within a slope that halves from level to
+//    level, after one pass of creep;
 //  - every coarser cell's water goes to its receiver (SteepestWayDown with
-//    that level's drop) through the fine cell between them; such a cell is
-//    held strictly between the receiver and every coarser cell draining
-//    through it, and any other cell at least the drop above the lowest
-//    coarser cell beside it. So every fine cell above the sea keeps a
-//    neighbour at least the drop lower, and every level drains as the stage
-//    does, with no flood across the world.
+//    that level's drop); a coarser cell moves towards its free height by
+//    no more than about half its slack over that drop, to its receiver and
+//    from each cell draining to it, so the coarser level still drains;
+//  - a cell on the coarser lattice is the moved coarser cell; any other
+//    cell is its free height, held strictly between the receiver and every
+//    coarser cell draining through it, and any other cell at least the drop
+//    above the lowest coarser cell beside it. So every fine cell above the
+//    sea keeps a neighbour at least the drop lower, and every level drains
+//    as the stage does, with no flood across the world.
 // A raw world's heights are its raw terrain; only its upstream areas go
 // through the levels.
 //
