@@ -79,74 +79,58 @@ void Deposit(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
     }
 }
 
-// Hillslope creep, linear diffusion dh/dt = D laplacian(h) (Culling 1960):
-// soil creeps downhill in proportion to the slope, which rounds hilltops
-// and smooths every slope between the channels. Explicit passes of the
-// isotropic nine-point laplacian (Patra and Karttunen 2006), whose
-// smoothing has no preferred direction, with kappa = D dt / dx^2 a pass:
-//     h += kappa (4 (N + S + E + W) + (NE + NW + SE + SW) - 20 h) / 6,
-// stable and never overshooting for kappa <= 0.3 (each new height is then
-// a weighted mean of its old neighbourhood). Outlets neither give nor take.
-// Row-parallel from the previous pass, so the bits are thread-count free.
-void Diffuse(float* h, int n, const ErosionPlan& plan, ErosionWork& work, unsigned threads)
+// `passes` passes over the land, each cell's new height cell(previous, i,
+// x, y) from a copy of the heights before the pass: row-parallel, and the
+// bits the same on any thread count. Outlets stay as they are.
+template <typename Cell>
+void LandPasses(float* h, int n, int passes, std::vector<float>& previous, unsigned threads, const Cell& cell)
 {
-    const double kappa = plan.diffusionRate;
-    std::vector<float>& previous = work.scratch;
-    for (int pass = 0; pass < plan.diffusionPasses; ++pass) {
+    for (int pass = 0; pass < passes; ++pass) {
         previous.assign(h, h + static_cast<size_t>(n) * n);
         ParallelRows(n, threads, [&](int begin, int end) {
             for (int y = begin; y < end; ++y) {
                 for (int x = 0; x < n; ++x) {
-                    if (IsOutlet(previous.data(), n, x, y)) {
-                        continue;
+                    if (!IsOutlet(previous.data(), n, x, y)) {
+                        const size_t i = static_cast<size_t>(y) * n + x;
+                        h[i] = cell(previous.data(), i, x, y);
                     }
-                    const size_t i = static_cast<size_t>(y) * n + x;
-                    const float* p = previous.data() + i;
-                    const double sides = double(p[1]) + p[-1] + p[n] + p[-n];
-                    const double corners = double(p[n + 1]) + p[n - 1] + p[1 - n] + p[-1 - n];
-                    h[i] = static_cast<float>(p[0] + kappa * (4.0 * sides + corners - 20.0 * p[0]) / 6.0);
                 }
             }
         });
     }
 }
 
+// Hillslope creep (CreepStep, ErosionSteps.h), plan.diffusionPasses passes.
+void Diffuse(float* h, int n, const ErosionPlan& plan, ErosionWork& work, unsigned threads)
+{
+    LandPasses(h, n, plan.diffusionPasses, work.scratch, threads, [&](const float* p, size_t i, int, int) {
+        return CreepStep(p + i, n, plan.diffusionRate);
+    });
+}
+
 // Slopes steeper than the talus slope shed the excess to their lower
 // neighbours: every cell moves, from the heights before the pass, the rate
 // times the excess to each lower neighbour and takes the same from each
 // higher one, so a pass conserves material on land. Outlets neither give
-// nor take: what slides into the sea is gone. Row-parallel, thread-count
-// independent (every cell reads only the previous pass).
+// nor take: what slides into the sea is gone.
 void Relax(float* h, int n, const ErosionPlan& plan, ErosionWork& work, unsigned threads)
 {
     const double dx = 1.0 / (n - 1);
-    std::vector<float>& previous = work.scratch;
-    for (int pass = 0; pass < plan.thermalPasses; ++pass) {
-        previous.assign(h, h + static_cast<size_t>(n) * n);
-        ParallelRows(n, threads, [&](int begin, int end) {
-            for (int y = begin; y < end; ++y) {
-                for (int x = 0; x < n; ++x) {
-                    if (IsOutlet(previous.data(), n, x, y)) {
-                        continue;
-                    }
-                    const size_t i = static_cast<size_t>(y) * n + x;
-                    const double here = previous[i];
-                    double change = 0.0;
-                    for (const NeighbourStep& s : neighbourSteps) {
-                        const size_t j = i + s.dy * static_cast<ptrdiff_t>(n) + s.dx;
-                        const double limit = plan.talusSlope * dx / s.inverseDistance;
-                        const double drop = here - previous[j];
-                        if (drop > limit) {
-                            change -= drop - limit;
-                        } else if (-drop > limit && !IsOutlet(previous.data(), n, x + s.dx, y + s.dy)) {
-                            change += -drop - limit;
-                        }
-                    }
-                    h[i] = static_cast<float>(here + plan.thermalRate * change);
-                }
+    LandPasses(h, n, plan.thermalPasses, work.scratch, threads, [&](const float* previous, size_t i, int x, int y) {
+        const double here = previous[i];
+        double change = 0.0;
+        for (const NeighbourStep& s : neighbourSteps) {
+            const size_t j = i + s.dy * static_cast<ptrdiff_t>(n) + s.dx;
+            const double limit = plan.talusSlope * dx / s.inverseDistance;
+            const double drop = here - previous[j];
+            if (drop > limit) {
+                change -= drop - limit;
+            } else if (-drop > limit && !IsOutlet(previous, n, x + s.dx, y + s.dy)) {
+                change += -drop - limit;
             }
-        });
-    }
+        }
+        return static_cast<float>(here + plan.thermalRate * change);
+    });
 }
 
 }  // namespace

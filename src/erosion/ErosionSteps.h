@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -20,6 +21,22 @@ struct ErosionPlan {
     double diffusionRate;  // hillslope creep's D dt / dx^2 a pass, at most 0.3
     int diffusionPasses;   // creep passes per iteration
 };
+
+// One pass of hillslope creep, linear diffusion dh/dt = D laplacian(h)
+// (Culling 1960), at the cell p in rows of `stride` cells: soil creeps
+// downhill in proportion to the slope, which rounds hilltops and smooths
+// every slope between the channels. The isotropic nine-point laplacian
+// (Patra and Karttunen 2006), whose smoothing has no preferred direction,
+// with kappa = D dt / dx^2:
+//     h + kappa (4 (E + W + N + S) + (NE + NW + SE + SW) - 20 h) / 6,
+// the sums in double in that order; stable and never overshooting for
+// kappa <= 0.3, where the new height is a weighted mean of the old ones.
+inline float CreepStep(const float* p, ptrdiff_t stride, double kappa)
+{
+    const double sides = double(p[1]) + p[-1] + p[stride] + p[-stride];
+    const double corners = double(p[stride + 1]) + p[stride - 1] + p[1 - stride] + p[-1 - stride];
+    return static_cast<float>(p[0] + kappa * (4.0 * sides + corners - 20.0 * p[0]) / 6.0);
+}
 
 // The plan for an erosion amount in (0, maxErosion].
 ErosionPlan PlanErosion(float amount);

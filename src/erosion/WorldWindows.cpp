@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "erosion/Erosion.h"
+#include "erosion/ErosionSteps.h"
 #include "erosion/FlowRouting.h"
 #include "erosion/Refinement.h"
 #include "terrain/ParallelRows.h"
@@ -240,11 +241,7 @@ LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLeve
                 if (x == cells - 1 || first[i] <= seaLevel) {
                     continue;
                 }
-                const float* p = first.data() + i;
-                const ptrdiff_t w = ptrdiff_t(width);
-                const double sides = double(p[1]) + p[-1] + p[w] + p[-w];
-                const double corners = double(p[w + 1]) + p[w - 1] + p[1 - w] + p[-1 - w];
-                level.free[i] = static_cast<float>(p[0] + kappa * (4.0 * sides + corners - 20.0 * p[0]) / 6.0);
+                level.free[i] = CreepStep(first.data() + i, ptrdiff_t(width), kappa);
             }
         }
     });
