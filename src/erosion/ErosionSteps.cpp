@@ -26,10 +26,10 @@ void StreamPower(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
     std::vector<float>& lost = work.scratch;
     lost.assign(static_cast<size_t>(n) * n, 0.0f);
     for (const uint32_t i : work.order) {
-        float share[8];
-        if (!FlowShares(before, n, static_cast<int>(i % n), static_cast<int>(i / n), share)) {
+        if (!work.shares.has[i]) {
             continue;
         }
+        const float* share = work.shares.Of(i);
         const double f = plan.streamPower * std::sqrt(static_cast<double>(work.area[i])) / dx;
         double weights = 0.0;
         double pulled = 0.0;
@@ -56,14 +56,14 @@ void Deposit(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
 {
     const double dx = 1.0 / (n - 1);
     const double cellArea = dx * dx;
-    const float* before = work.before.data();
+    
     std::vector<float>& carried = work.scratch;  // starts as each cell's loss
     for (size_t k = work.order.size(); k-- > 0;) {
         const uint32_t i = work.order[k];
-        float share[8];
-        if (!FlowShares(before, n, static_cast<int>(i % n), static_cast<int>(i / n), share)) {
+        if (!work.shares.has[i]) {
             continue;
         }
+        const float* share = work.shares.Of(i);
         const double load = carried[i];
         const double keep = std::min(1.0, plan.deposition * cellArea / work.area[i]);
         const double dropped = load * keep;
@@ -162,7 +162,8 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
         FillToDrain(h, n);
         work.before.assign(h, h + count);
         AscendingOrder(h, count, work.order, work.keys);
-        MultipleFlowArea(h, n, work.order, work.area);
+        ComputeFlowShares(h, n, work.shares, threads);
+        MultipleFlowArea(work.shares, n, work.order, work.area);
         StreamPower(h, n, plan, work);
         Deposit(h, n, plan, work);
         Relax(h, n, plan, work, threads);

@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+#include "erosion/MultipleFlow.h"
+
 // The steps one erosion iteration takes on an n x n grid of heights (the map
 // one unit across, heights in map units). Everything is in map-relative
 // units, so a coarse and a fine grid of the same map erode alike.
@@ -47,6 +49,7 @@ struct ErosionWork {
     std::vector<uint64_t> keys;
     std::vector<float> area;
     std::vector<float> before;  // the heights a round started from
+    FlowShareGrid shares;
     std::vector<float> scratch;
 };
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "erosion/FlowRouting.h"
+#include "terrain/ParallelRows.h"
 
 bool FlowShares(const float* h, int n, int x, int y, float (&share)[8])
 {
@@ -75,16 +76,32 @@ void AscendingOrder(const float* h, size_t count, std::vector<uint32_t>& order, 
     }
 }
 
-void MultipleFlowArea(const float* h, int n, const std::vector<uint32_t>& order, std::vector<float>& area)
+void ComputeFlowShares(const float* h, int n, FlowShareGrid& grid, unsigned threads)
+{
+    const size_t count = static_cast<size_t>(n) * n;
+    grid.share.resize(8 * count);
+    grid.has.resize(count);
+    ParallelRows(n, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            for (int x = 0; x < n; ++x) {
+                const size_t i = static_cast<size_t>(y) * n + x;
+                float share[8];
+                grid.has[i] = FlowShares(h, n, x, y, share);
+                std::copy_n(share, 8, grid.share.data() + 8 * i);
+            }
+        }
+    });
+}
+void MultipleFlowArea(const FlowShareGrid& grid, int n, const std::vector<uint32_t>& order, std::vector<float>& area)
 {
     const double dx = 1.0 / (n - 1);
     area.assign(static_cast<size_t>(n) * n, static_cast<float>(dx * dx));
     for (size_t k = order.size(); k-- > 0;) {
         const uint32_t i = order[k];
-        float share[8];
-        if (!FlowShares(h, n, static_cast<int>(i % n), static_cast<int>(i / n), share)) {
+        if (!grid.has[i]) {
             continue;
         }
+        const float* share = grid.Of(i);
         const float a = area[i];
         for (int j = 0; j < 8; ++j) {
             if (share[j] > 0.0f) {

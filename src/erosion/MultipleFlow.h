@@ -27,6 +27,22 @@ bool FlowShares(const float* h, int n, int x, int y, float (&share)[8]);
 void AscendingOrder(const float* h, size_t count, std::vector<uint32_t>& order,
                     std::vector<uint64_t>& scratch);
 
+// The shares of every cell of an n x n map, eight a cell in neighbour
+// order, and whether it has any: made once a round on every core, then read
+// by the passes that follow the water one cell at a time (reading a cell's
+// eight shares costs less than working them out again from its nine
+// heights, scattered as the passes' order scatters them).
+struct FlowShareGrid {
+    std::vector<float> share;
+    std::vector<uint8_t> has;
+
+    const float* Of(size_t i) const { return share.data() + 8 * i; }
+};
+
+// FlowShares of every cell of h; the bits do not depend on `threads`.
+void ComputeFlowShares(const float* h, int n, FlowShareGrid& grid, unsigned threads);
+
 // Upstream area of every cell in map area (each cell dx^2, dx = 1/(n - 1)),
-// summed down the multiple-flow routing over h; `order` from AscendingOrder.
-void MultipleFlowArea(const float* h, int n, const std::vector<uint32_t>& order, std::vector<float>& area);
+// summed down the multiple-flow routing of `grid`; `order` from
+// AscendingOrder over the same heights.
+void MultipleFlowArea(const FlowShareGrid& grid, int n, const std::vector<uint32_t>& order, std::vector<float>& area);

@@ -73,8 +73,10 @@ TEST(MultipleFlow, AreaOnAConeIsTheSameInEveryDirectionAndAllOfItArrives)
     for (size_t k = 1; k < order.size(); ++k) {
         ASSERT_TRUE(h[order[k - 1]] < h[order[k]] || (h[order[k - 1]] == h[order[k]] && order[k - 1] < order[k]));
     }
+    FlowShareGrid shares;
+    ComputeFlowShares(h.data(), n, shares, 0);
     std::vector<float> area;
-    MultipleFlowArea(h.data(), n, order, area);
+    MultipleFlowArea(shares, n, order, area);
 
     // Mean area per sector of 22.5 degrees, on the ring of radius 90 to 110.
     double sum[16] = {};
