@@ -161,8 +161,8 @@ float Refined(const LevelCells& coarse, const std::vector<float>& values, int64_
 struct LevelDetail {
     Rect rect{0, 0, -1, -1};
     int64_t cells = 0;
-    std::vector<float> raw;
-    std::vector<float> detail;
+    std::vector<float> raw;     // kept while the next level needs it
+    std::vector<float> detail;  // only while the free heights are made
     // What the level's cells would be were they free: the coarser heights
     // refined plus the detail, after one pass of creep.
     std::vector<float> free;
@@ -192,34 +192,37 @@ struct LevelDetail {
 constexpr double kLevelCreep = 0.3;
 
 LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLevel, const Rect& rect, int64_t cells,
-                       float limit, unsigned threads)
+                       float limit, bool keepRaw, unsigned threads)
 {
     LevelDetail level;
     level.rect = rect;
     level.cells = cells;
-    Array2D<float> raw(uint32_t(rect.Width()), uint32_t(rect.Height()));
-    rawLevel.Generate(raw, uint32_t(rect.x0), uint32_t(rect.y0), threads);
     const size_t width = size_t(rect.Width());
     level.raw.resize(width * size_t(rect.Height()));
     level.detail.assign(level.raw.size(), 0.0f);
-    ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
-        for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
-            const float* row = raw.Row(uint32_t(y - rect.y0));
-            for (int64_t x = rect.x0; x <= rect.x1; ++x) {
-                const size_t i = level.Index(x, y);
-                const float scaled = row[x - rect.x0] * kErosionHeadroom;
-                level.raw[i] = scaled;
-                if (((x | y) & 1) != 0) {
-                    level.detail[i] = scaled - Refined(coarse, coarse.raw, x, y);
+    {
+        Array2D<float> raw(uint32_t(rect.Width()), uint32_t(rect.Height()));
+        rawLevel.Generate(raw, uint32_t(rect.x0), uint32_t(rect.y0), threads);
+        ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
+            for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
+                const float* row = raw.Row(uint32_t(y - rect.y0));
+                for (int64_t x = rect.x0; x <= rect.x1; ++x) {
+                    const size_t i = level.Index(x, y);
+                    const float scaled = row[x - rect.x0] * kErosionHeadroom;
+                    level.raw[i] = scaled;
+                    if (((x | y) & 1) != 0) {
+                        level.detail[i] = scaled - Refined(coarse, coarse.raw, x, y);
+                    }
                 }
             }
-        }
-    });
+        });
+    }
     // The free heights, then the creep over them (as erosion's creep,
     // ErosionSteps.cpp): the refinement leaves the cells between coarser
     // ones smoother than the coarser cells themselves, and one pass of creep
     // over every cell evens that out. Outlets and the rectangle's edge
-    // (cells no output reads) stay as they are.
+    // (cells no output reads) stay as they are. Each array goes as soon as
+    // nothing reads it, since a level of a whole map is as large as the map.
     std::vector<float> first(level.raw.size());
     ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
         for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
@@ -229,6 +232,10 @@ LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLeve
             }
         }
     });
+    std::vector<float>().swap(level.detail);
+    if (!keepRaw) {
+        std::vector<float>().swap(level.raw);
+    }
     level.free = first;
     const double kappa = kLevelCreep;
     ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
@@ -464,7 +471,8 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
             const Rect moved = MovedRect(r, coarse.cells);
             RouteLevel(coarse, Grown(moved, 1, 1, coarse.cells), coarseDrop);
             const LevelDetail detail =
-                MakeDetail(coarse, *raw[j], DetailRect(r, coarse.cells, fine.cells), fine.cells, detailLimit, threads);
+                MakeDetail(coarse, *raw[j], DetailRect(r, coarse.cells, fine.cells), fine.cells, detailLimit,
+                           rule.wantRaw, threads);
             MoveLattice(coarse, moved, detail, coarseDrop, detailLimit);
             RefineLevel(coarse, rule, &detail, nullptr, heightsOut, upstreamOut, fine, threads);
         } else {
