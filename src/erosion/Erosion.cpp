@@ -55,16 +55,11 @@ void RefineFromCoarse(float* fine, int n, const std::vector<float>& eroded, cons
         }
     });
     ParallelRows(n, threads, [&](int begin, int end) {
+        const auto rawDetail = [&](int64_t x, int64_t y) { return detail[static_cast<size_t>(y) * n + x]; };
         for (int y = begin; y < end; ++y) {
-            const int64_t by = DetailBlockOrigin(y, n);
             for (int x = 0; x < n; ++x) {
-                const int64_t bx = DetailBlockOrigin(x, n);
-                const float d1 = detail[static_cast<size_t>(by) * n + bx + 1];
-                const float d2 = detail[static_cast<size_t>(by + 1) * n + bx];
-                const float d3 = detail[static_cast<size_t>(by + 1) * n + bx + 1];
-                const float size = std::sqrt((d1 * d1 + d2 * d2 + d3 * d3) / 3.0f);
                 float& cell = fine[static_cast<size_t>(y) * n + x];
-                const float added = size * DetailNoise(cell, x, y, n);
+                const float added = LevelDetailAt(x, y, n, cell, rawDetail);
                 // A sea cell beside a cut valley would go below the sea floor;
                 // rough land stays within the headroom draining needs.
                 cell = std::clamp(RefineFromCoarser(x, y, c, erodedAt) + added, 0.0f, kErosionHeadroom);

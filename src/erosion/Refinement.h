@@ -116,3 +116,18 @@ inline int64_t DetailBlockOrigin(int64_t v, int64_t cells)
 {
     return std::min(v & ~int64_t{1}, cells - 3);
 }
+
+// The detail a level of `cells` a side adds at (x, y): the root mean square
+// of its block's raw detail times the cell's noise. rawDetail(x, y) reads the
+// level's raw detail, rawHeight is the cell's raw height.
+template <typename RawDetail>
+float LevelDetailAt(int64_t x, int64_t y, int64_t cells, float rawHeight, const RawDetail& rawDetail)
+{
+    const int64_t bx = DetailBlockOrigin(x, cells);
+    const int64_t by = DetailBlockOrigin(y, cells);
+    const float d1 = rawDetail(bx + 1, by);
+    const float d2 = rawDetail(bx, by + 1);
+    const float d3 = rawDetail(bx + 1, by + 1);
+    const float size = std::sqrt((d1 * d1 + d2 * d2 + d3 * d3) / 3.0f);
+    return size * DetailNoise(rawHeight, x, y, cells);
+}

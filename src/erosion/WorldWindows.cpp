@@ -173,13 +173,8 @@ struct LevelDetail {
 
     float Added(int64_t x, int64_t y, float limit) const
     {
-        const int64_t bx = DetailBlockOrigin(x, cells);
-        const int64_t by = DetailBlockOrigin(y, cells);
-        const float d1 = detail[Index(bx + 1, by)];
-        const float d2 = detail[Index(bx, by + 1)];
-        const float d3 = detail[Index(bx + 1, by + 1)];
-        const float size = std::sqrt((d1 * d1 + d2 * d2 + d3 * d3) / 3.0f);
-        return std::clamp(size * DetailNoise(Raw(x, y), x, y, cells), -limit, limit);
+        const auto rawDetail = [this](int64_t dx, int64_t dy) { return detail[Index(dx, dy)]; };
+        return std::clamp(LevelDetailAt(x, y, cells, Raw(x, y), rawDetail), -limit, limit);
     }
 };
 

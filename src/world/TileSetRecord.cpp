@@ -16,6 +16,7 @@
 #include "cli/TerrainOptions.h"
 #include "landing/OutputFile.h"
 #include "landing/OutputTarget.h"
+#include "world/RegularFileRead.h"
 #include "world/WorldStageFile.h"
 
 const char kTileSetRecordHeader[] =
@@ -94,29 +95,8 @@ bool ParseRecord(const std::string& text, TileSetRecord& record)
 // no writer would block) and only a regular file of a record's size.
 int ReadRecordText(const std::string& path, std::string& text)
 {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        return errno;
-    }
-    struct stat found {};
-    int failure = fstat(descriptor, &found) != 0 ? errno : 0;
-    if (failure == 0 && (!S_ISREG(found.st_mode) || found.st_size > kLongestRecord)) {
-        failure = EINVAL;
-    }
-    char chunk[4096];
-    while (failure == 0) {
-        const ssize_t got = read(descriptor, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            failure = got < 0 ? errno : 0;
-            break;
-        }
-        text.append(chunk, size_t(got));
-    }
-    close(descriptor);
-    return failure;
+    const RegularFileRead read = ReadRegularFile(path, kLongestRecord, text);
+    return read.notRegular || read.tooLong ? EINVAL : read.failure;
 }
 
 // The first difference, as the user knows it: "--seed 'a', not 'b'".

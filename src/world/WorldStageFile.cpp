@@ -14,6 +14,7 @@
 #include "cli/TerrainOptions.h"
 #include "landing/OutputFile.h"
 #include "terrain/ShapeGrid.h"
+#include "world/RegularFileRead.h"
 
 namespace {
 
@@ -109,38 +110,20 @@ std::string Mismatch(const std::string& found, const StageFileKey& key)
     return "has a header this tool does not write";
 }
 
-// The file's bytes, up to `largest`: it is opened without waiting (a FIFO
-// with no writer would block the run) and must be a regular file.
+// The file's bytes, up to `largest`, from a regular file only; otherwise
+// the errno (`failure`) or what is wrong with it (`why`).
 bool ReadWhole(const std::string& path, uint64_t largest, std::vector<uint8_t>& bytes, int& failure,
                std::string& why)
 {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        failure = errno;
-        return false;
-    }
-    struct stat found {};
-    failure = fstat(descriptor, &found) != 0 ? errno : 0;
-    if (failure == 0 && !S_ISREG(found.st_mode)) {
+    const RegularFileRead read = ReadRegularFile(path, largest, bytes);
+    failure = read.failure;
+    if (read.notRegular) {
         why = "is not a regular file";
-    } else if (failure == 0 && uint64_t(found.st_size) > largest) {
-        why = "is too long (" + std::to_string(found.st_size) + " bytes, a stage file of this world takes at most " +
+    } else if (read.tooLong) {
+        why = "is too long (" + std::to_string(read.size) + " bytes, a stage file of this world takes at most " +
               std::to_string(largest) + ")";
     }
-    uint8_t chunk[1 << 16];
-    while (failure == 0 && why.empty()) {
-        const ssize_t got = read(descriptor, chunk, sizeof chunk);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            failure = got < 0 ? errno : 0;
-            break;
-        }
-        bytes.insert(bytes.end(), chunk, chunk + got);
-    }
-    close(descriptor);
-    return failure == 0 && why.empty();
+    return read.Read();
 }
 
 // Every value finite and within [lowest, highest], the range the world's
