@@ -9,7 +9,7 @@
 #include <string>
 
 #include "derive/DerivedMapFiles.h"
-#include "erosion/MapRouting.h"
+#include "hydrology/MapRouting.h"
 #include "landing/OutputGroup.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapOfSize.h"

@@ -4,7 +4,7 @@
 #include "terrain/Array2D.h"
 
 // The maps of where water goes, from each cell's upstream area in cells (the
-// one routing's: erosion/MapRouting.h on a map held whole, carried down a
+// one routing's: hydrology/MapRouting.h on a map held whole, carried down a
 // world's levels by erosion/WorldWindows.h). Rasters top row (grid row
 // N - 1) first, as every derived map.
 

@@ -7,7 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "erosion/FlowRouting.h"
+#include "hydrology/FlowRouting.h"
 #include "erosion/ErosionSteps.h"
 #include "erosion/Refinement.h"
 #include "terrain/HeightMapGenerator.h"

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "erosion/FlowRouting.h"
-#include "erosion/MultipleFlow.h"
+#include "hydrology/FlowRouting.h"
+#include "hydrology/MultipleFlow.h"
 #include "terrain/ParallelRows.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <functional>
 #include <vector>
 
-#include "erosion/MultipleFlow.h"
+#include "hydrology/MultipleFlow.h"
 
 // The steps one erosion iteration takes on an n x n grid of heights (the map
 // one unit across, heights in map units). Everything is in map-relative

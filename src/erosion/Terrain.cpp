@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "erosion/Erosion.h"
-#include "erosion/FlowRouting.h"
+#include "hydrology/FlowRouting.h"
 #include "erosion/WorldStage.h"
 #include "erosion/WorldWindows.h"
 #include "terrain/HeightMapGenerator.h"

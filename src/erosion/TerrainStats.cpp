@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "erosion/FlowRouting.h"
+#include "hydrology/FlowRouting.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <utility>
 
-#include "erosion/FlowRouting.h"
-#include "erosion/MapRouting.h"
+#include "hydrology/FlowRouting.h"
+#include "hydrology/MapRouting.h"
 #include "erosion/Terrain.h"
 
 uint32_t StageCellsOf(uint32_t worldCells, uint32_t largestStage)

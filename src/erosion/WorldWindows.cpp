@@ -7,7 +7,7 @@
 
 #include "erosion/Erosion.h"
 #include "erosion/ErosionSteps.h"
-#include "erosion/FlowRouting.h"
+#include "hydrology/FlowRouting.h"
 #include "erosion/Refinement.h"
 #include "terrain/ParallelRows.h"
 

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "derive/DerivedMapFiles.h"
-#include "erosion/MapRouting.h"
+#include "hydrology/MapRouting.h"
 #include "erosion/Terrain.h"
 
 namespace {

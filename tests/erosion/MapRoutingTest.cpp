@@ -4,8 +4,8 @@
 #include <random>
 #include <vector>
 
-#include "erosion/FlowRouting.h"
-#include "erosion/MapRouting.h"
+#include "hydrology/FlowRouting.h"
+#include "hydrology/MapRouting.h"
 
 namespace {
 

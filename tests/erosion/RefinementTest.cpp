@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "erosion/FlowRouting.h"
-#include "erosion/MultipleFlow.h"
+#include "hydrology/FlowRouting.h"
+#include "hydrology/MultipleFlow.h"
 #include "erosion/Refinement.h"
 
 namespace {

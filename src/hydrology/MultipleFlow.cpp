@@ -1,10 +1,10 @@
-#include "erosion/MultipleFlow.h"
+#include "hydrology/MultipleFlow.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "erosion/FlowRouting.h"
+#include "hydrology/FlowRouting.h"
 #include "terrain/ParallelRows.h"
 
 bool FlowShares(const float* h, int n, int x, int y, float (&share)[8])

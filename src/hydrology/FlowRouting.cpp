@@ -1,4 +1,4 @@
-#include "erosion/FlowRouting.h"
+#include "hydrology/FlowRouting.h"
 
 #include <cstddef>
 #include <algorithm>

@@ -1,10 +1,10 @@
-#include "erosion/MapRouting.h"
+#include "hydrology/MapRouting.h"
 
 #include <algorithm>
 #include <cassert>
 #include <vector>
 
-#include "erosion/FlowRouting.h"
+#include "hydrology/FlowRouting.h"
 
 MapRouting RouteMap(const Array2D<float>& heights, double minDrop)
 {
