@@ -281,6 +281,11 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
         return ShapeLoad::Loaded;
     }
 
+    if (file.compare(0, 4, "/vsi") == 0) {
+        error = Named(file) + " is a name GDAL reads as one of its virtual file systems; accepted: " + kAccepted +
+                ", named by a plain path";
+        return ShapeLoad::Unreadable;
+    }
     struct stat found {};
     if (stat(file.c_str(), &found) != 0) {
         error = "cannot read " + Named(file) + ": " + std::strerror(errno) + "; accepted: " + kAccepted;
@@ -289,11 +294,6 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
     if (!S_ISREG(found.st_mode)) {
         error = Named(file) + " is " + (S_ISDIR(found.st_mode) ? "a directory" : "not a regular file") +
                 "; accepted: " + kAccepted;
-        return ShapeLoad::Unreadable;
-    }
-    if (file.compare(0, 4, "/vsi") == 0) {
-        error = Named(file) + " is a name GDAL reads as one of its virtual file systems; accepted: " + kAccepted +
-                ", named by a plain path";
         return ShapeLoad::Unreadable;
     }
 
