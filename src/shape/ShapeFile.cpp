@@ -27,7 +27,8 @@
 
 namespace {
 
-const char kAccepted[] = "a raster GDAL reads (PNG, GeoTIFF, JPEG, ENVI, VRT, EXR, ...) of 2 to 16385 samples a side, or builtin:continent";
+const char kAccepted[] =
+    "a raster GDAL reads (PNG, GeoTIFF, JPEG, ENVI, VRT, EXR, ...) of 2 to 16385 samples a side, or builtin:continent";
 
 std::string Named(const std::string& file) { return "--shape '" + OneLine(file) + "'"; }
 

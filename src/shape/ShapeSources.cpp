@@ -93,7 +93,8 @@ bool CheckVrtNode(const GdalShapeReading& reading, const std::string& vrt, const
                       "', which GDAL would not read as a plain file";
                 return false;
             }
-            const int bytes = GDALGetDataTypeSizeBytes(GDALGetDataTypeByName(CPLGetXMLValue(child, "dataType", "Byte")));
+            const GDALDataType type = GDALGetDataTypeByName(CPLGetXMLValue(child, "dataType", "Byte"));
+            const int bytes = GDALGetDataTypeSizeBytes(type);
             const int64_t pixel = std::atoll(CPLGetXMLValue(child, "PixelOffset", std::to_string(bytes).c_str()));
             const int64_t line =
                 std::atoll(CPLGetXMLValue(child, "LineOffset", std::to_string(pixel * width).c_str()));
