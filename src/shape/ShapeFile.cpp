@@ -176,7 +176,8 @@ ShapeLoad ReadWithGdal(GdalShapeReading& reading, const std::string& file, RawSa
     }
     std::string why;
     if (!ShapeSamplesInFiles(reading, path, dataset.get(), why)) {
-        error = "cannot read " + Named(file) + ": " + why + kWhole;
+        error = "cannot read " + Named(file) + ": " + why +
+                (reading.Refused().empty() ? kWhole : "; accepted: regular files named by plain paths");
         return ShapeLoad::Unreadable;
     }
     GDALRasterBandH band = GDALGetRasterBand(dataset.get(), 1);
@@ -210,26 +211,31 @@ ShapeLoad ReadWithGdal(GdalShapeReading& reading, const std::string& file, RawSa
     return ShapeLoad::Loaded;
 }
 
-// Opened without waiting, and only a regular file.
-bool StartsAsExr(const std::string& file)
+// The file opened without waiting, when it is a regular file that starts
+// with OpenEXR's magic number; -1 otherwise. The image is read through this
+// descriptor (/proc/self/fd), so what was checked is what is read.
+int OpenIfExr(const std::string& file)
 {
     unsigned char magic[4] = {};
     const int descriptor = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat found {};
     const bool read = descriptor >= 0 && fstat(descriptor, &found) == 0 && S_ISREG(found.st_mode) &&
                       ::read(descriptor, magic, 4) == 4;
+    if (read && magic[0] == 0x76 && magic[1] == 0x2f && magic[2] == 0x31 && magic[3] == 0x01) {
+        return descriptor;
+    }
     if (descriptor >= 0) {
         close(descriptor);
     }
-    return read && magic[0] == 0x76 && magic[1] == 0x2f && magic[2] == 0x31 && magic[3] == 0x01;
+    return -1;
 }
 
 // An OpenEXR image's centred square: channel Y, else R, else the first the
 // file lists, as floats (a UINT channel as integers to 2^32 - 1).
-ShapeLoad ReadExrSamples(const std::string& file, RawSamples& raw, std::string& error)
+ShapeLoad ReadExrSamples(int descriptor, const std::string& file, RawSamples& raw, std::string& error)
 {
     try {
-        Imf::InputFile input(file.c_str());
+        Imf::InputFile input(("/proc/self/fd/" + std::to_string(descriptor)).c_str());
         const Imath::Box2i window = input.header().dataWindow();
         const int64_t width = int64_t(window.max.x) - window.min.x + 1;
         const int64_t height = int64_t(window.max.y) - window.min.y + 1;
@@ -307,12 +313,14 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
     if (read != ShapeLoad::Loaded && !raw.notOpened.empty()) {
         // Debian's GDAL has no OpenEXR driver: the format's own library
         // reads it, the tool's exr among them.
-        if (!StartsAsExr(file)) {
+        const int exr = OpenIfExr(file);
+        if (exr < 0) {
             error = Named(file) + " is not a raster of the formats GDAL reads here (" + raw.notOpened +
                     "); accepted: " + kAccepted;
             return ShapeLoad::Unreadable;
         }
-        read = ReadExrSamples(file, raw, error);
+        read = ReadExrSamples(exr, file, raw, error);
+        close(exr);
     }
     if (read != ShapeLoad::Loaded) {
         return read;
