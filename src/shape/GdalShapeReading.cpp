@@ -72,8 +72,7 @@ public:
             errno = EINVAL;
             return OpenedHandle{};
         }
-        const std::string same = "/proc/self/fd/" + std::to_string(descriptor);
-        OpenedHandle handle = plain_->Open(same.c_str(), access, setError, options);
+        OpenedHandle handle = plain_->Open(SameFilePath(descriptor, name).c_str(), access, setError, options);
         close(descriptor);
         return handle;
     }
@@ -185,4 +184,10 @@ bool GdalWouldParse(const std::string& name)
 std::string GdalPlainPath(const std::string& name)
 {
     return name.compare(0, 1, "/") == 0 || name.compare(0, 2, "./") == 0 ? name : "./" + name;
+}
+
+std::string SameFilePath(int descriptor, const std::string& name)
+{
+    const std::string same = "/proc/self/fd/" + std::to_string(descriptor);
+    return access(same.c_str(), R_OK) == 0 ? same : name;
 }

@@ -58,3 +58,7 @@ bool GdalWouldParse(const std::string& name);
 // The path GDAL is given for a file the user named: relative names behind
 // "./", so that GDAL takes them as plain paths whatever they spell.
 std::string GdalPlainPath(const std::string& name);
+
+// A name that opens the very file `descriptor` has open (/proc/self/fd/N),
+// or, on a system without /proc, `name` itself.
+std::string SameFilePath(int descriptor, const std::string& name);

@@ -108,7 +108,7 @@ bool SignedByte(GDALRasterBandH band, GDALDataType type)
 float HeldAsFloat(double sample)
 {
     if (std::isfinite(sample) && std::fabs(sample) > double(std::numeric_limits<float>::max())) {
-        return std::copysign(std::numeric_limits<float>::max(), float(sample));
+        return float(std::copysign(double(std::numeric_limits<float>::max()), sample));
     }
     return float(sample);
 }
@@ -158,7 +158,8 @@ ShapeLoad ReadWithGdal(GdalShapeReading& reading, const std::string& file, RawSa
     std::unique_ptr<void, DatasetCloser> dataset(reading.Open(path));
     if (dataset == nullptr || !reading.Refused().empty()) {
         if (!reading.Refused().empty()) {
-            error = "cannot read " + Named(file) + ": " + reading.Refused() + "; accepted: " + kAccepted;
+            error = "cannot read " + Named(file) + ": " + reading.Refused() +
+                    "; accepted: regular files named by plain paths";
             return ShapeLoad::Unreadable;
         }
         raw.notOpened = GdalMessage("no driver recognises it");
@@ -235,7 +236,7 @@ int OpenIfExr(const std::string& file)
 ShapeLoad ReadExrSamples(int descriptor, const std::string& file, RawSamples& raw, std::string& error)
 {
     try {
-        Imf::InputFile input(("/proc/self/fd/" + std::to_string(descriptor)).c_str());
+        Imf::InputFile input(SameFilePath(descriptor, file).c_str());
         const Imath::Box2i window = input.header().dataWindow();
         const int64_t width = int64_t(window.max.x) - window.min.x + 1;
         const int64_t height = int64_t(window.max.y) - window.min.y + 1;
