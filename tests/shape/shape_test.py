@@ -292,7 +292,8 @@ def case_hostile():
 
 def case_world():
     """A set's record and stage name the world a shape makes: its heights
-    (not its name), the range used, whether the falloff applies. A run of
+    (not its name: a changed file, VRT source or sidecar's no-data value is
+    another world), the range used, whether the falloff applies. A run of
     another world is refused, changing no file; one of the same world goes
     on."""
     write("s.png", np.round(sketch(65) * 65535).astype(np.uint16), "PNG")
@@ -300,6 +301,8 @@ def case_world():
     open("v.vrt", "w").write('<VRTDataset rasterXSize="65" rasterYSize="65"><VRTRasterBand dataType="Byte" band="1">'
                              '<SimpleSource><SourceFilename relativeToVRT="1">source.tif</SourceFilename>'
                              '<SourceBand>1</SourceBand></SimpleSource></VRTRasterBand></VRTDataset>')
+    write("side.png", np.round(sketch(65) * 65535).astype(np.uint16), "PNG")
+    highest = int(np.round(sketch(65) * 65535).max())
     world = ["--size", "129", "--tile-size", "65", "--format", "f32", "--tile", "0,0"]
 
     def snapshot(folder):
@@ -318,6 +321,10 @@ def case_world():
              ["--shape", "s.png"], "--shape heights-fnv1a64:"),
             ("source", ["--shape", "v.vrt"], lambda: write("source.tif", np.round(other * 255).astype(np.uint8)),
              ["--shape", "v.vrt"], "--shape heights-fnv1a64:"),
+            ("sidecar", ["--shape", "side.png"],
+             lambda: open("side.png.aux.xml", "w").write(f'<PAMDataset><PAMRasterBand band="1"><NoDataValue>{highest}'
+                                                          '</NoDataValue></PAMRasterBand></PAMDataset>'),
+             ["--shape", "side.png"], "--shape heights-fnv1a64:"),
             ("range", ["--shape", "s.png"], None, ["--shape", "s.png", "--shape-range", "0,1"], "--shape heights"),
             ("falloff", ["--shape", "s.png"], None, ["--shape", "s.png", "--falloff", "1"], "--falloff none, not 1")]:
         os.makedirs(folder)
