@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/CommandLineText.h"
+#include "terrain/ShapeGrid.h"
 
 namespace {
 
@@ -186,4 +187,22 @@ std::vector<std::pair<std::string, float>> TerrainMetaNumbers(const TerrainParam
         }
     }
     return numbers;
+}
+
+std::vector<std::pair<std::string, std::string>> TerrainWorldEntries(const TerrainParameters& parameters)
+{
+    const ShapeGrid* shape = parameters.shapeFile.empty() ? nullptr : parameters.shape.get();
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const TerrainOption& option : table) {
+        std::string value = option.text(parameters);
+        if (option.read == ReadShape) {
+            value = shape != nullptr ? shape->checksum : "none";
+        } else if (option.read == ReadShapeRange) {
+            value = shape != nullptr && !shape->range.empty() ? shape->range : "none";
+        } else if (option.read == ReadFalloff && FalloffAtDefault(parameters)) {
+            value = "none";
+        }
+        entries.emplace_back(option.name, OneLine(value));
+    }
+    return entries;
 }

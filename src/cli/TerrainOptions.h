@@ -40,6 +40,16 @@ std::string TerrainOptionsUsage(size_t column);
 // value, in the table's order.
 std::vector<std::pair<std::string, float>> TerrainMetaNumbers(const TerrainParameters& parameters);
 
+// The terrain options as the world they make, for a tile set's record and
+// the stage file's header: (name, value) for each option of the table, in
+// its order, so that two runs that would make different tiles differ. The
+// value is the command line's, but for a shape's: --shape is the checksum of
+// the heights read (not the file's name), --shape-range the raster values of
+// heights 0 and 1 used (given or not), and --falloff "none" where it does
+// not apply (under a shape without --falloff); without a shape both shape
+// options are "none". Control bytes escaped, each value one line.
+std::vector<std::pair<std::string, std::string>> TerrainWorldEntries(const TerrainParameters& parameters);
+
 // The options of these parameters as a command line: each option not at its
 // default, and always roughness and falloff (the viewer's two keys), each
 // " --name value", the seed shell-quoted.

@@ -17,49 +17,20 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <memory>
-#include <mutex>
 
 #include "cli/CommandLineText.h"
+#include "shape/GdalShapeReading.h"
+#include "shape/ShapeSources.h"
 #include "terrain/ShapeGrid.h"
 
 namespace {
 
-const char kAccepted[] = "a raster GDAL reads (PNG, GeoTIFF, EXR, ...) of 2 to 16385 samples a side, or builtin:continent";
+const char kAccepted[] =
+    "a raster GDAL reads (PNG, GeoTIFF, JPEG, ENVI, VRT, EXR, ...) of 2 to 16385 samples a side, or builtin:continent";
 
 std::string Named(const std::string& file) { return "--shape '" + OneLine(file) + "'"; }
-
-// FNV-1a (64-bit) of the file's bytes: the file's identity in the world's
-// records. Opened without waiting, so a FIFO swapped in cannot block.
-bool FileChecksum(const std::string& file, uint64_t& hash, std::string& why)
-{
-    const int descriptor = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (descriptor < 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    hash = 0xcbf29ce484222325ull;
-    std::vector<unsigned char> buffer(1 << 20);
-    for (;;) {
-        const ssize_t got = read(descriptor, buffer.data(), buffer.size());
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            why = std::strerror(errno);
-            close(descriptor);
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        for (ssize_t i = 0; i < got; ++i) {
-            hash = (hash ^ buffer[size_t(i)]) * 0x100000001b3ull;
-        }
-    }
-    close(descriptor);
-    return true;
-}
 
 // GDAL's last message, one line, or a fallback.
 std::string GdalMessage(const char* fallback)
@@ -79,31 +50,26 @@ struct DatasetCloser {
     void operator()(void* dataset) const { GDALClose(dataset); }
 };
 
-// A raw layout (ENVI, EHdr, an uncompressed GeoTIFF, ...) whose header
-// claims more samples than its file holds: GDAL would read the missing ones
-// as zeros without a word, so the file's size is checked against the last
-// sample band 1 claims.
-bool HeaderClaimsMore(GDALDatasetH handle, int width, int height, std::string& why)
+// "heights-fnv1a64:" and, in hex, FNV-1a (64-bit) of the side (u32) and
+// every height as used (f32, grid row 0 first, x fastest), little-endian:
+// the data that makes the map, however the file holds it.
+std::string HeightsChecksum(const ShapeGrid& shape)
 {
-    GDALDataset::RawBinaryLayout layout;
-    if (!GDALDataset::FromHandle(handle)->GetRawBinaryLayout(layout)) {
-        return false;
-    }
-    int64_t last = 0;
-    for (const int64_t y : {int64_t{0}, int64_t{height} - 1}) {
-        for (const int64_t x : {int64_t{0}, int64_t{width} - 1}) {
-            last = std::max<int64_t>(last, int64_t(layout.nImageOffset) + y * layout.nLineOffset +
-                                               x * layout.nPixelOffset);
+    uint64_t hash = 0xcbf29ce484222325ull;
+    const auto add = [&hash](uint32_t word) {
+        for (int i = 0; i < 4; ++i) {
+            hash = (hash ^ ((word >> (8 * i)) & 0xffu)) * 0x100000001b3ull;
         }
+    };
+    add(shape.cells);
+    for (const float height : shape.heights) {
+        uint32_t bits = 0;
+        std::memcpy(&bits, &height, sizeof bits);
+        add(bits);
     }
-    const int64_t needed = last + GDALGetDataTypeSizeBytes(layout.eDataType);
-    VSIStatBufL found;
-    if (VSIStatL(layout.osRawFilename.c_str(), &found) != 0 || int64_t(found.st_size) < needed) {
-        why = "its header claims " + std::to_string(width) + " x " + std::to_string(height) + " samples (" +
-              std::to_string(needed) + " bytes) but '" + OneLine(layout.osRawFilename) + "' holds fewer";
-        return true;
-    }
-    return false;
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return std::string("heights-fnv1a64:") + hex;
 }
 
 std::string RangeText(double low, double high)
@@ -128,23 +94,79 @@ struct RawSamples {
     std::string notOpened;  // GDAL's word when no driver opened the file
 };
 
-// The centred square of band 1 as GDAL reads it. Unreadable with
-// raw.notOpened set (and error untouched) when no GDAL driver opens the file.
-ShapeLoad ReadWithGdal(const std::string& file, RawSamples& raw, std::string& error)
+// Whether band 1 is 8-bit signed though GDAL's type is Byte: GDAL before
+// 3.7 has no 8-bit signed type and marks such a band with PIXELTYPE.
+bool SignedByte(GDALRasterBandH band, GDALDataType type)
 {
-    static std::once_flag registered;
-    std::call_once(registered, [] { GDALAllRegister(); });
-    CPLPushErrorHandler(CPLQuietErrorHandler);
-    struct PopHandler {
-        ~PopHandler() { CPLPopErrorHandler(); }
-    } pop;
-    CPLErrorReset();
-    std::unique_ptr<void, DatasetCloser> dataset(
-        GDALOpenEx(file.c_str(), GDAL_OF_RASTER | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
-    if (dataset == nullptr) {
+    const char* pixelType = GDALGetMetadataItem(band, "PIXELTYPE", "IMAGE_STRUCTURE");
+    return type == GDT_Byte && pixelType != nullptr && std::strcmp(pixelType, "SIGNEDBYTE") == 0;
+}
+
+// A double sample as the float it is held in: a finite sample beyond float's
+// range is the largest float of its sign (its height is clamped to 0 or 1
+// anyway), not an infinity.
+float HeldAsFloat(double sample)
+{
+    if (std::isfinite(sample) && std::fabs(sample) > double(std::numeric_limits<float>::max())) {
+        return float(std::copysign(double(std::numeric_limits<float>::max()), sample));
+    }
+    return float(sample);
+}
+
+// Band 1's centred square into raw.samples: floats read as floats, doubles
+// a block of rows at a time through HeldAsFloat, signed bytes as signed.
+bool ReadSquare(GDALRasterBandH band, GDALDataType type, RawSamples& raw)
+{
+    const int side = raw.side;
+    std::vector<float>& samples = raw.samples;
+    samples.resize(size_t(side) * size_t(side));
+    if (type != GDT_Float64) {
+        if (GDALRasterIO(band, GF_Read, raw.x0, raw.y0, side, side, samples.data(), side, side, GDT_Float32, 0, 0) !=
+            CE_None) {
+            return false;
+        }
+        if (SignedByte(band, type)) {
+            for (float& sample : samples) {
+                sample = sample > 127.5f ? sample - 256.0f : sample;
+            }
+        }
+        return true;
+    }
+    constexpr int kRows = 64;
+    std::vector<double> block(size_t(side) * kRows);
+    for (int r = 0; r < side; r += kRows) {
+        const int rows = std::min(kRows, side - r);
+        if (GDALRasterIO(band, GF_Read, raw.x0, raw.y0 + r, side, rows, block.data(), side, rows, GDT_Float64, 0,
+                         0) != CE_None) {
+            return false;
+        }
+        std::transform(block.begin(), block.begin() + ptrdiff_t(side) * rows, &samples[size_t(r) * size_t(side)],
+                       HeldAsFloat);
+    }
+    return true;
+}
+
+const char kWhole[] = "; accepted: a raster whose files hold every sample its header claims";
+
+// The centred square of band 1 as GDAL reads it, under `reading`'s rules.
+// Unreadable with raw.notOpened set (and error untouched) when no accepted
+// driver opens the file.
+ShapeLoad ReadWithGdal(GdalShapeReading& reading, const std::string& file, RawSamples& raw,
+                       std::string& error)
+{
+    const std::string path = GdalPlainPath(file);
+    std::unique_ptr<void, DatasetCloser> dataset(reading.Open(path));
+    if (dataset == nullptr || !reading.Refused().empty()) {
+        if (!reading.Refused().empty()) {
+            error = "cannot read " + Named(file) + ": " + reading.Refused() +
+                    "; accepted: regular files named by plain paths";
+            return ShapeLoad::Unreadable;
+        }
         raw.notOpened = GdalMessage("no driver recognises it");
         return ShapeLoad::Unreadable;
     }
+    // The header's size first: a raster past the limits is refused before
+    // a sample is read.
     const int width = GDALGetRasterXSize(dataset.get());
     const int height = GDALGetRasterYSize(dataset.get());
     if (width < 2 || height < 2 || width > int(kLargestShapeSide) || height > int(kLargestShapeSide) ||
@@ -154,9 +176,9 @@ ShapeLoad ReadWithGdal(const std::string& file, RawSamples& raw, std::string& er
         return ShapeLoad::Unusable;
     }
     std::string why;
-    if (HeaderClaimsMore(dataset.get(), width, height, why)) {
+    if (!ShapeSamplesInFiles(reading, path, dataset.get(), why)) {
         error = "cannot read " + Named(file) + ": " + why +
-                "; accepted: a raster whose file holds every sample its header claims";
+                (reading.Refused().empty() ? kWhole : "; accepted: regular files named by plain paths");
         return ShapeLoad::Unreadable;
     }
     GDALRasterBandH band = GDALGetRasterBand(dataset.get(), 1);
@@ -167,45 +189,54 @@ ShapeLoad ReadWithGdal(const std::string& file, RawSamples& raw, std::string& er
     }
 
     // The centred square of the shorter side.
-    const int side = std::min(width, height);
-    const int x0 = (width - side) / 2;
-    const int y0 = (height - side) / 2;
-    raw.side = side;
-    raw.x0 = x0;
-    raw.y0 = y0;
-    std::vector<float>& samples = raw.samples;
-    samples.resize(size_t(side) * size_t(side));
-    if (GDALRasterIO(band, GF_Read, x0, y0, side, side, samples.data(), side, side, GDT_Float32, 0, 0) != CE_None) {
-        error = "cannot read the samples of " + Named(file) + ": " + GdalMessage("the read failed") +
-                "; accepted: a raster whose file holds every sample its header claims";
+    raw.side = std::min(width, height);
+    raw.x0 = (width - raw.side) / 2;
+    raw.y0 = (height - raw.side) / 2;
+    // Whatever GDAL warns of while it decodes (libjpeg's "Premature end of
+    // JPEG file", a short strip) means samples it made up: refused.
+    reading.ClearMessages();
+    const bool read = ReadSquare(band, type, raw);
+    if (!read || !reading.Refused().empty() || !reading.Messages().empty()) {
+        const std::string said = !reading.Refused().empty()     ? reading.Refused()
+                                 : !reading.Messages().empty() ? reading.Messages().front()
+                                                               : GdalMessage("the read failed");
+        error = "cannot read the samples of " + Named(file) + ": " + said + kWhole;
         return ShapeLoad::Unreadable;
     }
 
     raw.integer = GDALDataTypeIsInteger(type) != 0;
-    raw.integerTop = raw.integer ? IntegerTop(type) : 0.0;
+    raw.integerTop = !raw.integer ? 0.0 : SignedByte(band, type) ? 127.0 : IntegerTop(type);
     int hasNoData = 0;
     raw.noData = GDALGetRasterNoDataValue(band, &hasNoData);
     raw.hasNoData = hasNoData != 0;
     return ShapeLoad::Loaded;
 }
 
-bool StartsAsExr(const std::string& file)
+// The file opened without waiting, when it is a regular file that starts
+// with OpenEXR's magic number; -1 otherwise. The image is read through this
+// descriptor (/proc/self/fd), so what was checked is what is read.
+int OpenIfExr(const std::string& file)
 {
     unsigned char magic[4] = {};
-    FILE* stream = std::fopen(file.c_str(), "rb");
-    const bool read = stream != nullptr && std::fread(magic, 1, 4, stream) == 4;
-    if (stream != nullptr) {
-        std::fclose(stream);
+    const int descriptor = open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat found {};
+    const bool read = descriptor >= 0 && fstat(descriptor, &found) == 0 && S_ISREG(found.st_mode) &&
+                      ::read(descriptor, magic, 4) == 4;
+    if (read && magic[0] == 0x76 && magic[1] == 0x2f && magic[2] == 0x31 && magic[3] == 0x01) {
+        return descriptor;
     }
-    return read && magic[0] == 0x76 && magic[1] == 0x2f && magic[2] == 0x31 && magic[3] == 0x01;
+    if (descriptor >= 0) {
+        close(descriptor);
+    }
+    return -1;
 }
 
 // An OpenEXR image's centred square: channel Y, else R, else the first the
 // file lists, as floats (a UINT channel as integers to 2^32 - 1).
-ShapeLoad ReadExrSamples(const std::string& file, RawSamples& raw, std::string& error)
+ShapeLoad ReadExrSamples(int descriptor, const std::string& file, RawSamples& raw, std::string& error)
 {
     try {
-        Imf::InputFile input(file.c_str());
+        Imf::InputFile input(SameFilePath(descriptor, file).c_str());
         const Imath::Box2i window = input.header().dataWindow();
         const int64_t width = int64_t(window.max.x) - window.min.x + 1;
         const int64_t height = int64_t(window.max.y) - window.min.y + 1;
@@ -258,6 +289,11 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
         return ShapeLoad::Loaded;
     }
 
+    if (file.compare(0, 4, "/vsi") == 0) {
+        error = Named(file) + " is a name GDAL reads as one of its virtual file systems; accepted: " + kAccepted +
+                ", named by a plain path";
+        return ShapeLoad::Unreadable;
+    }
     struct stat found {};
     if (stat(file.c_str(), &found) != 0) {
         error = "cannot read " + Named(file) + ": " + std::strerror(errno) + "; accepted: " + kAccepted;
@@ -268,23 +304,24 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
                 "; accepted: " + kAccepted;
         return ShapeLoad::Unreadable;
     }
-    uint64_t checksum = 0;
-    std::string why;
-    if (!FileChecksum(file, checksum, why)) {
-        error = "cannot read " + Named(file) + ": " + why;
-        return ShapeLoad::Unreadable;
-    }
 
     RawSamples raw;
-    ShapeLoad read = ReadWithGdal(file, raw, error);
+    ShapeLoad read = ShapeLoad::Unreadable;
+    {
+        GdalShapeReading reading;
+        read = ReadWithGdal(reading, file, raw, error);
+    }
     if (read != ShapeLoad::Loaded && !raw.notOpened.empty()) {
         // Debian's GDAL has no OpenEXR driver: the format's own library
         // reads it, the tool's exr among them.
-        if (!StartsAsExr(file)) {
-            error = Named(file) + " is not a raster GDAL reads (" + raw.notOpened + "); accepted: " + kAccepted;
+        const int exr = OpenIfExr(file);
+        if (exr < 0) {
+            error = Named(file) + " is not a raster of the formats GDAL reads here (" + raw.notOpened +
+                    "); accepted: " + kAccepted;
             return ShapeLoad::Unreadable;
         }
-        read = ReadExrSamples(file, raw, error);
+        read = ReadExrSamples(exr, file, raw, error);
+        close(exr);
     }
     if (read != ShapeLoad::Loaded) {
         return read;
@@ -334,9 +371,9 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
         error = Named(file) + " is all no-data; accepted: a raster with at least one sample of ground";
         return ShapeLoad::Unusable;
     }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(checksum));
-    shape->identity = std::string("fnv1a64:") + hex + " range:" + RangeText(low, high);
+    shape->checksum = HeightsChecksum(*shape);
+    shape->range = RangeText(low, high);
+    shape->identity = shape->checksum + " range:" + shape->range;
     parameters.shape = std::move(shape);
     return ShapeLoad::Loaded;
 }

@@ -157,7 +157,8 @@ std::shared_ptr<const ShapeGrid> BuiltInShape(const std::string& name)
             shape->heights[size_t(j) * shape->cells + i] = float(std::min(std::max(h, 0.0), 1.0));
         }
     }
-    shape->identity = "builtin:continent";
+    shape->checksum = "builtin:continent";
+    shape->identity = shape->checksum;
     return shape;
 }
 

@@ -15,7 +15,11 @@ struct ShapeGrid {
     uint32_t cells = 0;         // samples a side, at least 2
     std::vector<float> heights;  // cells * cells, x fastest
     // What the world's files record so that a stage or tile set made from
-    // another shape is refused: the file's checksum and the height mapping.
+    // another shape is refused: the heights' checksum ("heights-fnv1a64:HEX",
+    // or "builtin:NAME"), the raster values of heights 0 and 1 used
+    // ("LOW,HIGH"; empty for a built-in shape), and both as one text.
+    std::string checksum;
+    std::string range;
     std::string identity;
 };
 

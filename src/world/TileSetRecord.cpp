@@ -20,7 +20,7 @@
 #include "world/WorldStageFile.h"
 
 const char kTileSetRecordHeader[] =
-    "# orvandel-heightmap tile set record 1: the options that change a tile's bytes or placement";
+    "# orvandel-heightmap tile set record 2: the options that change a tile's bytes or placement";
 
 namespace {
 
@@ -67,14 +67,21 @@ const TileSetOption* Find(const TileSetRecord& record, const std::string& name)
     return nullptr;
 }
 
-// The record's text back as options; false when it is not a record.
-bool ParseRecord(const std::string& text, TileSetRecord& record)
+// The first line's words before the format's number.
+constexpr char kRecordLead[] = "# orvandel-heightmap tile set record ";
+
+// The record's text back as options, and the format its first line names
+// (an earlier version's record is still read, to remake its set); false
+// when it is not a record.
+bool ParseRecord(const std::string& text, TileSetRecord& record, unsigned long& format)
 {
-    const std::string header = std::string(kTileSetRecordHeader) + "\n";
-    if (text.compare(0, header.size(), header) != 0) {
+    const size_t lead = sizeof kRecordLead - 1;
+    const size_t first = text.find('\n');
+    if (first == std::string::npos || text.compare(0, lead, kRecordLead) != 0) {
         return false;
     }
-    size_t at = header.size();
+    format = std::strtoul(text.c_str() + lead, nullptr, 10);
+    size_t at = first + 1;
     while (at < text.size()) {
         const size_t end = text.find('\n', at);
         if (end == std::string::npos) {
@@ -90,6 +97,8 @@ bool ParseRecord(const std::string& text, TileSetRecord& record)
     }
     return true;
 }
+
+unsigned long RecordFormat() { return std::strtoul(kTileSetRecordHeader + sizeof kRecordLead - 1, nullptr, 10); }
 
 // The file's text; ENOENT when absent. Opened without waiting (a FIFO with
 // no writer would block) and only a regular file of a record's size.
@@ -149,7 +158,9 @@ bool SetOfRecord(const TileSetRecord& record, const TileSetDescription& like, Ti
     const TileSetOption* layout = Find(record, "--layout");
     const TileSetOption* format = Find(record, "--format");
     const TileSetOption* maps = Find(record, "--maps");
-    if (size == nullptr || tile == nullptr || layout == nullptr || format == nullptr || maps == nullptr) {
+    const TileSetOption* erosion = Find(record, "--erosion");
+    if (size == nullptr || tile == nullptr || layout == nullptr || format == nullptr || maps == nullptr ||
+        erosion == nullptr) {
         return false;
     }
     const unsigned long world = std::strtoul(size->value.c_str(), nullptr, 10);
@@ -162,6 +173,7 @@ bool SetOfRecord(const TileSetRecord& record, const TileSetDescription& like, Ti
     old.layout = layout->value == "none" ? &DefaultTileLayout() : FindTileLayout(layout->value);
     old.format = FindHeightMapFormat(format->value);
     old.maps.clear();
+    old.terrain.erosion = std::strtof(erosion->value.c_str(), nullptr);  // whether it has a stage file
     std::string ignored;
     return old.layout != nullptr && old.format != nullptr &&
            (maps->value == "none" || ParseDerivedMapList(maps->value, old.maps, ignored));
@@ -190,7 +202,12 @@ bool RemoveSetFiles(const TileSetDescription& set, std::string& error)
             }
         }
     }
-    return remove(TileManifestPath(set.out)) && remove(TileVrtPath(set.out)) && remove(StageFilePath(set.out));
+    // The VRT and the stage file only where the set writes them: a folder's
+    // own NAME.vrt or NAME.stage beside a set that has none is the user's.
+    const bool vrt = std::string(set.layout->name) == "gis";
+    const bool stage = set.terrain.erosion > 0.0f;
+    return remove(TileManifestPath(set.out)) && (!vrt || remove(TileVrtPath(set.out))) &&
+           (!stage || remove(StageFilePath(set.out)));
 }
 
 }  // namespace
@@ -198,8 +215,8 @@ bool RemoveSetFiles(const TileSetDescription& set, std::string& error)
 TileSetRecord TileSetRecordOf(const TileSetDescription& set, const DerivedMapSettings& maps)
 {
     TileSetRecord record;
-    for (const TerrainOption& option : TerrainOptions()) {
-        record.push_back({option.name, option.text(set.terrain)});
+    for (const auto& [name, value] : TerrainWorldEntries(set.terrain)) {
+        record.push_back({name, value});
     }
     const HeightMapGround& ground = set.ground;
     record.push_back({"--size", std::to_string(set.grid.worldCells)});
@@ -248,8 +265,14 @@ TileSetVerdict ClaimTileSet(const TileSetDescription& set, const TileSetRecord& 
         const int problem = ReadRecordText(path, text);
         if (problem == 0) {
             TileSetRecord found;
-            if (!ParseRecord(text, found)) {
+            unsigned long format = 0;
+            if (!ParseRecord(text, found, format)) {
                 return Refusal(set, "has a record '" + path + "' this tool cannot read" + kRemedy);
+            }
+            if (format != RecordFormat()) {
+                return Refusal(set, "has a record '" + path + "' of format " + std::to_string(format) +
+                                        ", which an earlier version wrote (this one writes " +
+                                        std::to_string(RecordFormat()) + ")" + kRemedy);
             }
             const std::string difference = FirstDifference(found, record);
             return difference.empty() ? TileSetVerdict{} : Refusal(set, difference + kRemedy);
@@ -286,7 +309,8 @@ TileSetVerdict RemakeTileSet(const TileSetDescription& set, const TileSetRecord&
     TileSetRecord found;
     TileSetDescription old;
     std::string error;
-    if (ReadRecordText(path, text) == 0 && ParseRecord(text, found) && SetOfRecord(found, set, old) &&
+    unsigned long format = 0;
+    if (ReadRecordText(path, text) == 0 && ParseRecord(text, found, format) && SetOfRecord(found, set, old) &&
         !RemoveSetFiles(old, error)) {
         return {1, error};
     }

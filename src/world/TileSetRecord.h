@@ -52,9 +52,10 @@ struct TileSetVerdict {
 TileSetVerdict ClaimTileSet(const TileSetDescription& set, const TileSetRecord& record, bool land);
 
 // --remake-set: removes every file of the set as its record (when it has
-// one) and as this run names them: each tile and its maps, the manifest, the
-// VRT, the stage file; then lands this record over the old one. A failure
-// to remove a file that is there refuses, naming it.
+// one) and as this run names them: each tile and its maps, the manifest,
+// the VRT (gis layout only) and the stage file (eroded worlds only), so a
+// file the set would not write stays; then lands this record over the old
+// one. A failure to remove a file that is there refuses, naming it.
 TileSetVerdict RemakeTileSet(const TileSetDescription& set, const TileSetRecord& record);
 
 // A set's NAME must be one its manifest (and, with vrt, its VRT) can hold:

@@ -13,7 +13,6 @@
 #include "cli/CommandLineText.h"
 #include "cli/TerrainOptions.h"
 #include "landing/OutputFile.h"
-#include "terrain/ShapeGrid.h"
 #include "world/RegularFileRead.h"
 
 namespace {
@@ -56,10 +55,9 @@ std::vector<std::pair<std::string, std::string>> HeaderEntries(const StageFileKe
         {"world_definition", std::to_string(kWorldDefinition)},
         {"world_size", std::to_string(key.worldCells)},
         {"stage_size", std::to_string(StageCellsOf(key.worldCells))},
-        {"shape", key.terrain.shape != nullptr ? key.terrain.shape->identity : "none"},
     };
-    for (const TerrainOption& option : TerrainOptions()) {
-        entries.emplace_back(option.name, OneLine(option.text(key.terrain)));
+    for (const auto& entry : TerrainWorldEntries(key.terrain)) {
+        entries.push_back(entry);
     }
     return entries;
 }

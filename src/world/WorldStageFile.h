@@ -17,16 +17,20 @@
 //   u32       H, the header's length in bytes
 //   H bytes   the header: lines "KEY VALUE\n", in this order: version (the
 //             tool's), world_definition (kWorldDefinition), world_size,
-//             stage_size, shape (the shape's checksum and height range,
-//             or "none"), then every terrain option of
-//             the options' table by its name ("--seed", "--roughness", ...)
-//             with its value as a command line takes it back, control bytes
-//             escaped so that each stays one line
+//             stage_size, then every terrain option of the options' table by
+//             its name ("--seed", "--roughness", ...) with its value as the
+//             world it makes (TerrainWorldEntries: a shape by its heights'
+//             checksum and the range used, "--falloff none" where the
+//             falloff does not apply), control bytes escaped so that each
+//             stays one line
 //   S*S f32   the stage's heights, row 0 (the world's first) first, x fastest
 //   u64       FNV-1a (64-bit) of every byte before it
 // A reader accepts a file only when its header is, byte for byte, the one
 // this world and this tool would write.
-constexpr uint32_t kStageFileFormat = 1;
+// Format 2: the shape named by its heights' checksum, range and falloff in
+// the terrain options' lines (format 1 had a "shape" line, the file's
+// checksum, and the options as given).
+constexpr uint32_t kStageFileFormat = 2;
 
 // "DIR/NAME.stage" for out = "DIR/NAME".
 std::string StageFilePath(const std::string& out);

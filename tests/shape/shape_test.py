@@ -22,15 +22,22 @@ SEA = 0.01
 
 
 def run(*args, status=0):
-    done = subprocess.run([TOOL, *args], capture_output=True, text=True)
+    # A run that waits on a FIFO fails the test rather than holding it.
+    done = subprocess.run([TOOL, *args], capture_output=True, text=True, timeout=120)
     assert done.returncode == status, (args, done.returncode, done.stderr)
     return done.stderr
 
 
-def write(path, array, driver="GTiff", nodata=None):
-    """Rows top (north) first, as rasters are."""
+def write(path, array, driver="GTiff", nodata=None, options=()):
+    """Rows top (north) first, as rasters are. int8 as GDAL 3.7+ has it, or
+    as GDAL 3.6 writes it: bytes marked PIXELTYPE=SIGNEDBYTE."""
     kind = {np.dtype("uint8"): gdal.GDT_Byte, np.dtype("uint16"): gdal.GDT_UInt16,
-            np.dtype("int16"): gdal.GDT_Int16, np.dtype("float32"): gdal.GDT_Float32}[array.dtype]
+            np.dtype("int16"): gdal.GDT_Int16, np.dtype("float32"): gdal.GDT_Float32,
+            np.dtype("float64"): gdal.GDT_Float64}.get(array.dtype)
+    if array.dtype == np.dtype("int8"):
+        kind = getattr(gdal, "GDT_Int8", None)
+        if kind is None:
+            kind, array, options = gdal.GDT_Byte, array.view(np.uint8), [*options, "PIXELTYPE=SIGNEDBYTE"]
     bands = 1 if array.ndim == 2 else array.shape[0]
     mem = gdal.GetDriverByName("MEM").Create("", array.shape[-1], array.shape[-2], bands, kind)
     for b in range(bands):
@@ -38,7 +45,7 @@ def write(path, array, driver="GTiff", nodata=None):
         band.WriteArray(array if array.ndim == 2 else array[b])
         if nodata is not None:
             band.SetNoDataValue(nodata)
-    gdal.GetDriverByName(driver).CreateCopy(path, mem)
+    gdal.GetDriverByName(driver).CreateCopy(path, mem, options=list(options))
 
 
 def heights(path):
@@ -144,14 +151,19 @@ def case_tiles():
         x, y = int(name[-7]), int(name[-5])
         tile = np.fromfile(name, dtype="<u4").reshape(513, 513)
         assert np.array_equal(tile, whole[512 * y:512 * y + 513, 512 * x:512 * x + 513]), name
-    # The same name, other bytes: the stage of the old shape is refused.
+    # The same name, other bytes: the set's record refuses it, and without
+    # the record the stage of the old shape does, landing no record.
     other = sketch(65)
     other[20:30, 20:30] = 0.5
     write("sketch.png", np.round(other * 65535).astype(np.uint16), "PNG")
     before = open("set/w_1_1.f32", "rb").read()
     message = tiles("set/w", "--tile", "1,1", status=1)
-    assert message.count("\n") == 1 and "shape" in message and "set/w.stage" in message, message
+    assert message.count("\n") == 1 and "--shape heights-fnv1a64:" in message and "set/w'" in message, message
     assert open("set/w_1_1.f32", "rb").read() == before
+    os.remove("alone/w.set")  # alone/ has no manifest (tile 0's run writes it)
+    message = tiles("alone/w", "--tile", "1,1", status=1)
+    assert message.count("\n") == 1 and "--shape heights-fnv1a64:" in message and "alone/w.stage" in message, message
+    assert sorted(os.listdir("alone")) == ["w.stage", "w_2_1.f32"]
 
 
 def case_refusals():
@@ -214,4 +226,124 @@ def case_own_outputs():
     assert message.count("\n") == 1 and "cut.exr" in message and "accepted" in message, message
 
 
-{"own": case_own_outputs, "sketch": case_sketch, "dem": case_dem, "tiles": case_tiles, "refusals": case_refusals}[CASE]()
+def vrt(path, source, raw=False):
+    """A 33 x 33 VRT of one band: a simple source, or a raw band."""
+    band = (f'<VRTRasterBand dataType="Byte" band="1" subClass="VRTRawRasterBand">'
+            f'<SourceFilename relativeToVRT="1">{source}</SourceFilename></VRTRasterBand>' if raw else
+            f'<VRTRasterBand dataType="Byte" band="1"><SimpleSource><SourceFilename relativeToVRT="1">{source}'
+            f'</SourceFilename><SourceBand>1</SourceBand></SimpleSource></VRTRasterBand>')
+    open(path, "w").write(f'<VRTDataset rasterXSize="33" rasterYSize="33">{band}</VRTDataset>')
+
+
+def case_hostile():
+    """Shapes a hostile or careless user gives: refused with one line that
+    names them, nothing written; or read as their data says."""
+    good = np.round(sketch(33) * 255).astype(np.uint8)
+    write("good.tif", good)
+    write("side.png", good, "PNG")
+    for fifo in ("source.fifo", "side.png.aux.xml"):
+        os.mkfifo(fifo)
+    vrt("fifo.vrt", "source.fifo")
+    open("short.bin", "wb").write(bytes(100))
+    vrt("short.vrt", "short.bin", raw=True)
+    vrt("connection.vrt", "GTIFF_DIR:1:good.tif")
+    # Noise, so that half the file is well into the scan.
+    write("photo.jpg", np.random.default_rng(1).integers(0, 256, (256, 256), dtype=np.uint8), "JPEG")
+    data = open("photo.jpg", "rb").read()
+    open("cut.jpg", "wb").write(data[:len(data) // 2])
+    # 50000 x 50000 in its header, a few bytes on disk.
+    gdal.GetDriverByName("GTiff").Create("huge.tif", 50000, 50000, 1, options=["SPARSE_OK=TRUE", "TILED=YES"])
+    open("cut.pgm", "wb").write(b"P5\n33 33\n255\n" + bytes(100))
+    cases = [("fifo.vrt", 1, "'./source.fifo' is not a regular file"),
+             ("side.png", 1, "'./side.png.aux.xml' is not a regular file"),
+             ("short.vrt", 1, "'./short.bin' holds fewer"),
+             ("connection.vrt", 1, "GDAL would not read as a plain file"),
+             ("cut.jpg", 1, "Premature end of JPEG file"),
+             ("huge.tif", 2, "50000 x 50000 samples"),
+             ("cut.pgm", 1, "'./cut.pgm' holds fewer"),
+             ("/vsimem/good.tif", 1, "virtual file systems")]
+    for name, status, said in cases:
+        message = run("--shape", name, "--out", "out.png", status=status)
+        assert message.count("\n") == 1 and name in message and said in message, (name, message)
+        assert not os.path.exists("out.png"), name
+
+    def same_map(a, b, *extra):
+        run("--shape", a, *extra, "--format", "f32", "--out", "a.f32")
+        run("--shape", b, *extra, "--format", "f32", "--out", "b.f32")
+        return open("a.f32", "rb").read() == open("b.f32", "rb").read()
+
+    # A regular file whose name GDAL would parse is read as that file.
+    write("other.tif", 255 - good)
+    shutil.copy("good.tif", "GTIFF_DIR:1:other.tif")
+    assert same_map("GTIFF_DIR:1:other.tif", "good.tif") and not same_map("other.tif", "good.tif")
+    # Signed bytes are signed: -1 is sea, as in 16 bits.
+    signed = (good.astype(np.int16) - 128).astype(np.int8)
+    write("signed8.tif", signed)
+    write("signed16.tif", signed.astype(np.int16))
+    assert same_map("signed8.tif", "signed16.tif", "--shape-range", "-128,127")
+    # A finite double past float's range is clamped as any height is.
+    metres = good.astype(np.float64) * 4
+    metres[5, 5] = 1e308
+    write("f64.tif", metres)
+    metres[5, 5] = 1e30
+    write("f30.tif", metres)
+    assert same_map("f64.tif", "f30.tif")
+
+
+def case_world():
+    """A set's record and stage name the world a shape makes: its heights
+    (not its name: a changed file, VRT source or sidecar's no-data value is
+    another world), the range used, whether the falloff applies. A run of
+    another world is refused, changing no file; one of the same world goes
+    on."""
+    write("s.png", np.round(sketch(65) * 65535).astype(np.uint16), "PNG")
+    write("source.tif", np.round(sketch(65) * 255).astype(np.uint8))
+    open("v.vrt", "w").write('<VRTDataset rasterXSize="65" rasterYSize="65"><VRTRasterBand dataType="Byte" band="1">'
+                             '<SimpleSource><SourceFilename relativeToVRT="1">source.tif</SourceFilename>'
+                             '<SourceBand>1</SourceBand></SimpleSource></VRTRasterBand></VRTDataset>')
+    write("side.png", np.round(sketch(65) * 65535).astype(np.uint16), "PNG")
+    highest = int(np.round(sketch(65) * 65535).max())
+    world = ["--size", "129", "--tile-size", "65", "--format", "f32", "--tile", "0,0"]
+
+    def snapshot(folder):
+        return {name: open(os.path.join(folder, name), "rb").read() for name in sorted(os.listdir(folder))}
+
+    def refused(folder, args, said):
+        before = snapshot(folder)
+        message = run(*args, "--out", folder + "/w", status=1)
+        assert message.count("\n") == 1 and said in message, (args, message)
+        assert snapshot(folder) == before, args
+
+    other = sketch(65)
+    other[20:30, 20:30] = 0.5
+    for folder, first, change, then, said in [
+            ("bytes", ["--shape", "s.png"], lambda: write("s.png", np.round(other * 65535).astype(np.uint16), "PNG"),
+             ["--shape", "s.png"], "--shape heights-fnv1a64:"),
+            ("source", ["--shape", "v.vrt"], lambda: write("source.tif", np.round(other * 255).astype(np.uint8)),
+             ["--shape", "v.vrt"], "--shape heights-fnv1a64:"),
+            ("sidecar", ["--shape", "side.png"],
+             lambda: open("side.png.aux.xml", "w").write(f'<PAMDataset><PAMRasterBand band="1"><NoDataValue>{highest}'
+                                                          '</NoDataValue></PAMRasterBand></PAMDataset>'),
+             ["--shape", "side.png"], "--shape heights-fnv1a64:"),
+            ("range", ["--shape", "s.png"], None, ["--shape", "s.png", "--shape-range", "0,1"], "--shape heights"),
+            ("falloff", ["--shape", "s.png"], None, ["--shape", "s.png", "--falloff", "1"], "--falloff none, not 1")]:
+        os.makedirs(folder)
+        run(*first, *world, "--out", folder + "/w")
+        if change:
+            change()
+        refused(folder, [*then, *world], said)
+    # The range a run uses without --shape-range is the range it names, and
+    # the record says so.
+    assert "\n--shape-range 0,65535\n" in open("range/w.set").read()
+    run("--shape", "s.png", "--shape-range", "0,65535", *world, "--out", "range/w")
+    # Eroded: the stage file's header tells the falloff apart too.
+    os.makedirs("stage")
+    run("--shape", "s.png", "--erosion", "1", "--stage-only", *world[:6], "--out", "stage/w")
+    os.remove("stage/w.set")
+    refused("stage", ["--shape", "s.png", "--erosion", "1", "--falloff", "1", *world],
+            "stage file 'stage/w.stage' was made with --falloff none, not 1")
+    run("--shape", "s.png", "--erosion", "1", *world, "--out", "stage/w")
+
+
+{"own": case_own_outputs, "sketch": case_sketch, "dem": case_dem, "tiles": case_tiles, "refusals": case_refusals,
+ "hostile": case_hostile, "world": case_world}[CASE]()

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <map>
@@ -92,6 +93,44 @@ TEST(TileSetRecordTool, RemakeLeavesNoFileOfTheOldSet)
     EXPECT_EQ(VisibleEntries(dir), (std::vector<std::string>{"w.set", "w.tiles.json", "w.vrt", "w_0_0.tif"}));
     EXPECT_NE(ReadText(dir.File("w.set")).find("\n--tile-size 129\n"), std::string::npos);
     EXPECT_EQ(RunTool(dir, kWorld).status, 1);  // the set is now the new world
+}
+
+// --remake-set removes only what the set writes: without a record, an
+// unreal set without erosion (no VRT, no stage file) leaves the folder's own
+// w.vrt and w.stage; an eroded gis set's record has them removed.
+TEST(TileSetRecordTool, RemakeRemovesOnlyWhatTheSetWrites)
+{
+    ScratchDirectory dir;
+    WriteText(dir.File("w.vrt"), "the user's own VRT\n");
+    WriteText(dir.File("w.stage"), "the user's own notes\n");
+    const ToolRun unreal = RunTool(dir, WorldWith({"--layout", "unreal", "--remake-set"}));
+    ASSERT_EQ(unreal.status, 0) << unreal.err;
+    EXPECT_EQ(ReadText(dir.File("w.vrt")), "the user's own VRT\n");
+    EXPECT_EQ(ReadText(dir.File("w.stage")), "the user's own notes\n");
+
+    ScratchDirectory eroded;
+    ASSERT_EQ(RunTool(eroded, WorldWith({"--erosion", "1"})).status, 0);
+    ASSERT_EQ(VisibleEntries(eroded).size(), 4u + 4);  // the tiles, the manifest, the VRT, the stage, the record
+    const ToolRun remade = RunTool(eroded, WorldWith({"--layout", "unreal", "--remake-set"}));
+    ASSERT_EQ(remade.status, 0) << remade.err;
+    for (const std::string& entry : VisibleEntries(eroded)) {
+        EXPECT_TRUE(entry == "w.set" || entry == "w.tiles.json" || entry.find("w_x") == 0) << entry;
+    }
+}
+
+// A run refused for its stage file (of another world) writes nothing, not
+// even the set's record, so the command that made the stage still runs.
+TEST(TileSetRecordTool, ARunRefusedByTheStageFileLandsNoRecord)
+{
+    ScratchDirectory dir;
+    ASSERT_EQ(RunTool(dir, WorldWith({"--erosion", "1", "--stage-only"})).status, 0);
+    ASSERT_EQ(unlink(dir.File("w.set").c_str()), 0);
+    const std::map<std::string, std::string> before = Snapshot(dir);
+    const ToolRun other = RunTool(dir, WorldWith({"--erosion", "2", "--tile", "0,0"}));
+    EXPECT_EQ(other.status, 1);
+    EXPECT_NE(other.err.find("stage file 'w.stage' was made with --erosion 1, not 2"), std::string::npos) << other.err;
+    EXPECT_EQ(Snapshot(dir), before);
+    EXPECT_EQ(RunTool(dir, WorldWith({"--erosion", "1", "--tile", "0,0"})).status, 0);
 }
 
 // Two worlds started at once into one empty set: never both succeed, and

@@ -231,21 +231,46 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     InstallInterruptCleanup();
     // The set is one world: this run's options are the set's, or it is
     // refused before a cell is computed (or, asked to, removes the old set).
+    // The record lands only once every check has passed, the stage file's
+    // among them, so a refused run leaves the set as it was.
     const TileSetRecord record = TileSetRecordOf(job.set, options.ground.derived);
+    const bool eroded = options.terrain.erosion > 0.0f;
+    const StageFileKey key{options.terrain, grid.worldCells, version};
+    std::shared_ptr<WorldStage> kept;
+    if (!options.tiles.remakeSet) {
+        const TileSetVerdict check = ClaimTileSet(job.set, record, false);
+        if (check.status != 0) {
+            fprintf(stderr, "%s: %s\n", program, OneLine(check.message).c_str());
+            return check.status;
+        }
+        if (eroded) {
+            kept = std::make_shared<WorldStage>();
+            switch (ReadStageFile(StageFilePath(options.out), key, *kept, error)) {
+            case StageFileRead::Read:
+                break;
+            case StageFileRead::Refused:
+                fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
+                return 1;
+            case StageFileRead::Absent:
+                kept = nullptr;
+                break;
+            }
+        }
+    }
     const TileSetVerdict claim =
         options.tiles.remakeSet ? RemakeTileSet(job.set, record) : ClaimTileSet(job.set, record, true);
     if (claim.status != 0) {
         fprintf(stderr, "%s: %s\n", program, OneLine(claim.message).c_str());
         return claim.status;
     }
-    const bool eroded = options.terrain.erosion > 0.0f;
     const double cells = double(grid.tileCells) * grid.tileCells * double(job.tiles.size());
     ProgressLine progress(program, (eroded || cells > kProgressCells) && isatty(STDERR_FILENO));
-    if (eroded) {
+    if (kept != nullptr) {
+        job.stage = kept;
+    } else if (eroded) {
         // The stage is the one world-wide step: made once into the set and
         // read back by every later task (the stage's job makes it first).
         progress.Show("stage", 0.0);
-        const StageFileKey key{options.terrain, grid.worldCells, version};
         job.stage = ReuseOrMakeStage(StageFilePath(options.out), key, options.threads, error,
                                      [&](double fraction) { progress.Show("stage", fraction); });
     } else {
