@@ -21,6 +21,7 @@
 #include <mutex>
 
 #include "cli/CommandLineText.h"
+#include "shape/ShapeGround.h"
 #include "terrain/ShapeGrid.h"
 
 namespace {
@@ -126,6 +127,7 @@ struct RawSamples {
     bool hasNoData = false;
     double noData = 0.0;
     std::string notOpened;  // GDAL's word when no driver opened the file
+    ShapeGround ground;     // where the square lies, when the raster says
 };
 
 // The centred square of band 1 as GDAL reads it. Unreadable with
@@ -181,6 +183,7 @@ ShapeLoad ReadWithGdal(const std::string& file, RawSamples& raw, std::string& er
         return ShapeLoad::Unreadable;
     }
 
+    raw.ground = ReadShapeGround(dataset.get(), x0, y0, side);
     raw.integer = GDALDataTypeIsInteger(type) != 0;
     raw.integerTop = raw.integer ? IntegerTop(type) : 0.0;
     int hasNoData = 0;
@@ -244,7 +247,7 @@ ShapeLoad ReadExrSamples(const std::string& file, RawSamples& raw, std::string& 
 
 }  // namespace
 
-ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& error)
+ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& error, ShapeGround* ground)
 {
     const std::string& file = parameters.shapeFile;
     const std::string builtin = "builtin:";
@@ -299,20 +302,40 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
     shape->heights = std::move(raw.samples);
     std::vector<float>& samples = shape->heights;
 
+    const float noDataSample = float(raw.noData);
+    const bool noDataIsNan = raw.hasNoData && std::isnan(raw.noData);
+    const auto isNoData = [&](float v) { return (raw.hasNoData && v == noDataSample) || (noDataIsNan && std::isnan(v)); };
+    if (ground != nullptr) {
+        const bool fromRange = ground->reliefFromRange;
+        *ground = raw.ground;
+        ground->reliefFromRange = fromRange;
+        // A georeferenced float shape is in metres: its highest ground is
+        // height 1, so the map's metres are the shape's.
+        if (fromRange && raw.ground.frame.Present() && !raw.integer && !parameters.shapeRangeGiven) {
+            float top = 0.0f;
+            for (const float v : samples) {
+                if (!isNoData(v) && std::isfinite(v)) {
+                    top = std::max(top, v);
+                }
+            }
+            if (top > 0.0f) {
+                relief = top;
+                ground->relief = top;
+            }
+        }
+    }
     double low = 0.0;
     double high = raw.integer ? raw.integerTop : relief;
     if (parameters.shapeRangeGiven) {
         low = parameters.shapeLow;
         high = parameters.shapeHigh;
     }
-    const float noDataSample = float(raw.noData);
-    const bool noDataIsNan = raw.hasNoData && std::isnan(raw.noData);
     size_t noDataCount = 0;
     for (int r = 0; r < side; ++r) {
         float* row = &samples[size_t(r) * side];
         for (int c = 0; c < side; ++c) {
             const float v = row[c];
-            if ((raw.hasNoData && v == noDataSample) || (noDataIsNan && std::isnan(v))) {
+            if (isNoData(v)) {
                 row[c] = 0.0f;
                 ++noDataCount;
                 continue;
