@@ -100,6 +100,10 @@ ViewerStart ParseViewerOptions(int argc, const char* const* argv, TerrainParamet
         error = "--shape-range needs --shape FILE (the raster whose values it maps)";
         return ViewerStart::Refused;
     }
+    if (parameters.shapeTrust > 0.0f && parameters.shapeFile.empty()) {
+        error = "--shape-trust needs --shape FILE (the raster whose relief it trusts)";
+        return ViewerStart::Refused;
+    }
     return ViewerStart::Run;
 }
 

@@ -23,6 +23,7 @@
 #include "math/CameraFrame.h"
 #include "render/Render.h"
 #include "shape/ShapeFile.h"
+#include "shape/ShapeGround.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapGenerator.h"
 
@@ -82,8 +83,11 @@ int main(int argc, char** argv)
     }
     if (!start.shapeFile.empty()) {
         // The tool's default ground, so a float shape in metres gives the
-        // heights the printed command gives.
-        switch (LoadShape(start, kDefaultReliefMetres, error)) {
+        // heights the printed command gives (a georeferenced one its own
+        // range, as the tool takes it without --relief).
+        ShapeGround ground;
+        ground.reliefFromRange = true;
+        switch (LoadShape(start, kDefaultReliefMetres, error, &ground)) {
         case ShapeLoad::Loaded:
             break;
         case ShapeLoad::Unreadable:

@@ -96,6 +96,23 @@ std::string ShapeRangeText(const TerrainParameters& parameters)
 
 bool ShapeRangeAtDefault(const TerrainParameters& parameters) { return !parameters.shapeRangeGiven; }
 
+bool ReadShapeTrust(const std::string& text, TerrainParameters& parameters, std::string& error)
+{
+    if (text == "auto") {
+        parameters.shapeTrust = 0.0f;
+        return true;
+    }
+    return ParseBoundedFloat(text, "--shape-trust", "auto, or 1 to 16384 samples of the shape", 1.0f, 16384.0f,
+                             parameters.shapeTrust, error);
+}
+
+std::string ShapeTrustText(const TerrainParameters& parameters)
+{
+    return parameters.shapeTrust > 0.0f ? RoundTripFloatText(parameters.shapeTrust) : std::string("auto");
+}
+
+bool ShapeTrustAtDefault(const TerrainParameters& parameters) { return parameters.shapeTrust == 0.0f; }
+
 bool ReadSharpness(const std::string& text, TerrainParameters& parameters, std::string& error)
 {
     return ParseBoundedFloat(text, "--sharpness", "[2^-10, 2^10] (0.0009765625 to 1024)", minSharpness,
@@ -126,6 +143,10 @@ const std::vector<TerrainOption> table = {
     {"--shape-range", "LOW,HIGH",
      "the shape's values at heights 0 and 1 (default: 0 to the type's largest; floats: metres over the relief)",
      nullptr, ReadShapeRange, ShapeRangeText, ShapeRangeAtDefault, nullptr},
+    {"--shape-trust", "S",
+     "auto, or 1 to 16384: the shape's relief is kept at wavelengths of S samples and more, the seed's added "
+     "below (default auto: where the shape is smoother than land)",
+     nullptr, ReadShapeTrust, ShapeTrustText, ShapeTrustAtDefault, nullptr},
 };
 
 }  // namespace

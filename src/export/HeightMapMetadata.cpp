@@ -49,6 +49,19 @@ std::string EachByteAsCharacter(const std::string& bytes)
 
 }  // namespace
 
+std::vector<std::pair<std::string, double>> HeightMapFrameFigures(const HeightMapGround& ground)
+{
+    const MapFrame& frame = ground.frame;
+    std::vector<std::pair<std::string, double>> figures;
+    if (frame.epsg > 0) {
+        figures.push_back({"crs_epsg", frame.epsg});
+    }
+    figures.push_back({"crs_origin_x", frame.originX});
+    figures.push_back({"crs_origin_y", frame.originY});
+    figures.push_back({"crs_cell_size", ground.cellSize * frame.unitsPerMetre});
+    return figures;
+}
+
 std::vector<std::pair<std::string, double>> HeightMapGroundFigures(const HeightMapGround& ground, unsigned size)
 {
     const double extent = ground.cellSize * (size > 0 ? size - 1 : 0);
@@ -106,6 +119,12 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
     if (ground != nullptr) {
         for (const auto& [key, value] : HeightMapGroundFigures(*ground, size)) {
             json[key] = MetaMetres(value);
+        }
+        if (ground->frame.Present()) {
+            json["crs"] = ground->frame.wkt;
+            for (const auto& [key, value] : HeightMapFrameFigures(*ground)) {
+                json[key] = MetaMetres(value);
+            }
         }
     }
     json["version"] = version;

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "export/GeoTransform.h"
 #include "export/HeightMapFormat.h"
 #include "export/RowOrder.h"
 #include "terrain/TerrainParameters.h"
@@ -17,12 +18,17 @@
 // and unreal_location_z_cm (relief_m * 50, which puts height 0 at z = 0,
 // since Unreal centres sample 32768 on the landscape's origin); Unity's
 // terrain size, unity_width_m, unity_length_m (both extent_m) and
-// unity_height_m (relief_m).
+// unity_height_m (relief_m). A map that keeps a shape's coordinate system
+// (`frame`) adds, after those, crs (its WKT), crs_epsg (its EPSG code, when
+// it has one), crs_origin_x and crs_origin_y (grid cell (0, 0) in the
+// system's units) and crs_cell_size (a cell in those units); origin_x_m and
+// origin_y_m are then the frame's origin when its units are metres, else 0.
 struct HeightMapGround {
     double cellSize;
     double relief;
     double originX;
     double originY;
+    MapFrame frame = {};
 };
 
 // The --meta description written beside a heightmap: one JSON object with
@@ -45,6 +51,8 @@ using TerrainNumbers = std::vector<std::pair<std::string, float>>;
 // The ground's keys above, in their order, with their values for a map of
 // `size` cells: what --meta writes and what a tile set's manifest repeats.
 std::vector<std::pair<std::string, double>> HeightMapGroundFigures(const HeightMapGround& ground, unsigned size);
+// The frame's numbers after crs, in their order (a ground with a frame).
+std::vector<std::pair<std::string, double>> HeightMapFrameFigures(const HeightMapGround& ground);
 
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
                                   const TerrainParameters& parameters, const TerrainNumbers& numbers,

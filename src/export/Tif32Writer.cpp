@@ -159,8 +159,18 @@ bool SetPlacement(TIFF* tiff, const GeoTransform& placement)
     if (keys == nullptr) {
         return false;
     }
-    const bool written = GTIFKeySet(keys, GTRasterTypeGeoKey, TYPE_SHORT, 1, RasterPixelIsPoint) &&
-                         GTIFWriteKeys(keys);
+    bool written = GTIFKeySet(keys, GTRasterTypeGeoKey, TYPE_SHORT, 1, RasterPixelIsPoint);
+    // A named coordinate system by its EPSG code, which every GeoTIFF reader
+    // resolves; without one the frame stays an unnamed local one.
+    if (written && placement.epsg > 0 && placement.epsg < 65535) {
+        const unsigned short code = static_cast<unsigned short>(placement.epsg);
+        written = placement.geographic
+                      ? GTIFKeySet(keys, GTModelTypeGeoKey, TYPE_SHORT, 1, ModelTypeGeographic) &&
+                            GTIFKeySet(keys, GeographicTypeGeoKey, TYPE_SHORT, 1, code)
+                      : GTIFKeySet(keys, GTModelTypeGeoKey, TYPE_SHORT, 1, ModelTypeProjected) &&
+                            GTIFKeySet(keys, ProjectedCSTypeGeoKey, TYPE_SHORT, 1, code);
+    }
+    written = written && GTIFWriteKeys(keys);
     GTIFFree(keys);
     return written;
 }

@@ -22,6 +22,7 @@
 
 #include "cli/CommandLineText.h"
 #include "shape/GdalShapeReading.h"
+#include "shape/ShapeGround.h"
 #include "shape/ShapeSources.h"
 #include "terrain/ShapeGrid.h"
 
@@ -92,6 +93,7 @@ struct RawSamples {
     bool hasNoData = false;
     double noData = 0.0;
     std::string notOpened;  // GDAL's word when no driver opened the file
+    ShapeGround ground;     // where the square lies, when the raster says
 };
 
 // Whether band 1 is 8-bit signed though GDAL's type is Byte: GDAL before
@@ -204,6 +206,7 @@ ShapeLoad ReadWithGdal(GdalShapeReading& reading, const std::string& file, RawSa
         return ShapeLoad::Unreadable;
     }
 
+    raw.ground = ReadShapeGround(dataset.get(), x0, y0, side);
     raw.integer = GDALDataTypeIsInteger(type) != 0;
     raw.integerTop = !raw.integer ? 0.0 : SignedByte(band, type) ? 127.0 : IntegerTop(type);
     int hasNoData = 0;
@@ -275,7 +278,7 @@ ShapeLoad ReadExrSamples(int descriptor, const std::string& file, RawSamples& ra
 
 }  // namespace
 
-ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& error)
+ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& error, ShapeGround* ground)
 {
     const std::string& file = parameters.shapeFile;
     const std::string builtin = "builtin:";
@@ -336,20 +339,40 @@ ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& e
     shape->heights = std::move(raw.samples);
     std::vector<float>& samples = shape->heights;
 
+    const float noDataSample = float(raw.noData);
+    const bool noDataIsNan = raw.hasNoData && std::isnan(raw.noData);
+    const auto isNoData = [&](float v) { return (raw.hasNoData && v == noDataSample) || (noDataIsNan && std::isnan(v)); };
+    if (ground != nullptr) {
+        const bool fromRange = ground->reliefFromRange;
+        *ground = raw.ground;
+        ground->reliefFromRange = fromRange;
+        // A georeferenced float shape is in metres: its highest ground is
+        // height 1, so the map's metres are the shape's.
+        if (fromRange && raw.ground.frame.Present() && !raw.integer && !parameters.shapeRangeGiven) {
+            float top = 0.0f;
+            for (const float v : samples) {
+                if (!isNoData(v) && std::isfinite(v)) {
+                    top = std::max(top, v);
+                }
+            }
+            if (top > 0.0f) {
+                relief = top;
+                ground->relief = top;
+            }
+        }
+    }
     double low = 0.0;
     double high = raw.integer ? raw.integerTop : relief;
     if (parameters.shapeRangeGiven) {
         low = parameters.shapeLow;
         high = parameters.shapeHigh;
     }
-    const float noDataSample = float(raw.noData);
-    const bool noDataIsNan = raw.hasNoData && std::isnan(raw.noData);
     size_t noDataCount = 0;
     for (int r = 0; r < side; ++r) {
         float* row = &samples[size_t(r) * side];
         for (int c = 0; c < side; ++c) {
             const float v = row[c];
-            if ((raw.hasNoData && v == noDataSample) || (noDataIsNan && std::isnan(v))) {
+            if (isNoData(v)) {
                 row[c] = 0.0f;
                 ++noDataCount;
                 continue;

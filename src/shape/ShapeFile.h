@@ -26,4 +26,10 @@ constexpr unsigned kLargestShapeSide = 16385;
 // than the file holds). Unusable (exit 2): fewer than 2 or more than
 // kLargestShapeSide samples a side, a complex type, all no-data, NaN or
 // infinite samples, an unknown built-in. error is one line naming the file.
-ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& error);
+//
+// `ground`, when given, receives where a georeferenced shape lies
+// (ShapeGround.h); with its reliefFromRange set, a georeferenced float shape
+// (metres) takes its largest sample as the relief instead of `relief`,
+// unless --shape-range was given.
+struct ShapeGround;
+ShapeLoad LoadShape(TerrainParameters& parameters, double relief, std::string& error, ShapeGround* ground = nullptr);

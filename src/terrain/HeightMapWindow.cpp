@@ -161,6 +161,8 @@ HeightMapWindows::HeightMapWindows(uint32_t mapCells, const TerrainParameters& p
         base = ViewerRawHeights(parameters);
     } else if (ShapeLatticeCells(*parameters.shape, mapCells, parameters.shapeMargin) < heightMapCells) {
         base = ShapedLattice129(parameters, mapCells);
+    } else {
+        base = PlacedShapeLattice(parameters, mapCells, 0);
     }
 }
 
@@ -235,16 +237,11 @@ void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0
         coarser.cells = coarserCells.data();
     }
     if (fromShape) {
-        const uint32_t lattice = (heightMapSize << first) + 1;
-        const int64_t spacing = (mapCells - 1) / (lattice - 1);
-        ParallelRows(int(coarser.y1 - coarser.y0 + 1), threads, [&](int begin, int end) {
-            for (int64_t j = coarser.y0 + begin; j < coarser.y0 + end; ++j) {
-                for (int64_t i = coarser.x0; i <= coarser.x1; ++i) {
-                    coarser.At(i, j) =
-                        ShapeHeightAt(*shape, mapCells, parameters.shapeMargin, lattice, i * spacing, j * spacing);
-                }
-            }
-        });
+        // The shape's lattice, placed once for the whole map (`base`).
+        for (int64_t j = coarser.y0; j <= coarser.y1; ++j) {
+            std::memcpy(&coarser.At(coarser.x0, j), base.Row(uint32_t(j)) + coarser.x0,
+                        sizeof(float) * coarser.stride);
+        }
     } else {
         for (int64_t j = coarser.y0; j <= coarser.y1; ++j) {
             std::memcpy(&coarser.At(coarser.x0, j), base.Row(uint32_t(j)) + coarser.x0,

@@ -6,6 +6,8 @@
 #include "terrain/DiamondSquareSteps.h"
 #include "terrain/FineLevelRandom.h"
 #include "terrain/HeightMapGenerator.h"
+#include "terrain/ParallelRows.h"
+#include "terrain/ShapeRelief.h"
 #include "terrain/TerrainParameters.h"
 
 namespace {
@@ -80,18 +82,37 @@ float ShapeDetailAmplitude(uint32_t level, float roughness)
     return g;
 }
 
-Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t mapCells)
+Array2D<float> PlacedShapeLattice(const TerrainParameters& parameters, uint32_t mapCells, unsigned threads)
 {
     const ShapeGrid& shape = *parameters.shape;
     const uint32_t margin = parameters.shapeMargin;
     const uint32_t lattice = ShapeLatticeCells(shape, mapCells, margin);
-    const int64_t s = (mapCells - 1) / heightMapSize;  // map cells between 129-lattice points
+    const int64_t spacing = (int64_t{std::max(mapCells, heightMapCells)} - 1) / (lattice - 1);
+    std::vector<float> cells(size_t(lattice) * lattice);
+    ParallelRows(int(lattice), threads, [&](int begin, int end) {
+        for (int64_t j = begin; j < end; ++j) {
+            for (int64_t i = 0; i < lattice; ++i) {
+                cells[size_t(j * lattice + i)] = ShapeHeightAt(shape, mapCells, margin, lattice, i * spacing, j * spacing);
+            }
+        }
+    });
+    AddShapeRelief(cells, lattice, parameters, threads);
+    Array2D<float> grid(lattice, lattice);
+    std::copy(cells.begin(), cells.end(), grid.Row(0));
+    return grid;
+}
+
+Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t mapCells)
+{
+    const ShapeGrid& shape = *parameters.shape;
+    const uint32_t lattice = ShapeLatticeCells(shape, mapCells, parameters.shapeMargin);
     Array2D<float> grid(heightMapCells, heightMapCells);
     const int top = int(heightMapSize);
     const int first = top / int(lattice - 1);  // the shape lattice's step on the 129 lattice
+    const Array2D<float> placed = PlacedShapeLattice(parameters, mapCells, 1);
     for (int j = 0; j <= top; j += first) {
         for (int i = 0; i <= top; i += first) {
-            grid.Row(uint32_t(j))[i] = ShapeHeightAt(shape, mapCells, margin, lattice, i * s, j * s);
+            grid.Row(uint32_t(j))[i] = placed.Row(uint32_t(j / first))[i / first];
         }
     }
     const FineLevelRandom random(parameters.seed);

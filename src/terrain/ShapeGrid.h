@@ -40,6 +40,11 @@ uint32_t ShapeLatticeCells(const ShapeGrid& shape, uint32_t mapCells, uint32_t m
 float ShapeHeightAt(const ShapeGrid& shape, uint32_t mapCells, uint32_t margin, uint32_t latticeCells, int64_t x,
                     int64_t y);
 
+// The shape on its lattice of the N map (ShapeLatticeCells), each point
+// ShapeHeightAt its place, with the seed's relief where the shape is
+// smoother than land (ShapeRelief.h). The bits do not depend on `threads`.
+Array2D<float> PlacedShapeLattice(const TerrainParameters& parameters, uint32_t mapCells, unsigned threads);
+
 // The displacement amplitude of diamond-square level `level` (0 the
 // coarsest, step (N - 1)) under a shape: the island's amplitudes divided by
 // its raw range of 30, so 1 times the roughness once a level, each step

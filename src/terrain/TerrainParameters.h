@@ -48,6 +48,10 @@ struct TerrainParameters {
     // written (--size 8129 is the centred window of 8193): the shape covers
     // the written window.
     uint32_t shapeMargin = 0;
+    // --shape-trust S: the shape's own relief is trusted at wavelengths of
+    // S of its samples and more; the seed adds relief below (ShapeRelief.h).
+    // 0: from the shape's own content.
+    float shapeTrust = 0.0f;
 };
 
 float ClampRoughness(float roughness);

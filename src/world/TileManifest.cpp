@@ -102,11 +102,17 @@ GeoTransform TilePlacement(const TileGrid& grid, const TilePlace& place, const H
 {
     // Each sample where the whole map puts it: the origin plus its grid
     // position in cells, so neighbours agree on their shared edge.
+    // In a shape's frame the same, in its units.
+    const MapFrame& frame = ground.frame;
+    const double cell = frame.Present() ? ground.cellSize * frame.unitsPerMetre : ground.cellSize;
     GeoTransform placement;
-    placement.originX = ground.originX + place.gridX * ground.cellSize;
-    placement.originY = ground.originY + (uint64_t{place.gridY} + grid.tileCells - 1) * ground.cellSize;
-    placement.pixelWidth = ground.cellSize;
-    placement.pixelHeight = ground.cellSize;
+    placement.originX = (frame.Present() ? frame.originX : ground.originX) + place.gridX * cell;
+    placement.originY =
+        (frame.Present() ? frame.originY : ground.originY) + (uint64_t{place.gridY} + grid.tileCells - 1) * cell;
+    placement.pixelWidth = cell;
+    placement.pixelHeight = cell;
+    placement.epsg = frame.epsg;
+    placement.geographic = frame.geographic;
     return placement;
 }
 
@@ -161,6 +167,12 @@ std::string TileManifestJson(const TileSetDescription& set)
     for (const auto& [key, value] : HeightMapGroundFigures(set.ground, grid.tileCells)) {
         json[key] = MetaMetres(key == "extent_m" ? set.ground.cellSize * (grid.worldCells - 1) : value);
     }
+    if (set.ground.frame.Present()) {
+        json["crs"] = set.ground.frame.wkt;
+        for (const auto& [key, value] : HeightMapFrameFigures(set.ground)) {
+            json[key] = MetaMetres(value);
+        }
+    }
     json["maps"] = nlohmann::ordered_json::array();
     for (const DerivedMapKind kind : set.maps) {
         json["maps"].push_back(DerivedMapName(kind));
@@ -181,7 +193,12 @@ std::string TileVrtXml(const TileSetDescription& set)
     // tiles and of the whole map's tif32 (the same doubles, computed the
     // same way).
     const HeightMapGround& g = set.ground;
-    const GeoTransform whole = HeightMapGeoTransform(grid.CroppedCells(), g.cellSize, g.originX, g.originY);
+    const GeoTransform whole = FramedGeoTransform(grid.CroppedCells(), g.cellSize, g.originX, g.originY, g.frame);
+    if (g.frame.Present()) {
+        // Without an axis mapping GDAL reads it in the GIS order (x east),
+        // as the shape's was.
+        xml += "  <SRS>" + XmlText(g.frame.wkt) + "</SRS>\n";
+    }
     xml += "  <GeoTransform>" + ExactText(whole.originX - whole.pixelWidth * 0.5) + ", " +
            ExactText(whole.pixelWidth) + ", 0, " + ExactText(whole.originY + whole.pixelHeight * 0.5) + ", 0, " +
            ExactText(-whole.pixelHeight) + "</GeoTransform>\n";

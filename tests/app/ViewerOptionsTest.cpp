@@ -105,14 +105,16 @@ TEST(ViewerOptionsTest, EveryTerrainOptionOfTheSharedTableIsReadAndPrinted)
     const std::vector<std::pair<std::string, std::string>> samples = {
         {"--seed", "seventeen"}, {"--roughness", "0.62"}, {"--falloff", "1.7"},
         {"--sharpness", "0.25"}, {"--erosion", "1.5"}, {"--shape", "my shape.png"}, {"--shape-range", "-5,2.5"},
+        {"--shape-trust", "24"},
     };
     ASSERT_EQ(TerrainOptions().size(), samples.size()) << "a new option needs a sample here";
     for (const auto& [name, value] : samples) {
         const TerrainOption* option = FindTerrainOption(name);
         ASSERT_NE(option, nullptr) << name;
-        // A range maps a shape's values, so it comes with one.
-        const Parsed parsed =
-            name == "--shape-range" ? Parse({"--shape=s.png", name + "=" + value}) : Parse({name + "=" + value});
+        // A range maps a shape's values and trust is in its samples, so
+        // each comes with one.
+        const bool needsShape = name == "--shape-range" || name == "--shape-trust";
+        const Parsed parsed = needsShape ? Parse({"--shape=s.png", name + "=" + value}) : Parse({name + "=" + value});
         ASSERT_EQ(parsed.outcome, ViewerStart::Run) << name << ": " << parsed.error;
         const std::string typed = name == "--seed" || name == "--shape" ? "'" + value + "'" : value;
         EXPECT_EQ(option->text(parsed.parameters), typed);

@@ -1,5 +1,8 @@
 #include "GroundOptions.h"
 
+#include "cli/CommandLineText.h"
+#include "shape/ShapeGround.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -47,13 +50,16 @@ bool ReadGroundOption(const std::string& option, const std::string& value, Groun
 {
     DerivedMapSettings& derived = ground.derived;
     if (option == "--extent") {
+        ground.extentGiven = true;
         return ParseWithin(option, value, 1e-3, 1e9, "metres across the map, from 0.001 to 1e9", ground.extent,
                            error);
     }
     if (option == "--relief") {
+        ground.reliefGiven = true;
         return ParseWithin(option, value, 1e-3, 1e7, "metres at height 1, from 0.001 to 1e7", ground.relief, error);
     }
     if (option == "--origin") {
+        ground.originGiven = true;
         const size_t comma = value.find(',');
         if (comma == std::string::npos || !ParseNumber(value.substr(0, comma), ground.originX) ||
             !ParseNumber(value.substr(comma + 1), ground.originY) || std::fabs(ground.originX) > kFarthest ||
@@ -108,9 +114,12 @@ bool ReadGroundOption(const std::string& option, const std::string& value, Groun
 
 std::string GroundUsage()
 {
-    return "  --extent M     metres across the map (default 10000); sets the cell size, (N - 1) cells a side\n"
-           "  --relief M     metres at height 1 (default 2000); heights written are unchanged\n"
-           "  --origin X,Y   ground position in metres of grid cell (0, 0), the south-west corner (default 0,0)\n"
+    return "  --extent M     metres across the map (default 10000, or a georeferenced shape's bounds);\n"
+           "                 sets the cell size, (N - 1) cells a side\n"
+           "  --relief M     metres at height 1 (default 2000, or a georeferenced float shape's highest\n"
+           "                 sample); heights written are unchanged\n"
+           "  --origin X,Y   ground position in metres of grid cell (0, 0), the south-west corner (default 0,0,\n"
+           "                 or a georeferenced shape's, in its coordinate system)\n"
            "  --maps LIST    also write NAME.KIND.png beside FILE (NAME: FILE less its extension) for\n"
            "                 each KIND listed of normal, slope, flow, rivers, splat, shade (comma-separated)\n"
            "  --normals N    gl (+Y green, the default) or dx (-Y green)\n"
@@ -120,4 +129,34 @@ std::string GroundUsage()
            "  --rock-slope D splat: rock from D degrees (default 35)\n"
            "  --snow-line M  splat: snow from M metres above the sea (default 1700)\n"
            "  --preview P    also write the shaded map, at most 1024 pixels a side, as the PNG P\n";
+}
+
+bool FollowShapeGround(GroundOptions& ground, const ShapeGround& shape, const std::string& shapeName,
+                       std::string& error)
+{
+    if (!shape.frame.Present()) {
+        return true;
+    }
+    if (!shape.unplaceable.empty() && !ground.extentGiven) {
+        error = "--shape '" + OneLine(shapeName) + "' cannot be followed onto the ground: " + shape.unplaceable +
+                "; accepted: a north-up raster with square cells, or --extent M to place the map yourself";
+        return false;
+    }
+    if (shape.relief > 0.0) {
+        ground.relief = shape.relief;
+    }
+    // What the user gives wins, each on its own; the coordinate system is
+    // kept only for a map wholly placed by the shape.
+    const bool metres = !shape.frame.geographic && shape.frame.unitsPerMetre == 1.0;
+    if (!ground.originGiven) {
+        ground.originX = metres && shape.unplaceable.empty() ? shape.frame.originX : 0.0;
+        ground.originY = metres && shape.unplaceable.empty() ? shape.frame.originY : 0.0;
+    }
+    if (!ground.extentGiven) {
+        ground.extent = shape.extentMetres;
+    }
+    if (!ground.extentGiven && !ground.originGiven) {
+        ground.frame = shape.frame;
+    }
+    return true;
 }

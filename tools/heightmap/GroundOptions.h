@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "derive/DerivedMapFiles.h"
+#include "export/GeoTransform.h"
+
+struct ShapeGround;
 
 // The ground the map stands for and the maps derived from it: --extent,
 // --relief, --origin, --maps and their settings, --preview.
@@ -12,6 +15,12 @@ struct GroundOptions {
     double relief = kDefaultReliefMetres;  // metres at height 1
     double originX = 0;                    // ground position of grid cell (0, 0)
     double originY = 0;
+    bool extentGiven = false;
+    bool reliefGiven = false;
+    bool originGiven = false;
+    // A georeferenced shape's coordinate system and placement, which the
+    // outputs keep (FollowShapeGround).
+    MapFrame frame;
     std::vector<DerivedMapKind> maps;
     DerivedMapSettings derived;  // its scale is set from extent and relief once the size is known
     std::string preview;
@@ -29,3 +38,11 @@ bool ReadGroundOption(const std::string& option, const std::string& value, Groun
 
 // Their lines of the --help text.
 std::string GroundUsage();
+
+// Places the map where a georeferenced shape lies, unless --extent or
+// --origin was given: its bounds as the extent, its south-west sample as the
+// origin, its coordinate system kept, and the relief LoadShape took from its
+// range. On false (a rotated or otherwise unplaceable frame and no
+// --extent), error is one line.
+bool FollowShapeGround(GroundOptions& ground, const ShapeGround& shape, const std::string& shapeName,
+                       std::string& error);

@@ -116,6 +116,10 @@ bool Consistent(HeightMapOptions& options, std::string& error)
         error = "--shape-range needs --shape FILE (the raster whose values it maps)";
         return false;
     }
+    if (options.terrain.shapeTrust > 0.0f && options.terrain.shapeFile.empty()) {
+        error = "--shape-trust needs --shape FILE (the raster whose relief it trusts)";
+        return false;
+    }
     if (options.tiles.tiled && options.mapSize != options.size) {
         error = "--tile-size needs a --size of 2^k + 1 cells (33 to 131073), not Unreal's " +
                 std::to_string(options.size);

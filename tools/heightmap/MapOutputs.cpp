@@ -97,8 +97,10 @@ bool MapOutputs::Write(const Array2D<float>& map, const Array2D<float>* upstream
     const HeightMapFormat& format = *FindHeightMapFormat(options.format);
     const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
     const GroundOptions& ground = options.ground;
-    const HeightMapGround placed{ground.derived.scale.cellSize, ground.relief, ground.originX, ground.originY};
-    const GeoTransform placement = HeightMapGeoTransform(options.size, placed.cellSize, placed.originX, placed.originY);
+    const HeightMapGround placed{ground.derived.scale.cellSize, ground.relief, ground.originX, ground.originY,
+                                 ground.frame};
+    const GeoTransform placement =
+        FramedGeoTransform(options.size, placed.cellSize, placed.originX, placed.originY, placed.frame);
     // Each file is finished (written out and fsync'd, its buffer freed) as
     // soon as it is written, in the plan's order; all are renamed at the end.
     if (!WriteHeightMapAs(format, map, rows, File(0), &placement) || !File(0).Finish()) {

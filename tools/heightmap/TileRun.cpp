@@ -174,7 +174,7 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.set.out = options.out;
     job.set.terrain = options.terrain;
     job.set.ground = {CellSizeOf(options.ground.extent, grid.worldCells), options.ground.relief,
-                      options.ground.originX, options.ground.originY};
+                      options.ground.originX, options.ground.originY, options.ground.frame};
     job.set.version = version;
     job.set.maps = options.ground.maps;
     job.set.normals = options.ground.derived.normals;

@@ -18,6 +18,7 @@
 #include "erosion/Terrain.h"
 #include "landing/InterruptCleanup.h"
 #include "shape/ShapeFile.h"
+#include "shape/ShapeGround.h"
 #include "terrain/Array2D.h"
 
 namespace {
@@ -58,8 +59,14 @@ int main(int argc, char** argv)
     }
 
     if (!options.terrain.shapeFile.empty()) {
-        switch (LoadShape(options.terrain, options.ground.relief, error)) {
+        ShapeGround place;
+        place.reliefFromRange = !options.ground.reliefGiven;
+        switch (LoadShape(options.terrain, options.ground.relief, error, &place)) {
         case ShapeLoad::Loaded:
+            if (!FollowShapeGround(options.ground, place, options.terrain.shapeFile, error)) {
+                fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
+                return 2;
+            }
             break;
         case ShapeLoad::Unreadable:
             fprintf(stderr, "%s: %s\n", kProgram, error.c_str());
