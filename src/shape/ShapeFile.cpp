@@ -206,7 +206,7 @@ ShapeLoad ReadWithGdal(GdalShapeReading& reading, const std::string& file, RawSa
         return ShapeLoad::Unreadable;
     }
 
-    raw.ground = ReadShapeGround(dataset.get(), x0, y0, side);
+    raw.ground = ReadShapeGround(dataset.get(), raw.x0, raw.y0, raw.side);
     raw.integer = GDALDataTypeIsInteger(type) != 0;
     raw.integerTop = !raw.integer ? 0.0 : SignedByte(band, type) ? 127.0 : IntegerTop(type);
     int hasNoData = 0;
