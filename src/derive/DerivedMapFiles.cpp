@@ -3,15 +3,20 @@
 #include <algorithm>
 #include <cassert>
 
+#include "derive/ErosionMaps.h"
 #include "derive/FlowMaps.h"
+#include "export/ExrWriter.h"
 #include "export/PngRasterWriter.h"
+#include "export/Tif32Writer.h"
 
 namespace {
 
 constexpr DerivedMapKind kKinds[] = {DerivedMapKind::Normal, DerivedMapKind::Slope, DerivedMapKind::Flow,
-                                     DerivedMapKind::Rivers, DerivedMapKind::Splat, DerivedMapKind::Shade};
+                                     DerivedMapKind::Rivers, DerivedMapKind::Splat, DerivedMapKind::Shade,
+                                     DerivedMapKind::FlowD8, DerivedMapKind::FlowDirection, DerivedMapKind::Wear,
+                                     DerivedMapKind::Deposition};
 
-const char kKindList[] = "normal, slope, flow, rivers, splat, shade";
+const char kKindList[] = "normal, slope, flow, rivers, splat, shade, flow-d8, flowdir, wear, deposition";
 
 template <typename Sample>
 bool WriteRaster(const Raster<Sample>& raster, OutputFile& out, std::string& error)
@@ -70,6 +75,14 @@ const char* DerivedMapName(DerivedMapKind kind)
         return "splat";
     case DerivedMapKind::Shade:
         return "shade";
+    case DerivedMapKind::FlowD8:
+        return "flow-d8";
+    case DerivedMapKind::FlowDirection:
+        return "flowdir";
+    case DerivedMapKind::Wear:
+        return "wear";
+    case DerivedMapKind::Deposition:
+        return "deposition";
     }
     return "";
 }
@@ -77,7 +90,52 @@ const char* DerivedMapName(DerivedMapKind kind)
 bool DerivedMapsNeedUpstream(const std::vector<DerivedMapKind>& kinds)
 {
     return std::any_of(kinds.begin(), kinds.end(),
-                       [](DerivedMapKind k) { return k == DerivedMapKind::Flow || k == DerivedMapKind::Rivers; });
+                       [](DerivedMapKind k) { return k == DerivedMapKind::FlowD8 || k == DerivedMapKind::Rivers; });
+}
+
+bool DerivedMapsNeedMultipleFlow(const std::vector<DerivedMapKind>& kinds)
+{
+    return std::any_of(kinds.begin(), kinds.end(), [](DerivedMapKind k) {
+        return k == DerivedMapKind::Flow || k == DerivedMapKind::FlowDirection;
+    });
+}
+
+bool DerivedMapsNeedUneroded(const std::vector<DerivedMapKind>& kinds)
+{
+    return std::any_of(kinds.begin(), kinds.end(), IsMetresMap);
+}
+
+bool IsMetresMap(DerivedMapKind kind) { return kind == DerivedMapKind::Wear || kind == DerivedMapKind::Deposition; }
+
+std::vector<std::pair<std::string, double>> DerivedMapFigures(const std::vector<DerivedMapKind>& kinds,
+                                                              const DerivedMapSettings& settings)
+{
+    std::vector<std::pair<std::string, double>> figures;
+    for (const DerivedMapKind kind : kinds) {
+        if (IsMetresMap(kind)) {
+            figures.emplace_back(std::string(DerivedMapName(kind)) + "_full_scale_m",
+                                 ErosionTraceFullScaleMetres(settings.scale));
+        }
+    }
+    return figures;
+}
+
+bool ParseFloatMapFormat(const std::string& text, FloatMapFormat& format, std::string& error)
+{
+    if (text == "exr") {
+        format = FloatMapFormat::Exr;
+    } else if (text == "tif32") {
+        format = FloatMapFormat::Tif32;
+    } else {
+        error = "--float-maps needs exr or tif32, not '" + text + "'";
+        return false;
+    }
+    return true;
+}
+
+const char* FloatMapFormatName(FloatMapFormat format)
+{
+    return format == FloatMapFormat::Exr ? "exr" : format == FloatMapFormat::Tif32 ? "tif32" : "png";
 }
 
 bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& kinds, std::string& error)
@@ -111,7 +169,7 @@ bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& k
     }
 }
 
-std::string DerivedMapPath(const std::string& out, DerivedMapKind kind)
+std::string DerivedMapPath(const std::string& out, DerivedMapKind kind, FloatMapFormat floats)
 {
     const size_t slash = out.rfind('/');
     const size_t dot = out.rfind('.');
@@ -119,7 +177,10 @@ std::string DerivedMapPath(const std::string& out, DerivedMapKind kind)
     // A leading dot starts a hidden name, not an extension.
     const bool hasExtension = dot != std::string::npos && dot > nameStart;
     const std::string base = hasExtension ? out.substr(0, dot) : out;
-    return base + "." + DerivedMapName(kind) + ".png";
+    const char* extension = !IsMetresMap(kind) || floats == FloatMapFormat::None ? ".png"
+                            : floats == FloatMapFormat::Exr                     ? ".exr"
+                                                                                : ".tif";
+    return base + "." + DerivedMapName(kind) + extension;
 }
 
 bool WriteDerivedMaps(const Array2D<float>& map, const Array2D<float>* upstream,
@@ -135,7 +196,7 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
     const Array2D<float>& map = window.heights;
     const double cellArea = settings.scale.cellSize * settings.scale.cellSize;
     DerivedRaster raster;
-    raster.wide = kind == DerivedMapKind::Normal || kind == DerivedMapKind::Slope || kind == DerivedMapKind::Flow;
+    raster.wide = kind != DerivedMapKind::Rivers && kind != DerivedMapKind::Splat && kind != DerivedMapKind::Shade;
     switch (kind) {
     case DerivedMapKind::Normal:
         raster.deep = Inside(NormalMap(map, settings.scale, settings.normals, settings.threads), window);
@@ -144,9 +205,28 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
         raster.deep = Inside(SlopeMap(map, settings.scale, settings.threads), window);
         break;
     case DerivedMapKind::Flow:
+        assert(window.flow);
+        raster.deep = FlowMap(InsideCells(window), window.flow->area, settings.seaLevel);
+        break;
+    case DerivedMapKind::FlowD8:
         assert(window.upstream);
         raster.deep = FlowMap(InsideCells(window), *window.upstream, settings.seaLevel);
         break;
+    case DerivedMapKind::FlowDirection:
+        assert(window.flow);
+        raster.deep = FlowDirectionMap(InsideCells(window), *window.flow, settings.seaLevel);
+        break;
+    case DerivedMapKind::Wear:
+    case DerivedMapKind::Deposition: {
+        assert(window.uneroded);
+        const ErosionTrace trace = kind == DerivedMapKind::Wear ? ErosionTrace::Wear : ErosionTrace::Deposition;
+        raster.metres = ErosionTraceMetres(InsideCells(window), *window.uneroded, trace, settings.scale.relief);
+        raster.floating = settings.floats != FloatMapFormat::None;
+        if (!raster.floating) {
+            raster.deep = ErosionTraceMap(raster.metres, ErosionTraceFullScaleMetres(settings.scale));
+        }
+        break;
+    }
     case DerivedMapKind::Rivers:
         assert(window.upstream);
         raster.narrow = RiverMap(InsideCells(window), *window.upstream, settings.seaLevel, cellArea,
@@ -170,6 +250,15 @@ bool WriteDerivedMapsOfWindow(const DerivedMapWindow& window, const std::vector<
     for (size_t i = 0; i < kinds.size(); ++i) {
         OutputFile& out = *files.at(i);
         const DerivedRaster raster = ComputeDerivedMap(window, kinds[i], settings);
+        if (raster.floating) {
+            const bool written = settings.floats == FloatMapFormat::Exr ? WriteHeightMapExr(raster.metres, out)
+                                                                         : WriteHeightMapTif32(raster.metres, out);
+            if (!written || !out.Finish()) {
+                error = out.Error();
+                return false;
+            }
+            continue;
+        }
         if (!(raster.wide ? WriteRaster(raster.deep, out, error) : WriteRaster(raster.narrow, out, error))) {
             return false;
         }

@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <vector>
+
+#include "hydrology/FlowRouting.h"
+#include "hydrology/MultipleFlow.h"
+#include "terrain/ParallelRows.h"
 
 Raster16 FlowMap(const Array2D<float>& heights, const Array2D<float>& upstream, float seaLevel)
 {
@@ -35,6 +40,72 @@ Raster8 RiverMap(const Array2D<float>& heights, const Array2D<float>& upstream, 
         uint8_t* row = raster.AtCell(0, y);
         for (unsigned x = 0; x < width; ++x) {
             row[x] = h[x] > seaLevel && double(area[x]) * cellArea > riverArea ? 255 : 0;
+        }
+    }
+    return raster;
+}
+
+MultipleFlowField RouteMultipleFlow(const Array2D<float>& heights, unsigned threads)
+{
+    assert(heights.GetWidth() == heights.GetHeight());
+    const int n = static_cast<int>(heights.GetWidth());
+    const size_t count = size_t(n) * n;
+    std::vector<float> drained(heights.Row(0), heights.Row(0) + count);
+    FillToDrain(drained.data(), n);
+    FlowShareGrid grid;
+    ComputeFlowShares(drained.data(), n, grid, threads);
+    std::vector<uint32_t> order;
+    {
+        std::vector<uint64_t> scratch;
+        AscendingOrder(drained.data(), count, order, scratch);
+    }
+    std::vector<float> area;
+    MultipleFlowArea(grid, n, order, area);
+    std::vector<uint32_t>().swap(order);
+
+    MultipleFlowField field;
+    field.area = Array2D<float>(n, n);
+    field.east = Array2D<float>(n, n);
+    field.north = Array2D<float>(n, n);
+    // Map area to cells: (n - 1)^2 is a power of two, so this is exact.
+    const float cellsPerUnit = float(double(n - 1) * (n - 1));
+    ParallelRows(n, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            for (int x = 0; x < n; ++x) {
+                const size_t i = size_t(y) * n + x;
+                field.area.Row(y)[x] = area[i] * cellsPerUnit;
+                double east = 0.0;
+                double north = 0.0;
+                if (grid.has[i]) {
+                    const float* share = grid.Of(i);
+                    for (int k = 0; k < 8; ++k) {
+                        const NeighbourStep& s = neighbourSteps[k];
+                        east += double(share[k]) * s.dx * s.inverseDistance;
+                        north += double(share[k]) * s.dy * s.inverseDistance;
+                    }
+                }
+                field.east.Row(y)[x] = float(east);
+                field.north.Row(y)[x] = float(north);
+            }
+        }
+    });
+    return field;
+}
+
+Raster16 FlowDirectionMap(const Array2D<float>& heights, const MultipleFlowField& flow, float seaLevel)
+{
+    const unsigned width = flow.east.GetWidth();
+    const unsigned height = flow.east.GetHeight();
+    assert(heights.GetWidth() == width && heights.GetHeight() == height);
+    const auto sample = [](double v) { return uint16_t(std::floor(65535.0 * (1.0 + std::clamp(v, -1.0, 1.0)) / 2.0 + 0.5)); };
+    Raster16 raster(width, height, 3);
+    for (unsigned y = 0; y < height; ++y) {
+        for (unsigned x = 0; x < width; ++x) {
+            uint16_t* pixel = raster.AtCell(x, y);
+            const bool sea = heights.Row(y)[x] <= seaLevel;
+            pixel[0] = sample(sea ? 0.0 : flow.east.Row(y)[x]);
+            pixel[1] = sample(sea ? 0.0 : flow.north.Row(y)[x]);
+            pixel[2] = 0;
         }
     }
     return raster;

@@ -18,3 +18,25 @@ Raster16 FlowMap(const Array2D<float>& heights, const Array2D<float>& upstream, 
 // cellArea square metres, exceeds riverArea; 0 elsewhere (the sea included).
 Raster8 RiverMap(const Array2D<float>& heights, const Array2D<float>& upstream, float seaLevel, double cellArea,
                  double riverArea);
+
+// The water of a map as erosion's last round spreads it: each cell sends its
+// water to every lower neighbour by the multiple-flow shares of
+// hydrology/MultipleFlow.h (Freeman 1991, Holmgren's p = 4), the very
+// FlowShares, ComputeFlowShares and MultipleFlowArea erosion routes by,
+// over the heights filled to drain (FillToDrain: the finished eroded map is
+// already, so it is routed as it is), with uniform rain. Sizes of 2^k + 1
+// cells only, so that the area in map units converts to cells exactly.
+struct MultipleFlowField {
+    Array2D<float> area{1, 1};   // upstream cells, each cell counting 1
+    Array2D<float> east{1, 1};   // the mean direction of the water leaving
+    Array2D<float> north{1, 1};  // the cell: sum over k of share_k * unit_k
+};
+MultipleFlowField RouteMultipleFlow(const Array2D<float>& heights, unsigned threads);
+
+// 16-bit RGB flow directions, as engines' flow maps take them: red
+// round(65535 (1 + east) / 2), green the same of north (up the picture),
+// blue 0. Zero (the sea, the border, a cell sending nowhere) is 32768 in
+// both. The vector is the share-weighted mean of the unit vectors to the
+// receiving neighbours, so its length is 1 where all the water goes one way
+// and less where it spreads.
+Raster16 FlowDirectionMap(const Array2D<float>& heights, const MultipleFlowField& flow, float seaLevel);

@@ -46,9 +46,13 @@ using TerrainNumbers = std::vector<std::pair<std::string, float>>;
 // `size` cells: what --meta writes and what a tile set's manifest repeats.
 std::vector<std::pair<std::string, double>> HeightMapGroundFigures(const HeightMapGround& ground, unsigned size);
 
+// `mapFigures`, when given, follow the ground's keys, before version: the
+// derived maps' scales (wear_full_scale_m and the like), in metres.
+using MapFigures = std::vector<std::pair<std::string, double>>;
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
                                   const TerrainParameters& parameters, const TerrainNumbers& numbers,
-                                  const std::string& version, const HeightMapGround* ground = nullptr);
+                                  const std::string& version, const HeightMapGround* ground = nullptr,
+                                  const MapFigures* mapFigures = nullptr);
 
 // Writes HeightMapMetadataJson to path through its own OutputFile; on
 // failure error is its one sentence. rows is the order the map was written

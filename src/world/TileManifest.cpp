@@ -166,6 +166,15 @@ std::string TileManifestJson(const TileSetDescription& set)
         json["maps"].push_back(DerivedMapName(kind));
     }
     json["normals"] = set.normals == NormalConvention::OpenGl ? "gl" : "dx";
+    DerivedMapSettings scale;
+    scale.scale = {set.ground.cellSize, set.ground.relief};
+    const auto figures = DerivedMapFigures(set.maps, scale);
+    if (!figures.empty()) {
+        json["float_maps"] = FloatMapFormatName(set.floats);
+        for (const auto& [key, value] : figures) {
+            json[key] = MetaMetres(value);
+        }
+    }
     json["version"] = set.version;
     return json.dump(2) + "\n";
 }

@@ -25,6 +25,7 @@ struct TileSetDescription {
     // --maps beside each tile, and the convention of their normal maps.
     std::vector<DerivedMapKind> maps;
     NormalConvention normals = NormalConvention::OpenGl;
+    FloatMapFormat floats = FloatMapFormat::None;  // --float-maps
 };
 
 // The manifest's JSON text, one flat object: world and tile sizes, the crop, the naming, the

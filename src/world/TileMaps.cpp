@@ -1,6 +1,7 @@
 #include "world/TileMaps.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 
 #include "landing/OutputGroup.h"
@@ -45,7 +46,7 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
     std::vector<std::unique_ptr<OutputFile>> files;
     for (size_t i = 0; i <= maps.kinds.size(); ++i) {
         files.push_back(std::make_unique<OutputFile>());
-        const std::string path = i == 0 ? tilePath : DerivedMapPath(tilePath, maps.kinds[i - 1]);
+        const std::string path = i == 0 ? tilePath : DerivedMapPath(tilePath, maps.kinds[i - 1], maps.settings.floats);
         if (!files.back()->Open(path)) {
             error = files.back()->Error();
             return false;
@@ -79,9 +80,32 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
         error = all[0]->Error();
         return false;
     }
-    const DerivedMapWindow window{heights, upstream.get(), west, south, east, north};
+    DerivedMapWindow window{heights, upstream.get(), west, south, east, north};
+    std::unique_ptr<MultipleFlowField> flow;
+    if (DerivedMapsNeedMultipleFlow(maps.kinds)) {
+        flow = std::make_unique<MultipleFlowField>(WindowOfFlow(*maps.flow, place.gridX, place.gridY, t, t));
+        window.flow = flow.get();
+    }
+    std::unique_ptr<Array2D<float>> uneroded;
+    if (DerivedMapsNeedUneroded(maps.kinds)) {
+        uneroded = std::make_unique<Array2D<float>>(t, t);
+        UnerodedWindow(*maps.raw, *uneroded, place.gridX, place.gridY, threads);
+        window.uneroded = uneroded.get();
+    }
     return WriteDerivedMapsOfWindow(window, maps.kinds, maps.settings, mapFiles, error) &&
            CommitTogether(all, error);
+}
+
+void PrepareTileMaps(TileMapsRequest& maps, const WorldStage& stage, const TerrainParameters& parameters)
+{
+    if (DerivedMapsNeedMultipleFlow(maps.kinds)) {
+        // Refused above kLargestMultipleFlowMap, where the stage is a lattice.
+        assert(stage.cells == stage.worldCells);
+        maps.flow = std::make_shared<const MultipleFlowField>(RouteMultipleFlow(stage.heights, maps.settings.threads));
+    }
+    if (DerivedMapsNeedUneroded(maps.kinds)) {
+        maps.raw = std::make_shared<const HeightMapWindows>(stage.worldCells, parameters);
+    }
 }
 
 bool WriteWorldPreview(const WorldStage& stage, const DerivedMapSettings& settings, const std::string& path,

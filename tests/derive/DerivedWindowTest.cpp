@@ -44,7 +44,7 @@ TEST(DerivedWindow, EveryMapOfAWindowIsThatWindowOfTheWholeMapsMap)
             std::memcpy(windowUpstream.Row(y), upstream.Row(w.y0 + y) + w.x0, w.width * 4);
         }
         const DerivedMapWindow window{haloed, &windowUpstream, west, south, east, north};
-        for (const DerivedMapKind kind : {DerivedMapKind::Normal, DerivedMapKind::Slope, DerivedMapKind::Flow,
+        for (const DerivedMapKind kind : {DerivedMapKind::Normal, DerivedMapKind::Slope, DerivedMapKind::FlowD8,
                                           DerivedMapKind::Rivers, DerivedMapKind::Splat, DerivedMapKind::Shade}) {
             const DerivedRaster all = ComputeDerivedMap(DerivedMapWindow{whole, &upstream}, kind, settings);
             const DerivedRaster part = ComputeDerivedMap(window, kind, settings);

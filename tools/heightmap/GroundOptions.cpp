@@ -66,6 +66,9 @@ bool ReadGroundOption(const std::string& option, const std::string& value, Groun
     if (option == "--maps") {
         return ParseDerivedMapList(value, ground.maps, error);
     }
+    if (option == "--float-maps") {
+        return ParseFloatMapFormat(value, derived.floats, error);
+    }
     if (option == "--normals") {
         if (value != "gl" && value != "dx") {
             error = "--normals needs gl (OpenGL, +Y green) or dx (DirectX, -Y green), not '" + value + "'";
@@ -112,7 +115,11 @@ std::string GroundUsage()
            "  --relief M     metres at height 1 (default 2000); heights written are unchanged\n"
            "  --origin X,Y   ground position in metres of grid cell (0, 0), the south-west corner (default 0,0)\n"
            "  --maps LIST    also write NAME.KIND.png beside FILE (NAME: FILE less its extension) for\n"
-           "                 each KIND listed of normal, slope, flow, rivers, splat, shade (comma-separated)\n"
+           "                 each KIND listed of normal, slope, flow (multiple-flow area), rivers, splat,\n"
+           "                 shade, flow-d8 (steepest-descent area), flowdir (RG water direction), wear,\n"
+           "                 deposition (metres erosion cut and laid; need --erosion) (comma-separated)\n"
+           "  --float-maps F wear and deposition as 32-bit float metres: exr (NAME.KIND.exr) or tif32\n"
+           "                 (NAME.KIND.tif); without it 16-bit PNG, full scale in --meta\n"
            "  --normals N    gl (+Y green, the default) or dx (-Y green)\n"
            "  --sea-level H  height at and below which is sea, 0 to 1 (default 0.01)\n"
            "  --river-area A square metres of upstream area that make a river (default 20000)\n"

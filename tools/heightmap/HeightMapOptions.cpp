@@ -7,6 +7,7 @@
 #include "cli/TerrainOptions.h"
 #include "export/HeightMapFormat.h"
 #include "terrain/HeightMapOfSize.h"
+#include "world/MapInputs.h"
 
 namespace {
 
@@ -114,6 +115,9 @@ bool Consistent(HeightMapOptions& options, std::string& error)
     }
     if (options.terrain.shapeRangeGiven && options.terrain.shapeFile.empty()) {
         error = "--shape-range needs --shape FILE (the raster whose values it maps)";
+        return false;
+    }
+    if (!MapKindsAccepted(options.ground.maps, options.mapSize, options.terrain.erosion > 0.0f, error)) {
         return false;
     }
     if (options.tiles.tiled && options.mapSize != options.size) {

@@ -178,6 +178,7 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.set.version = version;
     job.set.maps = options.ground.maps;
     job.set.normals = options.ground.derived.normals;
+    job.set.floats = options.ground.derived.floats;
     job.threads = options.threads;
     job.maps.kinds = options.ground.maps;
     job.maps.settings = options.ground.derived;
@@ -258,6 +259,7 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 1;
     }
+    PrepareTileMaps(job.maps, *job.stage, options.terrain);
     if (writesPreview && !WriteWorldPreview(*job.stage, job.maps.settings, options.ground.preview, error)) {
         progress.Clear();
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());

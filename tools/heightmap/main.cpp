@@ -19,6 +19,7 @@
 #include "landing/InterruptCleanup.h"
 #include "shape/ShapeFile.h"
 #include "terrain/Array2D.h"
+#include "world/MapInputs.h"
 
 namespace {
 
@@ -115,13 +116,24 @@ int main(int argc, char** argv)
                 GenerateTerrain(map, options.terrain, options.threads, shown);
             }
         }
+        // The multiple-flow routing is the whole map's, made before the
+        // window is taken, as the steepest-descent one is.
+        MapInputs inputs = ComputeMapInputs(map, options.terrain, options.ground.maps, options.threads);
         if (options.mapSize != options.size) {
+            const uint32_t offset = (options.mapSize - options.size) / 2;
             map = CentredWindow(map, options.size);
             if (upstream) {
                 *upstream = CentredWindow(*upstream, options.size);
             }
+            if (inputs.flow) {
+                inputs.flow = std::make_shared<const MultipleFlowField>(
+                    WindowOfFlow(*inputs.flow, offset, offset, options.size, options.size));
+            }
+            if (inputs.uneroded) {
+                *inputs.uneroded = CentredWindow(*inputs.uneroded, options.size);
+            }
         }
-        if (!outputs.Write(map, upstream.get(), error)) {
+        if (!outputs.Write(map, upstream.get(), inputs, error)) {
             fprintf(stderr, "%s: %s\n", kProgram, OneLine(error).c_str());
             return 1;
         }

@@ -1,0 +1,86 @@
+#include "world/MapInputs.h"
+
+#include <algorithm>
+#include <string>
+
+#include "erosion/Erosion.h"
+#include "terrain/HeightMapOfSize.h"
+#include "terrain/ParallelRows.h"
+
+namespace {
+
+// Every height times the headroom, in float, as erosion's first step makes it.
+void ScaleByHeadroom(Array2D<float>& map, unsigned threads)
+{
+    ParallelRows(static_cast<int>(map.GetHeight()), threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            float* row = map.Row(y);
+            for (uint32_t x = 0; x < map.GetWidth(); ++x) {
+                row[x] = row[x] * kErosionHeadroom;
+            }
+        }
+    });
+}
+
+Array2D<float> Window(const Array2D<float>& whole, uint32_t x0, uint32_t y0, uint32_t width, uint32_t height)
+{
+    Array2D<float> window(width, height);
+    for (uint32_t y = 0; y < height; ++y) {
+        std::copy_n(whole.Row(y0 + y) + x0, width, window.Row(y));
+    }
+    return window;
+}
+
+}  // namespace
+
+MapInputs ComputeMapInputs(const Array2D<float>& map, const TerrainParameters& parameters,
+                           const std::vector<DerivedMapKind>& kinds, unsigned threads)
+{
+    MapInputs inputs;
+    if (DerivedMapsNeedMultipleFlow(kinds)) {
+        inputs.flow = std::make_shared<const MultipleFlowField>(RouteMultipleFlow(map, threads));
+    }
+    if (DerivedMapsNeedUneroded(kinds)) {
+        TerrainParameters raw = parameters;
+        raw.erosion = 0.0f;
+        inputs.uneroded = std::make_unique<Array2D<float>>(map.GetWidth(), map.GetHeight());
+        GenerateHeightMapOfSize(*inputs.uneroded, raw, threads);
+        ScaleByHeadroom(*inputs.uneroded, threads);
+    }
+    return inputs;
+}
+
+MultipleFlowField WindowOfFlow(const MultipleFlowField& whole, uint32_t x0, uint32_t y0, uint32_t width,
+                               uint32_t height)
+{
+    MultipleFlowField window;
+    window.area = Window(whole.area, x0, y0, width, height);
+    window.east = Window(whole.east, x0, y0, width, height);
+    window.north = Window(whole.north, x0, y0, width, height);
+    return window;
+}
+
+void UnerodedWindow(const HeightMapWindows& raw, Array2D<float>& window, uint32_t x0, uint32_t y0, unsigned threads)
+{
+    raw.Generate(window, x0, y0, threads);
+    ScaleByHeadroom(window, threads);
+}
+
+bool MapKindsAccepted(const std::vector<DerivedMapKind>& kinds, uint32_t cells, bool eroded, std::string& error)
+{
+    for (const DerivedMapKind kind : kinds) {
+        const std::string name = DerivedMapName(kind);
+        if ((kind == DerivedMapKind::Flow || kind == DerivedMapKind::FlowDirection) &&
+            cells > kLargestMultipleFlowMap) {
+            error = "--maps " + name + " routes the whole map by multiple flow, which is made up to --size " +
+                    std::to_string(kLargestMultipleFlowMap) + ", not " + std::to_string(cells) +
+                    " (flow-d8 is made at every size)";
+            return false;
+        }
+        if (IsMetresMap(kind) && !eroded) {
+            error = "--maps " + name + " measures what erosion moved and needs --erosion above 0";
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,110 @@
+#!/usr/bin/python3
+"""What erosion leaves behind and the water maps, end to end, read back
+through GDAL and numpy (no code shared with the tool).
+
+usage: water_test.py TOOL SCRATCH_DIR CASE"""
+import json
+import os
+import shutil
+import subprocess
+import sys
+
+import numpy as np
+from osgeo import gdal
+
+gdal.UseExceptions()
+TOOL, SCRATCH, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
+shutil.rmtree(SCRATCH, ignore_errors=True)
+os.makedirs(SCRATCH)
+os.chdir(SCRATCH)
+HEADROOM = np.float32(255.0 / 256.0)
+ISLAND = ["--sharpness", "0.25", "--seed", "water"]
+
+
+def run(*args, status=0):
+    done = subprocess.run([TOOL, *args], capture_output=True, text=True)
+    assert done.returncode == status, (args, done.returncode, done.stderr)
+    return done.stderr
+
+
+def band(path, b=1):
+    """A band as GDAL reads it, north row first, in float64 (the dataset
+    held while its band is read: GDAL's bindings free it otherwise)."""
+    data = gdal.Open(path)
+    return data.GetRasterBand(b).ReadAsArray().astype(np.float64)
+
+
+def f32(path, n):
+    """The tool's f32 (rows from the south) turned north row first."""
+    return np.fromfile(path, dtype="<f4").reshape(n, n)[::-1]
+
+
+def case_balance():
+    """Wear and deposition against the map of the same options without
+    erosion, times the headroom erosion first scales by: both >= 0, never
+    both in a cell, and eroded - uneroded = (deposition - wear) / relief to
+    float rounding; the 16-bit maps are the floats over wear_full_scale_m."""
+    n, relief = 513, 1500.0
+    common = ["--size", str(n), "--relief", str(relief), *ISLAND]
+    run(*common, "--erosion", "1", "--format", "f32", "--out", "e.f32", "--meta",
+        "--maps", "wear,deposition", "--float-maps", "tif32")
+    run(*common, "--erosion", "1", "--format", "f32", "--out", "p.f32", "--meta", "--maps", "wear,deposition")
+    run(*common, "--format", "f32", "--out", "u.f32")
+    eroded = f32("e.f32", n).astype(np.float64)
+    uneroded = (f32("u.f32", n) * HEADROOM).astype(np.float64)
+    wear, deposition = band("e.wear.tif"), band("e.deposition.tif")
+    assert wear.min() >= 0 and deposition.min() >= 0
+    assert not np.any((wear > 0) & (deposition > 0))
+    change = (eroded - uneroded) * relief
+    # One float rounding of metres of up to the relief.
+    assert np.abs(change - (deposition - wear)).max() <= relief * 2.0 ** -23, np.abs(change - (deposition - wear)).max()
+    assert wear.max() > 10 and deposition.max() > 1, (wear.max(), deposition.max())
+    meta = json.load(open("p.f32.json"))
+    for kind, metres in (("wear", wear), ("deposition", deposition)):
+        scale = meta[kind + "_full_scale_m"]
+        assert scale == relief, scale
+        grey = band("p.%s.png" % kind)
+        assert np.array_equal(grey, np.floor(65535 * np.minimum(1, metres / scale) + 0.5)), kind
+
+
+def case_files():
+    """Every new file as GDAL reads it: its size, bands and type; the flow
+    map's encoding against the flow-d8 one (both 1 on a cell draining only
+    itself, 0 on the sea); flowdir 32768 on the sea."""
+    n = 257
+    run("--size", str(n), "--erosion", "1", *ISLAND, "--format", "f32", "--out", "m.f32", "--meta",
+        "--maps", "flow,flow-d8,flowdir,wear,deposition")
+    run("--size", str(n), "--erosion", "1", *ISLAND, "--format", "png16", "--out", "x.png",
+        "--maps", "wear,deposition", "--float-maps", "exr")
+    for name, bands, kind in (("m.flow.png", 1, gdal.GDT_UInt16), ("m.flow-d8.png", 1, gdal.GDT_UInt16),
+                              ("m.flowdir.png", 3, gdal.GDT_UInt16), ("m.wear.png", 1, gdal.GDT_UInt16),
+                              ("m.deposition.png", 1, gdal.GDT_UInt16)):
+        data = gdal.Open(name)
+        assert (data.RasterXSize, data.RasterYSize, data.RasterCount) == (n, n, bands), name
+        assert data.GetRasterBand(1).DataType == kind, name
+    for name in ("x.wear.exr", "x.deposition.exr"):
+        assert open(name, "rb").read(4) == b"\x76\x2f\x31\x01", name  # OpenEXR's magic number
+    sea = f32("m.f32", n) <= np.float32(0.01)
+    flow, d8 = band("m.flow.png"), band("m.flow-d8.png")
+    assert np.all(flow[sea] == 0) and np.all(d8[sea] == 0)
+    assert flow[~sea].min() >= 1 and d8[~sea].min() >= 1
+    # Multiple flow spreads the water: fewer cells hold only their own.
+    assert np.sum(flow == 1) < np.sum(d8 == 1)
+    direction = gdal.Open("m.flowdir.png").ReadAsArray().astype(np.float64)
+    assert np.all(direction[0][sea] == 32768) and np.all(direction[1][sea] == 32768) and np.all(direction[2] == 0)
+    assert np.any(direction[0][~sea] != 32768)
+
+
+def case_refusals():
+    """One line, exit 2, nothing written."""
+    for args, words in ((["--maps", "wear"], "--erosion"),
+                        (["--maps", "deposition", "--erosion", "0"], "--erosion"),
+                        (["--maps", "flow", "--size", "8193", "--erosion", "1"], "4097"),
+                        (["--maps", "flowdir", "--size", "8193", "--tile-size", "1025"], "4097"),
+                        (["--maps", "wear", "--erosion", "1", "--float-maps", "exr16"], "exr16")):
+        message = run(*args, "--out", "out.png", status=2)
+        assert message.count("\n") == 1 and words in message, (args, message)
+        assert not os.listdir("."), os.listdir(".")
+
+
+{"balance": case_balance, "files": case_files, "refusals": case_refusals}[CASE]()
