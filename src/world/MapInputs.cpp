@@ -33,12 +33,13 @@ Array2D<float> Window(const Array2D<float>& whole, uint32_t x0, uint32_t y0, uin
 
 }  // namespace
 
-MapInputs ComputeMapInputs(const Array2D<float>& map, const TerrainParameters& parameters,
-                           const std::vector<DerivedMapKind>& kinds, unsigned threads)
+MapInputs ComputeMapInputs(const Array2D<float>& map, const std::shared_ptr<const WorldStage>& stage,
+                           const TerrainParameters& parameters, const std::vector<DerivedMapKind>& kinds,
+                           unsigned threads)
 {
     MapInputs inputs;
     if (DerivedMapsNeedMultipleFlow(kinds)) {
-        inputs.flow = std::make_shared<const MultipleFlowField>(RouteMultipleFlow(map, threads));
+        inputs.flow = std::make_shared<const MultipleFlowField>(WorldFlow(stage, threads).Field(map, 0, 0, threads));
     }
     if (DerivedMapsNeedUneroded(kinds)) {
         TerrainParameters raw = parameters;
@@ -66,17 +67,10 @@ void UnerodedWindow(const HeightMapWindows& raw, Array2D<float>& window, uint32_
     ScaleByHeadroom(window, threads);
 }
 
-bool MapKindsAccepted(const std::vector<DerivedMapKind>& kinds, uint32_t cells, bool eroded, std::string& error)
+bool MapKindsAccepted(const std::vector<DerivedMapKind>& kinds, bool eroded, std::string& error)
 {
     for (const DerivedMapKind kind : kinds) {
         const std::string name = DerivedMapName(kind);
-        if ((kind == DerivedMapKind::Flow || kind == DerivedMapKind::FlowDirection) &&
-            cells > kLargestMultipleFlowMap) {
-            error = "--maps " + name + " routes the whole map by multiple flow, which is made up to --size " +
-                    std::to_string(kLargestMultipleFlowMap) + ", not " + std::to_string(cells) +
-                    " (flow-d8 is made at every size)";
-            return false;
-        }
         if (IsMetresMap(kind) && !eroded) {
             error = "--maps " + name + " measures what erosion moved and needs --erosion above 0";
             return false;

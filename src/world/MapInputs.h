@@ -9,16 +9,13 @@
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapWindow.h"
 #include "terrain/TerrainParameters.h"
+#include "world/WorldFlow.h"
 
 // What the maps read beyond the heights and the steepest-descent areas: the
 // multiple-flow routing (flow, flowdir) and the uneroded terrain (wear,
 // deposition), for a map held whole and for any window of a world.
-//
-// The multiple-flow routing is of the whole map: it is made for maps of up
-// to kLargestMultipleFlowMap cells (routed whole, as the largest map erosion
-// erodes whole), and for every tile of such a world, the tile's window of
-// the whole map's routing. Larger maps and worlds refuse flow and flowdir.
-constexpr uint32_t kLargestMultipleFlowMap = 4097;
+// The multiple-flow routing comes from the map's stage (WorldFlow.h), so a
+// map and each tile of the same world have the same bits.
 
 struct MapInputs {
     std::shared_ptr<const MultipleFlowField> flow;  // the whole map's
@@ -26,10 +23,12 @@ struct MapInputs {
 };
 
 // The inputs `kinds` read, for the map `map` (the terrain of `parameters`
-// at map's size, square, 2^k + 1): the routing over map itself, and the
-// map of the same parameters with no erosion times kErosionHeadroom.
-MapInputs ComputeMapInputs(const Array2D<float>& map, const TerrainParameters& parameters,
-                           const std::vector<DerivedMapKind>& kinds, unsigned threads);
+// at map's size, square, 2^k + 1, made from `stage`, which flow and flowdir
+// need): the routing, and the map of the same parameters with no erosion
+// times kErosionHeadroom.
+MapInputs ComputeMapInputs(const Array2D<float>& map, const std::shared_ptr<const WorldStage>& stage,
+                           const TerrainParameters& parameters, const std::vector<DerivedMapKind>& kinds,
+                           unsigned threads);
 
 // The cells [x0, x0 + width) x [y0, y0 + height) of a whole map's field.
 MultipleFlowField WindowOfFlow(const MultipleFlowField& whole, uint32_t x0, uint32_t y0, uint32_t width,
@@ -40,6 +39,6 @@ MultipleFlowField WindowOfFlow(const MultipleFlowField& whole, uint32_t x0, uint
 void UnerodedWindow(const HeightMapWindows& raw, Array2D<float>& window, uint32_t x0, uint32_t y0, unsigned threads);
 
 // False, with one line in error, when `kinds` cannot be made for a map or a
-// world of `cells` a side with this erosion: flow and flowdir above
-// kLargestMultipleFlowMap, wear and deposition without erosion.
-bool MapKindsAccepted(const std::vector<DerivedMapKind>& kinds, uint32_t cells, bool eroded, std::string& error);
+// world with this erosion: wear and deposition without
+// erosion.
+bool MapKindsAccepted(const std::vector<DerivedMapKind>& kinds, bool eroded, std::string& error);

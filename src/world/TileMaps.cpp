@@ -83,7 +83,8 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
     DerivedMapWindow window{heights, upstream.get(), west, south, east, north};
     std::unique_ptr<MultipleFlowField> flow;
     if (DerivedMapsNeedMultipleFlow(maps.kinds)) {
-        flow = std::make_unique<MultipleFlowField>(WindowOfFlow(*maps.flow, place.gridX, place.gridY, t, t));
+        const MultipleFlowField around = maps.flow->Field(heights, place.gridX - west, place.gridY - south, threads);
+        flow = std::make_unique<MultipleFlowField>(WindowOfFlow(around, west, south, t, t));
         window.flow = flow.get();
     }
     std::unique_ptr<Array2D<float>> uneroded;
@@ -96,15 +97,14 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
            CommitTogether(all, error);
 }
 
-void PrepareTileMaps(TileMapsRequest& maps, const WorldStage& stage, const TerrainParameters& parameters)
+void PrepareTileMaps(TileMapsRequest& maps, const std::shared_ptr<const WorldStage>& stage,
+                     const TerrainParameters& parameters)
 {
     if (DerivedMapsNeedMultipleFlow(maps.kinds)) {
-        // Refused above kLargestMultipleFlowMap, where the stage is a lattice.
-        assert(stage.cells == stage.worldCells);
-        maps.flow = std::make_shared<const MultipleFlowField>(RouteMultipleFlow(stage.heights, maps.settings.threads));
+        maps.flow = std::make_shared<const WorldFlow>(stage, maps.settings.threads);
     }
     if (DerivedMapsNeedUneroded(maps.kinds)) {
-        maps.raw = std::make_shared<const HeightMapWindows>(stage.worldCells, parameters);
+        maps.raw = std::make_shared<const HeightMapWindows>(stage->worldCells, parameters);
     }
 }
 

@@ -99,8 +99,6 @@ def case_refusals():
     """One line, exit 2, nothing written."""
     for args, words in ((["--maps", "wear"], "--erosion"),
                         (["--maps", "deposition", "--erosion", "0"], "--erosion"),
-                        (["--maps", "flow", "--size", "8193", "--erosion", "1"], "4097"),
-                        (["--maps", "flowdir", "--size", "8193", "--tile-size", "1025"], "4097"),
                         (["--maps", "wear", "--erosion", "1", "--float-maps", "exr16"], "exr16")):
         message = run(*args, "--out", "out.png", status=2)
         assert message.count("\n") == 1 and words in message, (args, message)

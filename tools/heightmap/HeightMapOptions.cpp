@@ -117,7 +117,7 @@ bool Consistent(HeightMapOptions& options, std::string& error)
         error = "--shape-range needs --shape FILE (the raster whose values it maps)";
         return false;
     }
-    if (!MapKindsAccepted(options.ground.maps, options.mapSize, options.terrain.erosion > 0.0f, error)) {
+    if (!MapKindsAccepted(options.ground.maps, options.terrain.erosion > 0.0f, error)) {
         return false;
     }
     if (options.tiles.tiled && options.mapSize != options.size) {

@@ -259,7 +259,7 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 1;
     }
-    PrepareTileMaps(job.maps, *job.stage, options.terrain);
+    PrepareTileMaps(job.maps, job.stage, options.terrain);
     if (writesPreview && !WriteWorldPreview(*job.stage, job.maps.settings, options.ground.preview, error)) {
         progress.Clear();
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());

@@ -105,20 +105,26 @@ int main(int argc, char** argv)
         // The flow and river maps need each cell's upstream area, which comes
         // with the terrain: a world's finer levels carry its stage's routing.
         const bool flows = DerivedMapsNeedUpstream(options.ground.maps);
+        // The multiple-flow routing is carried down from the map's stage.
+        const bool spreads = DerivedMapsNeedMultipleFlow(options.ground.maps);
+        std::shared_ptr<const WorldStage> stage;
         std::unique_ptr<Array2D<float>> upstream;
         {
             ProgressLine progress(kProgram, cells > kProgressCells && isatty(STDERR_FILENO));
             const auto shown = [&](double fraction) { progress.Show("generating", fraction); };
-            if (flows) {
+            if (flows || spreads) {
                 upstream = std::make_unique<Array2D<float>>(options.mapSize, options.mapSize);
-                GenerateTerrainAndFlow(map, *upstream, options.terrain, options.threads, shown);
+                GenerateTerrainAndFlow(map, *upstream, options.terrain, options.threads, shown, &stage);
+                if (!flows) {
+                    upstream.reset();
+                }
             } else {
                 GenerateTerrain(map, options.terrain, options.threads, shown);
             }
         }
         // The multiple-flow routing is the whole map's, made before the
         // window is taken, as the steepest-descent one is.
-        MapInputs inputs = ComputeMapInputs(map, options.terrain, options.ground.maps, options.threads);
+        MapInputs inputs = ComputeMapInputs(map, stage, options.terrain, options.ground.maps, options.threads);
         if (options.mapSize != options.size) {
             const uint32_t offset = (options.mapSize - options.size) / 2;
             map = CentredWindow(map, options.size);
