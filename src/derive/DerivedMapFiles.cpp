@@ -194,7 +194,6 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
                                 const DerivedMapSettings& settings)
 {
     const Array2D<float>& map = window.heights;
-    const double cellArea = settings.scale.cellSize * settings.scale.cellSize;
     DerivedRaster raster;
     raster.wide = kind != DerivedMapKind::Rivers && kind != DerivedMapKind::Splat && kind != DerivedMapKind::Shade;
     switch (kind) {
@@ -229,8 +228,16 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
     }
     case DerivedMapKind::Rivers:
         assert(window.upstream);
-        raster.narrow = RiverMap(InsideCells(window), *window.upstream, settings.seaLevel, cellArea,
-                                 settings.riverAreaSquareMetres);
+    {
+        const RiverRule rule{settings.scale.cellSize, settings.riverAreaSquareMetres, settings.riverWidthMetres};
+        const Array2D<float> inside = InsideCells(window);
+        const unsigned width = inside.GetWidth();
+        const unsigned height = inside.GetHeight();
+        raster.narrow = window.riverHeights != nullptr
+                            ? RiverMap(*window.riverHeights, *window.riverUpstream, window.riverWest,
+                                       window.riverSouth, width, height, settings.seaLevel, rule)
+                            : RiverMap(inside, *window.upstream, 0, 0, width, height, settings.seaLevel, rule);
+    }
         break;
     case DerivedMapKind::Splat:
         raster.narrow =

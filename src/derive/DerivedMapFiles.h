@@ -25,6 +25,12 @@ struct DerivedMapSettings {
     float seaLevel = 0.01f;  // heights at or below it are the sea
     NormalConvention normals = NormalConvention::OpenGl;
     double riverAreaSquareMetres = 2e4;  // 2 ha: on the default island, streams down every side
+    // Metres wide a river draining 1 km^2 is (FlowMaps.h): 10 m, so that at
+    // the default 10 km across a 2049 map's (4.9 m cells) rivers start one
+    // cell wide and are 2 cells wide at 1 km^2 and 9 at 20 km^2, the
+    // island's largest, which an engine's water reads from a distance; real
+    // rivers of such areas are some 1 to 5 m wide, under a cell.
+    double riverWidthMetres = 10;
     SplatThresholds splat;
     FloatMapFormat floats = FloatMapFormat::None;
     unsigned threads = 0;  // 0: every core
@@ -91,6 +97,14 @@ struct DerivedMapWindow {
     // deposition).
     const MultipleFlowField* flow = nullptr;
     const Array2D<float>* uneroded = nullptr;
+    // For rivers: heights and steepest-descent areas over the window and up
+    // to kRiverRadiusCells around it (the map's border permitting), the
+    // window at (riverWest, riverSouth) in them; without them, the window's
+    // own cells and upstream (a map held whole).
+    const Array2D<float>* riverHeights = nullptr;
+    const Array2D<float>* riverUpstream = nullptr;
+    unsigned riverWest = 0;
+    unsigned riverSouth = 0;
 };
 
 // One map of a window's cells, in memory: 16-bit for normal, slope, the

@@ -27,19 +27,40 @@ Raster16 FlowMap(const Array2D<float>& heights, const Array2D<float>& upstream, 
     return raster;
 }
 
-Raster8 RiverMap(const Array2D<float>& heights, const Array2D<float>& upstream, float seaLevel, double cellArea,
-                 double riverArea)
+double RiverRadiusCells(double upstreamCells, const RiverRule& rule)
 {
-    const unsigned width = upstream.GetWidth();
-    const unsigned height = upstream.GetHeight();
-    assert(heights.GetWidth() == width && heights.GetHeight() == height);
+    const double area = upstreamCells * rule.cellSize * rule.cellSize;
+    const double width = std::max(rule.cellSize, rule.widthAt1km2 * std::sqrt(area / 1e6));
+    return std::min(double(kRiverRadiusCells), width / (2.0 * rule.cellSize));
+}
+
+Raster8 RiverMap(const Array2D<float>& heights, const Array2D<float>& upstream, unsigned west, unsigned south,
+                 unsigned width, unsigned height, float seaLevel, const RiverRule& rule)
+{
+    assert(heights.GetWidth() == upstream.GetWidth() && heights.GetHeight() == upstream.GetHeight());
     Raster8 raster(width, height, 1);
-    for (unsigned y = 0; y < height; ++y) {
-        const float* h = heights.Row(y);
-        const float* area = upstream.Row(y);
-        uint8_t* row = raster.AtCell(0, y);
-        for (unsigned x = 0; x < width; ++x) {
-            row[x] = h[x] > seaLevel && double(area[x]) * cellArea > riverArea ? 255 : 0;
+    const int64_t allWidth = heights.GetWidth();
+    const int64_t allHeight = heights.GetHeight();
+    for (int64_t cy = 0; cy < allHeight; ++cy) {
+        const float* h = heights.Row(uint32_t(cy));
+        const float* area = upstream.Row(uint32_t(cy));
+        for (int64_t cx = 0; cx < allWidth; ++cx) {
+            if (!(h[cx] > seaLevel && double(area[cx]) * rule.cellSize * rule.cellSize > rule.riverArea)) {
+                continue;
+            }
+            const double r = RiverRadiusCells(area[cx], rule);
+            const int64_t reach = int64_t(std::floor(r));
+            // The disk's cells inside the window, on land.
+            for (int64_t y = std::max<int64_t>(cy - reach, south); y <= std::min<int64_t>(cy + reach, south + height - 1); ++y) {
+                const int64_t dy = y - cy;
+                for (int64_t x = std::max<int64_t>(cx - reach, west); x <= std::min<int64_t>(cx + reach, west + width - 1);
+                     ++x) {
+                    const int64_t dx = x - cx;
+                    if (double(dx * dx + dy * dy) <= r * r && heights.Row(uint32_t(y))[x] > seaLevel) {
+                        raster.AtCell(unsigned(x - west), unsigned(y - south))[0] = 255;
+                    }
+                }
+            }
         }
     }
     return raster;

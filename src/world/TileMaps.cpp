@@ -87,6 +87,23 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
         flow = std::make_unique<MultipleFlowField>(WindowOfFlow(around, west, south, t, t));
         window.flow = flow.get();
     }
+    // Rivers read the line cells up to kRiverRadiusCells around the tile.
+    std::unique_ptr<Array2D<float>> riverHeights;
+    std::unique_ptr<Array2D<float>> riverUpstream;
+    if (std::find(maps.kinds.begin(), maps.kinds.end(), DerivedMapKind::Rivers) != maps.kinds.end()) {
+        const uint32_t reach = kRiverRadiusCells;
+        const uint32_t x0 = place.gridX > reach ? place.gridX - reach : 0;
+        const uint32_t y0 = place.gridY > reach ? place.gridY - reach : 0;
+        const uint32_t x1 = uint32_t(std::min<uint64_t>(grid.worldCells - 1, uint64_t{place.gridX} + t - 1 + reach));
+        const uint32_t y1 = uint32_t(std::min<uint64_t>(grid.worldCells - 1, uint64_t{place.gridY} + t - 1 + reach));
+        riverHeights = std::make_unique<Array2D<float>>(x1 - x0 + 1, y1 - y0 + 1);
+        riverUpstream = std::make_unique<Array2D<float>>(x1 - x0 + 1, y1 - y0 + 1);
+        windows.Generate(*riverHeights, riverUpstream.get(), x0, y0, threads);
+        window.riverHeights = riverHeights.get();
+        window.riverUpstream = riverUpstream.get();
+        window.riverWest = place.gridX - x0;
+        window.riverSouth = place.gridY - y0;
+    }
     std::unique_ptr<Array2D<float>> uneroded;
     if (DerivedMapsNeedUneroded(maps.kinds)) {
         uneroded = std::make_unique<Array2D<float>>(t, t);

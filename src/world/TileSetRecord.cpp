@@ -223,6 +223,10 @@ TileSetRecord TileSetRecordOf(const TileSetDescription& set, const DerivedMapSet
         record.push_back({"--normals", set.normals == NormalConvention::OpenGl ? "gl" : "dx"});
         record.push_back({"--sea-level", FloatText(maps.seaLevel)});
         record.push_back({"--river-area", DoubleText(maps.riverAreaSquareMetres)});
+        // Only sets with rivers carry it; their bits changed with it.
+        if (std::find(set.maps.begin(), set.maps.end(), DerivedMapKind::Rivers) != set.maps.end()) {
+            record.push_back({"--river-width", DoubleText(maps.riverWidthMetres)});
+        }
         record.push_back({"--beach", DoubleText(maps.splat.beachMetres)});
         record.push_back({"--rock-slope", DoubleText(maps.splat.rockDegrees)});
         record.push_back({"--snow-line", DoubleText(maps.splat.snowMetres)});

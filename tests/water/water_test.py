@@ -95,14 +95,87 @@ def case_files():
     assert np.any(direction[0][~sea] != 32768)
 
 
+STEPS = [(1, 0), (1, 1), (0, 1), (-1, 1), (-1, 0), (-1, -1), (0, -1), (1, -1)]  # E NE N NW W SW S SE, +y north
+
+
+def steepest_descent_areas(h, sea):
+    """Each cell's receiver (the steepest drop per distance, ties to the
+    first of E, NE, N, NW, W, SW, S, SE; none on the sea and the border) and
+    its upstream cells, h indexed [y, x] with y north."""
+    n = h.shape[0]
+    best = np.zeros(h.shape)
+    receiver = np.full(h.shape, -1)
+    for k, (dx, dy) in enumerate(STEPS):
+        there = np.full(h.shape, np.inf)
+        there[1:-1, 1:-1] = h[1 + dy:n - 1 + dy, 1 + dx:n - 1 + dx]
+        slope = (h.astype(np.float64) - there) / np.hypot(dx, dy)
+        better = slope > best
+        best[better], receiver[better] = slope[better], k
+    receiver[sea] = -1
+    receiver[[0, -1], :] = -1
+    receiver[:, [0, -1]] = -1
+    area = np.ones(h.shape, dtype=np.float64)
+    for i in np.argsort(-h, axis=None, kind="stable"):
+        y, x = divmod(int(i), n)
+        k = receiver[y, x]
+        if k >= 0:
+            area[y + STEPS[k][1], x + STEPS[k][0]] += area[y, x]
+    return receiver, area
+
+
+def case_rivers():
+    """The river mask is every land cell within w / 2 of a line cell, w =
+    max(cell, W sqrt(A / 1 km^2)), at most 32 cells of half-width, computed
+    here from the heights alone; a line cell's receiver is a line cell or
+    the sea or the border, never narrower; every piece of the mask reaches
+    the sea or the border."""
+    from scipy import ndimage
+    n, extent, area_m2, width_m = 513, 5000.0, 2e4, 40.0
+    run("--size", str(n), "--erosion", "1", *ISLAND, "--extent", str(extent), "--format", "f32", "--out", "r.f32",
+        "--maps", "rivers", "--river-area", str(area_m2), "--river-width", str(width_m))
+    h = np.fromfile("r.f32", dtype="<f4").reshape(n, n)  # [y, x], y north
+    sea = h <= np.float32(0.01)
+    cell = extent / (n - 1)
+    receiver, area = steepest_descent_areas(h, sea)
+    line = ~sea & (area * cell * cell > area_m2)
+    radius = np.minimum(32.0, np.maximum(cell, width_m * np.sqrt(area * cell * cell / 1e6)) / (2 * cell))
+    expected = np.zeros(h.shape, dtype=bool)
+    ys, xs = np.nonzero(line)
+    for y, x in zip(ys, xs):
+        r = radius[y, x]
+        reach = int(np.floor(r))
+        y0, y1, x0, x1 = max(0, y - reach), min(n, y + reach + 1), max(0, x - reach), min(n, x + reach + 1)
+        dy, dx = np.mgrid[y0 - y:y1 - y, x0 - x:x1 - x]
+        expected[y0:y1, x0:x1] |= dx * dx + dy * dy <= r * r
+    expected &= ~sea
+    rivers = band("r.rivers.png")[::-1] == 255  # north row first in the file
+    # Wide enough to mean something: hundreds of line cells paint beyond themselves.
+    assert (radius[line] >= 1).sum() > 200 and rivers.sum() > line.sum() + 500, (rivers.sum(), line.sum())
+    assert np.array_equal(rivers, expected), np.argwhere(rivers != expected)[:5]
+    for y, x in zip(ys, xs):
+        k = receiver[y, x]
+        if k < 0:
+            continue
+        below = (y + STEPS[k][1], x + STEPS[k][0])
+        assert line[below] or sea[below] or below[0] in (0, n - 1) or below[1] in (0, n - 1), (y, x)
+        if line[below]:
+            assert radius[below] >= radius[y, x], (y, x)
+    pieces, count = ndimage.label(rivers, structure=np.ones((3, 3)))
+    ends = ndimage.binary_dilation(sea, structure=np.ones((3, 3)))
+    ends[[0, -1], :] = ends[:, [0, -1]] = True
+    assert set(np.unique(pieces[rivers & ends])) == set(range(1, count + 1)), count
+
+
 def case_refusals():
     """One line, exit 2, nothing written."""
     for args, words in ((["--maps", "wear"], "--erosion"),
                         (["--maps", "deposition", "--erosion", "0"], "--erosion"),
-                        (["--maps", "wear", "--erosion", "1", "--float-maps", "exr16"], "exr16")):
+                        (["--maps", "wear", "--erosion", "1", "--float-maps", "exr16"], "exr16"),
+                        (["--maps", "rivers", "--river-width", "1001"], "1000"),
+                        (["--maps", "rivers", "--river-width", "-1"], "1000")):
         message = run(*args, "--out", "out.png", status=2)
         assert message.count("\n") == 1 and words in message, (args, message)
         assert not os.listdir("."), os.listdir(".")
 
 
-{"balance": case_balance, "files": case_files, "refusals": case_refusals}[CASE]()
+{"balance": case_balance, "files": case_files, "rivers": case_rivers, "refusals": case_refusals}[CASE]()

@@ -89,6 +89,10 @@ bool ReadGroundOption(const std::string& option, const std::string& value, Groun
         return ParseWithin(option, value, 0, 1e18, "square metres from 0 to 1e18", derived.riverAreaSquareMetres,
                            error);
     }
+    if (option == "--river-width") {
+        return ParseWithin(option, value, 0, 1000, "metres from 0 to 1000 (0: every river one cell wide)",
+                           derived.riverWidthMetres, error);
+    }
     if (option == "--beach") {
         return ParseWithin(option, value, 0, 1e7, "metres above the sea from 0 to 1e7",
                            derived.splat.beachMetres, error);
@@ -123,6 +127,8 @@ std::string GroundUsage()
            "  --normals N    gl (+Y green, the default) or dx (-Y green)\n"
            "  --sea-level H  height at and below which is sea, 0 to 1 (default 0.01)\n"
            "  --river-area A square metres of upstream area that make a river (default 20000)\n"
+           "  --river-width W rivers: metres wide at 1 km^2 upstream, as sqrt(area), at least a cell,\n"
+           "                 at most 65 cells (default 10)\n"
            "  --beach M      splat: sand up to M metres above the sea (default 20)\n"
            "  --rock-slope D splat: rock from D degrees (default 35)\n"
            "  --snow-line M  splat: snow from M metres above the sea (default 1700)\n"
