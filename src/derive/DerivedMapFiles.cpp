@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 
 #include "derive/ErosionMaps.h"
 #include "derive/FlowMaps.h"
+#include "derive/WaterMaps.h"
 #include "export/ExrWriter.h"
 #include "export/PngRasterWriter.h"
 #include "export/Tif32Writer.h"
@@ -14,9 +16,9 @@ namespace {
 constexpr DerivedMapKind kKinds[] = {DerivedMapKind::Normal, DerivedMapKind::Slope, DerivedMapKind::Flow,
                                      DerivedMapKind::Rivers, DerivedMapKind::Splat, DerivedMapKind::Shade,
                                      DerivedMapKind::FlowD8, DerivedMapKind::FlowDirection, DerivedMapKind::Wear,
-                                     DerivedMapKind::Deposition};
+                                     DerivedMapKind::Deposition, DerivedMapKind::Water, DerivedMapKind::Depth};
 
-const char kKindList[] = "normal, slope, flow, rivers, splat, shade, flow-d8, flowdir, wear, deposition";
+const char kKindList[] = "normal, slope, flow, rivers, splat, shade, flow-d8, flowdir, wear, deposition, water, depth";
 
 template <typename Sample>
 bool WriteRaster(const Raster<Sample>& raster, OutputFile& out, std::string& error)
@@ -58,6 +60,25 @@ Array2D<float> InsideCells(const DerivedMapWindow& window)
     return inside;
 }
 
+RiverRule RiverRuleOf(const DerivedMapSettings& settings)
+{
+    return {settings.scale.cellSize, settings.riverAreaSquareMetres, settings.riverWidthMetres};
+}
+
+// 16-bit grey of floats over a full scale: round(65535 min(1, max(0, v) / full)).
+Raster16 Grey16(const Array2D<float>& values, double fullScale)
+{
+    Raster16 raster(values.GetWidth(), values.GetHeight(), 1);
+    for (unsigned y = 0; y < values.GetHeight(); ++y) {
+        const float* row = values.Row(y);
+        uint16_t* out = raster.AtCell(0, y);
+        for (unsigned x = 0; x < values.GetWidth(); ++x) {
+            out[x] = uint16_t(std::floor(65535.0 * std::min(1.0, std::max(0.0, double(row[x])) / fullScale) + 0.5));
+        }
+    }
+    return raster;
+}
+
 }  // namespace
 
 const char* DerivedMapName(DerivedMapKind kind)
@@ -83,6 +104,10 @@ const char* DerivedMapName(DerivedMapKind kind)
         return "wear";
     case DerivedMapKind::Deposition:
         return "deposition";
+    case DerivedMapKind::Water:
+        return "water";
+    case DerivedMapKind::Depth:
+        return "depth";
     }
     return "";
 }
@@ -90,7 +115,7 @@ const char* DerivedMapName(DerivedMapKind kind)
 bool DerivedMapsNeedUpstream(const std::vector<DerivedMapKind>& kinds)
 {
     return std::any_of(kinds.begin(), kinds.end(),
-                       [](DerivedMapKind k) { return k == DerivedMapKind::FlowD8 || k == DerivedMapKind::Rivers; });
+                       [](DerivedMapKind k) { return k == DerivedMapKind::FlowD8 || ReadsRivers(k); });
 }
 
 bool DerivedMapsNeedMultipleFlow(const std::vector<DerivedMapKind>& kinds)
@@ -102,19 +127,33 @@ bool DerivedMapsNeedMultipleFlow(const std::vector<DerivedMapKind>& kinds)
 
 bool DerivedMapsNeedUneroded(const std::vector<DerivedMapKind>& kinds)
 {
-    return std::any_of(kinds.begin(), kinds.end(), IsMetresMap);
+    return std::any_of(kinds.begin(), kinds.end(),
+                       [](DerivedMapKind k) { return k == DerivedMapKind::Wear || k == DerivedMapKind::Deposition; });
 }
 
-bool IsMetresMap(DerivedMapKind kind) { return kind == DerivedMapKind::Wear || kind == DerivedMapKind::Deposition; }
+bool IsMetresMap(DerivedMapKind kind)
+{
+    return kind == DerivedMapKind::Wear || kind == DerivedMapKind::Deposition || kind == DerivedMapKind::Water ||
+           kind == DerivedMapKind::Depth;
+}
+
+bool ReadsRivers(DerivedMapKind kind)
+{
+    return kind == DerivedMapKind::Rivers || kind == DerivedMapKind::Water || kind == DerivedMapKind::Depth;
+}
 
 std::vector<std::pair<std::string, double>> DerivedMapFigures(const std::vector<DerivedMapKind>& kinds,
                                                               const DerivedMapSettings& settings)
 {
     std::vector<std::pair<std::string, double>> figures;
     for (const DerivedMapKind kind : kinds) {
-        if (IsMetresMap(kind)) {
+        if (kind == DerivedMapKind::Wear || kind == DerivedMapKind::Deposition) {
             figures.emplace_back(std::string(DerivedMapName(kind)) + "_full_scale_m",
                                  ErosionTraceFullScaleMetres(settings.scale));
+        }
+        if (kind == DerivedMapKind::Depth) {
+            figures.emplace_back("depth_full_scale_m", DepthFullScaleMetres(settings.seaLevel, settings.scale.relief,
+                                                                            RiverRuleOf(settings)));
         }
     }
     return figures;
@@ -226,10 +265,32 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
         }
         break;
     }
+    case DerivedMapKind::Water:
+    case DerivedMapKind::Depth: {
+        const RiverRule rule = RiverRuleOf(settings);
+        const Array2D<float> inside = InsideCells(window);
+        const unsigned width = inside.GetWidth();
+        const unsigned height = inside.GetHeight();
+        WaterField water = window.riverHeights != nullptr
+                               ? ComputeWater(*window.riverHeights, *window.riverUpstream, window.riverWest,
+                                              window.riverSouth, width, height, settings.seaLevel,
+                                              settings.scale.relief, rule)
+                               : ComputeWater(inside, *window.upstream, 0, 0, width, height, settings.seaLevel,
+                                              settings.scale.relief, rule);
+        const bool surface = kind == DerivedMapKind::Water;
+        raster.metres = surface ? std::move(water.surface) : std::move(water.depth);
+        raster.floating = settings.floats != FloatMapFormat::None;
+        if (!raster.floating) {
+            raster.deep = Grey16(raster.metres, surface ? 1.0
+                                                        : DepthFullScaleMetres(settings.seaLevel, settings.scale.relief,
+                                                                               rule));
+        }
+        break;
+    }
     case DerivedMapKind::Rivers:
         assert(window.upstream);
     {
-        const RiverRule rule{settings.scale.cellSize, settings.riverAreaSquareMetres, settings.riverWidthMetres};
+        const RiverRule rule = RiverRuleOf(settings);
         const Array2D<float> inside = InsideCells(window);
         const unsigned width = inside.GetWidth();
         const unsigned height = inside.GetHeight();

@@ -90,7 +90,7 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
     // Rivers read the line cells up to kRiverRadiusCells around the tile.
     std::unique_ptr<Array2D<float>> riverHeights;
     std::unique_ptr<Array2D<float>> riverUpstream;
-    if (std::find(maps.kinds.begin(), maps.kinds.end(), DerivedMapKind::Rivers) != maps.kinds.end()) {
+    if (std::any_of(maps.kinds.begin(), maps.kinds.end(), ReadsRivers)) {
         const uint32_t reach = kRiverRadiusCells;
         const uint32_t x0 = place.gridX > reach ? place.gridX - reach : 0;
         const uint32_t y0 = place.gridY > reach ? place.gridY - reach : 0;

@@ -224,7 +224,7 @@ TileSetRecord TileSetRecordOf(const TileSetDescription& set, const DerivedMapSet
         record.push_back({"--sea-level", FloatText(maps.seaLevel)});
         record.push_back({"--river-area", DoubleText(maps.riverAreaSquareMetres)});
         // Only sets with rivers carry it; their bits changed with it.
-        if (std::find(set.maps.begin(), set.maps.end(), DerivedMapKind::Rivers) != set.maps.end()) {
+        if (std::any_of(set.maps.begin(), set.maps.end(), ReadsRivers)) {
             record.push_back({"--river-width", DoubleText(maps.riverWidthMetres)});
         }
         record.push_back({"--beach", DoubleText(maps.splat.beachMetres)});

@@ -132,7 +132,8 @@ def case_rivers():
     from scipy import ndimage
     n, extent, area_m2, width_m = 513, 5000.0, 2e4, 40.0
     run("--size", str(n), "--erosion", "1", *ISLAND, "--extent", str(extent), "--format", "f32", "--out", "r.f32",
-        "--maps", "rivers", "--river-area", str(area_m2), "--river-width", str(width_m))
+        "--maps", "rivers,water,depth", "--river-area", str(area_m2), "--river-width", str(width_m),
+        "--float-maps", "tif32")
     h = np.fromfile("r.f32", dtype="<f4").reshape(n, n)  # [y, x], y north
     sea = h <= np.float32(0.01)
     cell = extent / (n - 1)
@@ -164,6 +165,27 @@ def case_rivers():
     ends = ndimage.binary_dilation(sea, structure=np.ones((3, 3)))
     ends[[0, -1], :] = ends[:, [0, -1]] = True
     assert set(np.unique(pieces[rivers & ends])) == set(range(1, count + 1)), count
+
+    # The water: the sea at its level and depth; on the rivers a surface at
+    # the line's ground, never above the cell's own, falling along every
+    # line, over a channel that never gets shallower downstream; none
+    # elsewhere.
+    surface, depth = band("r.water.tif")[::-1], band("r.depth.tif")[::-1]
+    assert np.all(surface[sea] == np.float32(0.01))
+    assert np.allclose(depth[sea], (0.01 - h[sea].astype(np.float64)) * 2000, atol=1e-3)
+    assert np.all(surface[~sea & ~rivers] == 0) and np.all(depth[~sea & ~rivers] == 0)
+    assert np.all(surface[rivers] <= h[rivers]) and np.all(surface[rivers] > 0.01)
+    assert np.array_equal(surface[line], h[line])
+    falls = 0
+    for y, x in zip(ys, xs):
+        k = receiver[y, x]
+        if k >= 0 and line[y + STEPS[k][1], x + STEPS[k][0]]:
+            below = (y + STEPS[k][1], x + STEPS[k][0])
+            assert surface[below] < surface[y, x] and depth[below] >= depth[y, x], (y, x)
+            falls += 1
+    assert falls > 1000, falls
+    expected_depth = width_m / 10 * (np.minimum(area * cell * cell, (64 * cell / width_m) ** 2 * 1e6) / 1e6) ** 0.4
+    assert np.allclose(depth[line], expected_depth[line], rtol=1e-6)
 
 
 def case_refusals():
