@@ -71,7 +71,7 @@ bool MapKindsAccepted(const std::vector<DerivedMapKind>& kinds, bool eroded, std
 {
     for (const DerivedMapKind kind : kinds) {
         const std::string name = DerivedMapName(kind);
-        if (IsMetresMap(kind) && !eroded) {
+        if ((kind == DerivedMapKind::Wear || kind == DerivedMapKind::Deposition) && !eroded) {
             error = "--maps " + name + " measures what erosion moved and needs --erosion above 0";
             return false;
         }
