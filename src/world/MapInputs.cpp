@@ -51,6 +51,27 @@ MapInputs ComputeMapInputs(const Array2D<float>& map, const std::shared_ptr<cons
     return inputs;
 }
 
+void TakeCentredWindow(uint32_t size, const std::vector<DerivedMapKind>& kinds, Array2D<float>& map,
+                       std::unique_ptr<Array2D<float>>& upstream, MapInputs& inputs)
+{
+    const uint32_t offset = (map.GetWidth() - size) / 2;
+    if (upstream && std::any_of(kinds.begin(), kinds.end(), ReadsRivers)) {
+        inputs.riverHeights = std::make_unique<Array2D<float>>(map);
+        inputs.riverUpstream = std::make_unique<Array2D<float>>(*upstream);
+        inputs.riverOffset = offset;
+    }
+    map = Window(map, offset, offset, size, size);
+    if (upstream) {
+        *upstream = Window(*upstream, offset, offset, size, size);
+    }
+    if (inputs.flow) {
+        inputs.flow = std::make_shared<const MultipleFlowField>(WindowOfFlow(*inputs.flow, offset, offset, size, size));
+    }
+    if (inputs.uneroded) {
+        *inputs.uneroded = Window(*inputs.uneroded, offset, offset, size, size);
+    }
+}
+
 MultipleFlowField WindowOfFlow(const MultipleFlowField& whole, uint32_t x0, uint32_t y0, uint32_t width,
                                uint32_t height)
 {

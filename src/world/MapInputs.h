@@ -20,6 +20,12 @@
 struct MapInputs {
     std::shared_ptr<const MultipleFlowField> flow;  // the whole map's
     std::unique_ptr<Array2D<float>> uneroded;       // the map's cells
+    // When only a centred window of the map is written, the whole map and
+    // its steepest-descent areas, for the rivers crossing the window's edge
+    // (rivers, water, depth), the window at (riverOffset, riverOffset).
+    std::unique_ptr<Array2D<float>> riverHeights;
+    std::unique_ptr<Array2D<float>> riverUpstream;
+    unsigned riverOffset = 0;
 };
 
 // The inputs `kinds` read, for the map `map` (the terrain of `parameters`
@@ -29,6 +35,12 @@ struct MapInputs {
 MapInputs ComputeMapInputs(const Array2D<float>& map, const std::shared_ptr<const WorldStage>& stage,
                            const TerrainParameters& parameters, const std::vector<DerivedMapKind>& kinds,
                            unsigned threads);
+
+// Replaces the map, its steepest-descent areas (when there are any) and the
+// inputs by their centred window of `size` cells, (map - size) / 2 in from
+// each edge, keeping the whole map for the rivers when `kinds` read them.
+void TakeCentredWindow(uint32_t size, const std::vector<DerivedMapKind>& kinds, Array2D<float>& map,
+                       std::unique_ptr<Array2D<float>>& upstream, MapInputs& inputs);
 
 // The cells [x0, x0 + width) x [y0, y0 + height) of a whole map's field.
 MultipleFlowField WindowOfFlow(const MultipleFlowField& whole, uint32_t x0, uint32_t y0, uint32_t width,

@@ -184,6 +184,12 @@ def case_rivers():
             assert surface[below] < surface[y, x] and depth[below] >= depth[y, x], (y, x)
             falls += 1
     assert falls > 1000, falls
+
+    # Unreal's 505 is the centred window of the 513 map, at the same cell
+    # size: its rivers are that window of the 513 map's, edges included.
+    run("--size", "505", "--erosion", "1", *ISLAND, "--extent", str(extent * 504 / 512), "--format", "f32",
+        "--out", "u.f32", "--maps", "rivers,water", "--river-area", str(area_m2), "--river-width", str(width_m))
+    assert np.array_equal(band("u.rivers.png"), band("r.rivers.png")[4:-4, 4:-4])
     expected_depth = width_m / 10 * (np.minimum(area * cell * cell, (64 * cell / width_m) ** 2 * 1e6) / 1e6) ** 0.4
     assert np.allclose(depth[line], expected_depth[line], rtol=1e-6)
 

@@ -125,6 +125,11 @@ bool MapOutputs::Write(const Array2D<float>& map, const Array2D<float>* upstream
     DerivedMapWindow window{map, upstream};
     window.flow = inputs.flow.get();
     window.uneroded = inputs.uneroded.get();
+    if (inputs.riverHeights) {
+        window.riverHeights = inputs.riverHeights.get();
+        window.riverUpstream = inputs.riverUpstream.get();
+        window.riverWest = window.riverSouth = inputs.riverOffset;
+    }
     if (!WriteDerivedMapsOfWindow(window, ground.maps, ground.derived, derived, error) ||
         (!ground.preview.empty() && !WritePreview(map, ground.derived, File(next), error))) {
         return false;

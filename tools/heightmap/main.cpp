@@ -27,17 +27,6 @@ const char kProgram[] = "orvandel-heightmap";
 // Below this many cells the whole run takes a blink; no progress is drawn.
 constexpr double kProgressCells = 1e6;
 
-// The centred window of `cells` a side, (map - cells) / 2 in from each edge.
-Array2D<float> CentredWindow(const Array2D<float>& map, uint32_t cells)
-{
-    const uint32_t offset = (map.GetWidth() - cells) / 2;
-    Array2D<float> window(cells, cells);
-    for (uint32_t y = 0; y < cells; ++y) {
-        std::copy(map.Row(y + offset) + offset, map.Row(y + offset) + offset + cells, window.Row(y));
-    }
-    return window;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -126,18 +115,7 @@ int main(int argc, char** argv)
         // window is taken, as the steepest-descent one is.
         MapInputs inputs = ComputeMapInputs(map, stage, options.terrain, options.ground.maps, options.threads);
         if (options.mapSize != options.size) {
-            const uint32_t offset = (options.mapSize - options.size) / 2;
-            map = CentredWindow(map, options.size);
-            if (upstream) {
-                *upstream = CentredWindow(*upstream, options.size);
-            }
-            if (inputs.flow) {
-                inputs.flow = std::make_shared<const MultipleFlowField>(
-                    WindowOfFlow(*inputs.flow, offset, offset, options.size, options.size));
-            }
-            if (inputs.uneroded) {
-                *inputs.uneroded = CentredWindow(*inputs.uneroded, options.size);
-            }
+            TakeCentredWindow(options.size, options.ground.maps, map, upstream, inputs);
         }
         if (!outputs.Write(map, upstream.get(), inputs, error)) {
             fprintf(stderr, "%s: %s\n", kProgram, OneLine(error).c_str());
