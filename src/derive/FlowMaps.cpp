@@ -51,10 +51,11 @@ Raster8 RiverMap(const Array2D<float>& heights, const Array2D<float>& upstream, 
             const double r = RiverRadiusCells(area[cx], rule);
             const int64_t reach = int64_t(std::floor(r));
             // The disk's cells inside the window, on land.
-            for (int64_t y = std::max<int64_t>(cy - reach, south); y <= std::min<int64_t>(cy + reach, south + height - 1); ++y) {
+            const int64_t yEnd = std::min<int64_t>(cy + reach, south + height - 1);
+            const int64_t xEnd = std::min<int64_t>(cx + reach, west + width - 1);
+            for (int64_t y = std::max<int64_t>(cy - reach, south); y <= yEnd; ++y) {
                 const int64_t dy = y - cy;
-                for (int64_t x = std::max<int64_t>(cx - reach, west); x <= std::min<int64_t>(cx + reach, west + width - 1);
-                     ++x) {
+                for (int64_t x = std::max<int64_t>(cx - reach, west); x <= xEnd; ++x) {
                     const int64_t dx = x - cx;
                     if (double(dx * dx + dy * dy) <= r * r && heights.Row(uint32_t(y))[x] > seaLevel) {
                         raster.AtCell(unsigned(x - west), unsigned(y - south))[0] = 255;
@@ -118,7 +119,9 @@ Raster16 FlowDirectionMap(const Array2D<float>& heights, const MultipleFlowField
     const unsigned width = flow.east.GetWidth();
     const unsigned height = flow.east.GetHeight();
     assert(heights.GetWidth() == width && heights.GetHeight() == height);
-    const auto sample = [](double v) { return uint16_t(std::floor(65535.0 * (1.0 + std::clamp(v, -1.0, 1.0)) / 2.0 + 0.5)); };
+    const auto sample = [](double v) {
+        return uint16_t(std::floor(65535.0 * (1.0 + std::clamp(v, -1.0, 1.0)) / 2.0 + 0.5));
+    };
     Raster16 raster(width, height, 3);
     for (unsigned y = 0; y < height; ++y) {
         for (unsigned x = 0; x < width; ++x) {

@@ -61,10 +61,10 @@ WaterField ComputeWater(const Array2D<float>& heights, const Array2D<float>& ups
             const float a = upstream.Row(uint32_t(cy))[cx];
             const double r = RiverRadiusCells(a, rule);
             const int64_t reach = int64_t(std::floor(r));
-            for (int64_t y = std::max<int64_t>(cy - reach, south); y <= std::min<int64_t>(cy + reach, south + height - 1);
-                 ++y) {
-                for (int64_t x = std::max<int64_t>(cx - reach, west);
-                     x <= std::min<int64_t>(cx + reach, west + width - 1); ++x) {
+            const int64_t yEnd = std::min<int64_t>(cy + reach, south + height - 1);
+            const int64_t xEnd = std::min<int64_t>(cx + reach, west + width - 1);
+            for (int64_t y = std::max<int64_t>(cy - reach, south); y <= yEnd; ++y) {
+                for (int64_t x = std::max<int64_t>(cx - reach, west); x <= xEnd; ++x) {
                     const int64_t dx = x - cx, dy = y - cy;
                     if (double(dx * dx + dy * dy) > r * r || !(heights.Row(uint32_t(y))[x] > seaLevel)) {
                         continue;

@@ -35,7 +35,8 @@ MapOutputs::MapOutputs(const HeightMapOptions& options) : options(options)
         plan.push_back({DescriptionName(options.out), "the description (--meta)"});
     }
     for (const DerivedMapKind kind : options.ground.maps) {
-        plan.push_back({DerivedMapPath(options.out, kind, options.ground.derived.floats), std::string("the ") + DerivedMapName(kind) + " map (--maps)"});
+        plan.push_back({DerivedMapPath(options.out, kind, options.ground.derived.floats),
+                        std::string("the ") + DerivedMapName(kind) + " map (--maps)"});
     }
     if (!options.ground.preview.empty()) {
         plan.push_back({options.ground.preview, "the preview (--preview)"});
