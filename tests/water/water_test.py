@@ -194,6 +194,27 @@ def case_rivers():
     assert np.allclose(depth[line], expected_depth[line], rtol=1e-6)
 
 
+def case_tiles():
+    """A world's tiles with the float maps: NAME_X_Y.KIND.tif beside each
+    tile, each the same window of the whole map's, and the manifest's full
+    scales and float format."""
+    common = ["--size", "513", "--erosion", "1", *ISLAND, "--maps", "wear,deposition,water,depth,flow,rivers",
+              "--float-maps", "tif32"]
+    run(*common, "--format", "f32", "--out", "whole.f32")
+    run(*common, "--format", "f32", "--tile-size", "257", "--out", "w")
+    manifest = json.load(open("w.tiles.json"))
+    assert manifest["float_maps"] == "tif32" and manifest["wear_full_scale_m"] == 2000, manifest
+    assert "depth_full_scale_m" in manifest
+    for kind, ext in (("wear", "tif"), ("deposition", "tif"), ("water", "tif"), ("depth", "tif"), ("flow", "png"),
+                      ("rivers", "png")):
+        whole = band("whole.%s.%s" % (kind, ext))
+        for x, y in ((0, 0), (1, 0), (0, 1), (1, 1)):
+            tile = band("w_%d_%d.%s.%s" % (x, y, kind, ext))
+            # Tile Y counts from the south here; rows are north first.
+            rows = slice(513 - 257 * (y + 1) + y, 513 - 256 * y)
+            assert np.array_equal(tile, whole[rows, 256 * x:256 * x + 257]), (kind, x, y)
+
+
 def case_refusals():
     """One line, exit 2, nothing written."""
     for args, words in ((["--maps", "wear"], "--erosion"),
@@ -206,4 +227,5 @@ def case_refusals():
         assert not os.listdir("."), os.listdir(".")
 
 
-{"balance": case_balance, "files": case_files, "rivers": case_rivers, "refusals": case_refusals}[CASE]()
+{"balance": case_balance, "files": case_files, "rivers": case_rivers, "tiles": case_tiles,
+ "refusals": case_refusals}[CASE]()
