@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -168,12 +169,11 @@ std::string TileManifestJson(const TileSetDescription& set)
     json["normals"] = set.normals == NormalConvention::OpenGl ? "gl" : "dx";
     DerivedMapSettings scale;
     scale.scale = {set.ground.cellSize, set.ground.relief};
-    const auto figures = DerivedMapFigures(set.maps, scale);
-    if (!figures.empty()) {
+    if (std::any_of(set.maps.begin(), set.maps.end(), IsMetresMap)) {
         json["float_maps"] = FloatMapFormatName(set.floats);
-        for (const auto& [key, value] : figures) {
-            json[key] = MetaMetres(value);
-        }
+    }
+    for (const auto& [key, value] : DerivedMapFigures(set.maps, scale)) {
+        json[key] = MetaMetres(value);
     }
     json["version"] = set.version;
     return json.dump(2) + "\n";

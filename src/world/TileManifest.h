@@ -32,9 +32,9 @@ struct TileSetDescription {
 // row order, the seed as --meta writes it (with seed_hex), every terrain
 // option with a --meta key, from the options' table, the ground as --meta
 // gives it for one tile (an engine's terrain) but extent_m the world's, the
-// maps beside each tile and their normals' convention; with wear,
-// deposition or depth among them, float_maps (png, exr or tif32) and their
-// full scales (DerivedMapFigures); and the version.
+// maps beside each tile and their normals' convention; with a float map
+// among them (IsMetresMap), float_maps (png, exr or tif32), and the full
+// scales of those in metres (DerivedMapFigures); and the version.
 // Numbers are printed as --meta prints them.
 std::string TileManifestJson(const TileSetDescription& set);
 
