@@ -14,6 +14,7 @@ packages="
   libosmesa6-dev
   libpng-dev libopenexr-dev libtiff-dev libgeotiff-dev zlib1g-dev nlohmann-json3-dev gdal-bin libgdal-dev
   python3-numpy python3-scipy python3-gdal
+  grass-core
   slurm-wlm munge
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xkb-data x11-xkb-utils xfonts-base libx11-dev libxtst-dev

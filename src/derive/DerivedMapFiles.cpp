@@ -2,16 +2,23 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cmath>
 
+#include "derive/ErosionMaps.h"
 #include "derive/FlowMaps.h"
+#include "derive/WaterMaps.h"
+#include "export/ExrWriter.h"
 #include "export/PngRasterWriter.h"
+#include "export/Tif32Writer.h"
 
 namespace {
 
 constexpr DerivedMapKind kKinds[] = {DerivedMapKind::Normal, DerivedMapKind::Slope, DerivedMapKind::Flow,
-                                     DerivedMapKind::Rivers, DerivedMapKind::Splat, DerivedMapKind::Shade};
+                                     DerivedMapKind::Rivers, DerivedMapKind::Splat, DerivedMapKind::Shade,
+                                     DerivedMapKind::FlowD8, DerivedMapKind::FlowDirection, DerivedMapKind::Wear,
+                                     DerivedMapKind::Deposition, DerivedMapKind::Water, DerivedMapKind::Depth};
 
-const char kKindList[] = "normal, slope, flow, rivers, splat, shade";
+const char kKindList[] = "normal, slope, flow, rivers, splat, shade, flow-d8, flowdir, wear, deposition, water, depth";
 
 template <typename Sample>
 bool WriteRaster(const Raster<Sample>& raster, OutputFile& out, std::string& error)
@@ -53,6 +60,25 @@ Array2D<float> InsideCells(const DerivedMapWindow& window)
     return inside;
 }
 
+RiverRule RiverRuleOf(const DerivedMapSettings& settings)
+{
+    return {settings.scale.cellSize, settings.riverAreaSquareMetres, settings.riverWidthMetres};
+}
+
+// 16-bit grey of floats over a full scale: round(65535 min(1, max(0, v) / full)).
+Raster16 Grey16(const Array2D<float>& values, double fullScale)
+{
+    Raster16 raster(values.GetWidth(), values.GetHeight(), 1);
+    for (unsigned y = 0; y < values.GetHeight(); ++y) {
+        const float* row = values.Row(y);
+        uint16_t* out = raster.AtCell(0, y);
+        for (unsigned x = 0; x < values.GetWidth(); ++x) {
+            out[x] = uint16_t(std::floor(65535.0 * std::min(1.0, std::max(0.0, double(row[x])) / fullScale) + 0.5));
+        }
+    }
+    return raster;
+}
+
 }  // namespace
 
 const char* DerivedMapName(DerivedMapKind kind)
@@ -70,6 +96,18 @@ const char* DerivedMapName(DerivedMapKind kind)
         return "splat";
     case DerivedMapKind::Shade:
         return "shade";
+    case DerivedMapKind::FlowD8:
+        return "flow-d8";
+    case DerivedMapKind::FlowDirection:
+        return "flowdir";
+    case DerivedMapKind::Wear:
+        return "wear";
+    case DerivedMapKind::Deposition:
+        return "deposition";
+    case DerivedMapKind::Water:
+        return "water";
+    case DerivedMapKind::Depth:
+        return "depth";
     }
     return "";
 }
@@ -77,7 +115,66 @@ const char* DerivedMapName(DerivedMapKind kind)
 bool DerivedMapsNeedUpstream(const std::vector<DerivedMapKind>& kinds)
 {
     return std::any_of(kinds.begin(), kinds.end(),
-                       [](DerivedMapKind k) { return k == DerivedMapKind::Flow || k == DerivedMapKind::Rivers; });
+                       [](DerivedMapKind k) { return k == DerivedMapKind::FlowD8 || ReadsRivers(k); });
+}
+
+bool DerivedMapsNeedMultipleFlow(const std::vector<DerivedMapKind>& kinds)
+{
+    return std::any_of(kinds.begin(), kinds.end(), [](DerivedMapKind k) {
+        return k == DerivedMapKind::Flow || k == DerivedMapKind::FlowDirection;
+    });
+}
+
+bool DerivedMapsNeedUneroded(const std::vector<DerivedMapKind>& kinds)
+{
+    return std::any_of(kinds.begin(), kinds.end(),
+                       [](DerivedMapKind k) { return k == DerivedMapKind::Wear || k == DerivedMapKind::Deposition; });
+}
+
+bool IsMetresMap(DerivedMapKind kind)
+{
+    return kind == DerivedMapKind::Wear || kind == DerivedMapKind::Deposition || kind == DerivedMapKind::Water ||
+           kind == DerivedMapKind::Depth;
+}
+
+bool ReadsRivers(DerivedMapKind kind)
+{
+    return kind == DerivedMapKind::Rivers || kind == DerivedMapKind::Water || kind == DerivedMapKind::Depth;
+}
+
+std::vector<std::pair<std::string, double>> DerivedMapFigures(const std::vector<DerivedMapKind>& kinds,
+                                                              const DerivedMapSettings& settings)
+{
+    std::vector<std::pair<std::string, double>> figures;
+    for (const DerivedMapKind kind : kinds) {
+        if (kind == DerivedMapKind::Wear || kind == DerivedMapKind::Deposition) {
+            figures.emplace_back(std::string(DerivedMapName(kind)) + "_full_scale_m",
+                                 ErosionTraceFullScaleMetres(settings.scale));
+        }
+        if (kind == DerivedMapKind::Depth) {
+            figures.emplace_back("depth_full_scale_m", DepthFullScaleMetres(settings.seaLevel, settings.scale.relief,
+                                                                            RiverRuleOf(settings)));
+        }
+    }
+    return figures;
+}
+
+bool ParseFloatMapFormat(const std::string& text, FloatMapFormat& format, std::string& error)
+{
+    if (text == "exr") {
+        format = FloatMapFormat::Exr;
+    } else if (text == "tif32") {
+        format = FloatMapFormat::Tif32;
+    } else {
+        error = "--float-maps needs exr or tif32, not '" + text + "'";
+        return false;
+    }
+    return true;
+}
+
+const char* FloatMapFormatName(FloatMapFormat format)
+{
+    return format == FloatMapFormat::Exr ? "exr" : format == FloatMapFormat::Tif32 ? "tif32" : "png";
 }
 
 bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& kinds, std::string& error)
@@ -111,7 +208,7 @@ bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& k
     }
 }
 
-std::string DerivedMapPath(const std::string& out, DerivedMapKind kind)
+std::string DerivedMapPath(const std::string& out, DerivedMapKind kind, FloatMapFormat floats)
 {
     const size_t slash = out.rfind('/');
     const size_t dot = out.rfind('.');
@@ -119,7 +216,10 @@ std::string DerivedMapPath(const std::string& out, DerivedMapKind kind)
     // A leading dot starts a hidden name, not an extension.
     const bool hasExtension = dot != std::string::npos && dot > nameStart;
     const std::string base = hasExtension ? out.substr(0, dot) : out;
-    return base + "." + DerivedMapName(kind) + ".png";
+    const char* extension = !IsMetresMap(kind) || floats == FloatMapFormat::None ? ".png"
+                            : floats == FloatMapFormat::Exr                     ? ".exr"
+                                                                                : ".tif";
+    return base + "." + DerivedMapName(kind) + extension;
 }
 
 bool WriteDerivedMaps(const Array2D<float>& map, const Array2D<float>* upstream,
@@ -133,9 +233,8 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
                                 const DerivedMapSettings& settings)
 {
     const Array2D<float>& map = window.heights;
-    const double cellArea = settings.scale.cellSize * settings.scale.cellSize;
     DerivedRaster raster;
-    raster.wide = kind == DerivedMapKind::Normal || kind == DerivedMapKind::Slope || kind == DerivedMapKind::Flow;
+    raster.wide = kind != DerivedMapKind::Rivers && kind != DerivedMapKind::Splat && kind != DerivedMapKind::Shade;
     switch (kind) {
     case DerivedMapKind::Normal:
         raster.deep = Inside(NormalMap(map, settings.scale, settings.normals, settings.threads), window);
@@ -144,13 +243,62 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
         raster.deep = Inside(SlopeMap(map, settings.scale, settings.threads), window);
         break;
     case DerivedMapKind::Flow:
+        assert(window.flow);
+        raster.deep = FlowMap(InsideCells(window), window.flow->area, settings.seaLevel);
+        break;
+    case DerivedMapKind::FlowD8:
         assert(window.upstream);
         raster.deep = FlowMap(InsideCells(window), *window.upstream, settings.seaLevel);
         break;
+    case DerivedMapKind::FlowDirection:
+        assert(window.flow);
+        raster.deep = FlowDirectionMap(InsideCells(window), *window.flow, settings.seaLevel);
+        break;
+    case DerivedMapKind::Wear:
+    case DerivedMapKind::Deposition: {
+        assert(window.uneroded);
+        const ErosionTrace trace = kind == DerivedMapKind::Wear ? ErosionTrace::Wear : ErosionTrace::Deposition;
+        raster.metres = ErosionTraceMetres(InsideCells(window), *window.uneroded, trace, settings.scale.relief);
+        raster.floating = settings.floats != FloatMapFormat::None;
+        if (!raster.floating) {
+            raster.deep = ErosionTraceMap(raster.metres, ErosionTraceFullScaleMetres(settings.scale));
+        }
+        break;
+    }
+    case DerivedMapKind::Water:
+    case DerivedMapKind::Depth: {
+        const RiverRule rule = RiverRuleOf(settings);
+        const Array2D<float> inside = InsideCells(window);
+        const unsigned width = inside.GetWidth();
+        const unsigned height = inside.GetHeight();
+        WaterField water = window.riverHeights != nullptr
+                               ? ComputeWater(*window.riverHeights, *window.riverUpstream, window.riverWest,
+                                              window.riverSouth, width, height, settings.seaLevel,
+                                              settings.scale.relief, rule)
+                               : ComputeWater(inside, *window.upstream, 0, 0, width, height, settings.seaLevel,
+                                              settings.scale.relief, rule);
+        const bool surface = kind == DerivedMapKind::Water;
+        raster.metres = surface ? std::move(water.surface) : std::move(water.depth);
+        raster.floating = settings.floats != FloatMapFormat::None;
+        if (!raster.floating) {
+            raster.deep = Grey16(raster.metres, surface ? 1.0
+                                                        : DepthFullScaleMetres(settings.seaLevel, settings.scale.relief,
+                                                                               rule));
+        }
+        break;
+    }
     case DerivedMapKind::Rivers:
         assert(window.upstream);
-        raster.narrow = RiverMap(InsideCells(window), *window.upstream, settings.seaLevel, cellArea,
-                                 settings.riverAreaSquareMetres);
+    {
+        const RiverRule rule = RiverRuleOf(settings);
+        const Array2D<float> inside = InsideCells(window);
+        const unsigned width = inside.GetWidth();
+        const unsigned height = inside.GetHeight();
+        raster.narrow = window.riverHeights != nullptr
+                            ? RiverMap(*window.riverHeights, *window.riverUpstream, window.riverWest,
+                                       window.riverSouth, width, height, settings.seaLevel, rule)
+                            : RiverMap(inside, *window.upstream, 0, 0, width, height, settings.seaLevel, rule);
+    }
         break;
     case DerivedMapKind::Splat:
         raster.narrow =
@@ -170,6 +318,15 @@ bool WriteDerivedMapsOfWindow(const DerivedMapWindow& window, const std::vector<
     for (size_t i = 0; i < kinds.size(); ++i) {
         OutputFile& out = *files.at(i);
         const DerivedRaster raster = ComputeDerivedMap(window, kinds[i], settings);
+        if (raster.floating) {
+            const bool written = settings.floats == FloatMapFormat::Exr ? WriteHeightMapExr(raster.metres, out)
+                                                                         : WriteHeightMapTif32(raster.metres, out);
+            if (!written || !out.Finish()) {
+                error = out.Error();
+                return false;
+            }
+            continue;
+        }
         if (!(raster.wide ? WriteRaster(raster.deep, out, error) : WriteRaster(raster.narrow, out, error))) {
             return false;
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "derive/MapScale.h"
@@ -8,30 +9,84 @@
 #include "landing/OutputFile.h"
 #include "terrain/Array2D.h"
 
-// The maps written beside a heightmap, each as NAME.KIND.png.
-enum class DerivedMapKind { Normal, Slope, Flow, Rivers, Splat, Shade };
+#include "derive/FlowMaps.h"
+
+// The maps written beside a heightmap, each as NAME.KIND.png (or, for the
+// maps in metres with --float-maps, NAME.KIND.exr or NAME.KIND.tif).
+// Flow is the multiple-flow area, FlowD8 the steepest-descent one.
+// Water is the water surface in the heightmap's units, depth the metres
+// under it (WaterMaps.h).
+enum class DerivedMapKind {
+    Normal,
+    Slope,
+    Flow,
+    Rivers,
+    Splat,
+    Shade,
+    FlowD8,
+    FlowDirection,
+    Wear,
+    Deposition,
+    Water,
+    Depth
+};
+
+// How the float maps (wear, deposition and depth in metres, water in the
+// heightmap's units) are written: 16-bit PNG (the metres' full scale in
+// --meta), or the values themselves as 32-bit floats.
+enum class FloatMapFormat { None, Exr, Tif32 };
 
 struct DerivedMapSettings {
     MapScale scale;
     float seaLevel = 0.01f;  // heights at or below it are the sea
     NormalConvention normals = NormalConvention::OpenGl;
     double riverAreaSquareMetres = 2e4;  // 2 ha: on the default island, streams down every side
+    // Metres wide a river draining 1 km^2 is (FlowMaps.h): 10 m, so that at
+    // the default 10 km across a 2049 map's (4.9 m cells) rivers start one
+    // cell wide and are 2 cells wide at 1 km^2 and 9 at 20 km^2, the
+    // island's largest, which an engine's water reads from a distance; real
+    // rivers of such areas are some 1 to 5 m wide, under a cell.
+    double riverWidthMetres = 10;
     SplatThresholds splat;
+    FloatMapFormat floats = FloatMapFormat::None;
     unsigned threads = 0;  // 0: every core
 };
 
-// "normal,slope,flow,rivers,splat,shade", any of them, in any order, each
+// "normal,slope,flow,rivers,splat,shade,flow-d8,flowdir,wear,deposition,water,depth", any of them, in any order, each
 // once. On false, error is one line naming the bad word and the kinds.
 bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& kinds, std::string& error);
 
 const char* DerivedMapName(DerivedMapKind kind);
 
-// Whether any of the kinds (flow, rivers) reads each cell's upstream area.
+// Whether any of the kinds (flow-d8, rivers, water, depth) reads each cell's
+// steepest-descent upstream area.
 bool DerivedMapsNeedUpstream(const std::vector<DerivedMapKind>& kinds);
+// Whether any (flow, flowdir) reads the multiple-flow routing.
+bool DerivedMapsNeedMultipleFlow(const std::vector<DerivedMapKind>& kinds);
+// Whether any (wear, deposition) reads the uneroded terrain; these need
+// --erosion.
+bool DerivedMapsNeedUneroded(const std::vector<DerivedMapKind>& kinds);
+// Whether the kind is in metres or the heightmap's units, written as floats
+// with --float-maps.
+bool IsMetresMap(DerivedMapKind kind);
+// Whether it reads the rivers' reach around a window (rivers, water, depth).
+bool ReadsRivers(DerivedMapKind kind);
+
+// The full scale of each 16-bit map in metres the kinds include, as --meta
+// and the manifest state them: wear_full_scale_m, deposition_full_scale_m,
+// depth_full_scale_m.
+std::vector<std::pair<std::string, double>> DerivedMapFigures(const std::vector<DerivedMapKind>& kinds,
+                                                              const DerivedMapSettings& settings);
+
+// "exr" or "tif32"; on false, error is one line naming the bad value.
+bool ParseFloatMapFormat(const std::string& text, FloatMapFormat& format, std::string& error);
+const char* FloatMapFormatName(FloatMapFormat format);  // "png" for None
 
 // out with its extension (the last '.' of its file name and what follows)
-// replaced by ".KIND.png": world.png -> world.normal.png, world -> world.normal.png.
-std::string DerivedMapPath(const std::string& out, DerivedMapKind kind);
+// replaced by ".KIND.png": world.png -> world.normal.png, world -> world.normal.png;
+// a map in metres with floats asked for ends in .exr or .tif instead.
+std::string DerivedMapPath(const std::string& out, DerivedMapKind kind,
+                           FloatMapFormat floats = FloatMapFormat::None);
 
 // Computes each map in turn and writes it into its file, files[i] for
 // kinds[i], opened already; each is finished (written out and fsync'd, not
@@ -57,14 +112,30 @@ struct DerivedMapWindow {
     unsigned haloSouth = 0;  // grid row 0's side
     unsigned haloEast = 0;
     unsigned haloNorth = 0;
+    // The window's cells only, as upstream: the multiple-flow routing
+    // (flow, flowdir) and the uneroded terrain times the headroom (wear,
+    // deposition).
+    const MultipleFlowField* flow = nullptr;
+    const Array2D<float>* uneroded = nullptr;
+    // For rivers: heights and steepest-descent areas over the window and up
+    // to kRiverRadiusCells around it (the map's border permitting), the
+    // window at (riverWest, riverSouth) in them; without them, the window's
+    // own cells and upstream (a map held whole).
+    const Array2D<float>* riverHeights = nullptr;
+    const Array2D<float>* riverUpstream = nullptr;
+    unsigned riverWest = 0;
+    unsigned riverSouth = 0;
 };
 
-// One map of a window's cells, in memory: 16-bit for normal, slope and
-// flow, 8-bit for the others (`wide` says which is set).
+// One map of a window's cells, in memory: 16-bit for normal, slope, the
+// flows and the maps in metres, 8-bit for the others (`wide` says which is
+// set); floats in metres instead when `floating`.
 struct DerivedRaster {
     bool wide = false;
+    bool floating = false;
     Raster8 narrow;
     Raster16 deep;
+    Array2D<float> metres{1, 1};
 };
 DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind kind,
                                 const DerivedMapSettings& settings);

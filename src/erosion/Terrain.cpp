@@ -16,7 +16,8 @@ constexpr double generationShare = 0.1;
 
 // The world's way: its stage (most of the time), then the map from it.
 void GenerateFromStage(Array2D<float>& map, Array2D<float>* upstream, const TerrainParameters& parameters,
-                       unsigned threads, const std::function<void(double)>& progress)
+                       unsigned threads, const std::function<void(double)>& progress,
+                       std::shared_ptr<const WorldStage>* keptStage = nullptr)
 {
     constexpr double stageShare = 0.8;
     std::function<void(double)> staging;
@@ -26,6 +27,9 @@ void GenerateFromStage(Array2D<float>& map, Array2D<float>* upstream, const Terr
     const auto stage =
         std::make_shared<const WorldStage>(ComputeWorldStage(parameters, map.GetWidth(), threads, staging));
     WorldWindows(parameters, stage).Generate(map, upstream, 0, 0, threads);
+    if (keptStage) {
+        *keptStage = stage;
+    }
     if (progress) {
         progress(1.0);
     }
@@ -34,9 +38,10 @@ void GenerateFromStage(Array2D<float>& map, Array2D<float>* upstream, const Terr
 }  // namespace
 
 void GenerateTerrainAndFlow(Array2D<float>& map, Array2D<float>& upstream, const TerrainParameters& parameters,
-                            unsigned threads, const std::function<void(double)>& progress)
+                            unsigned threads, const std::function<void(double)>& progress,
+                            std::shared_ptr<const WorldStage>* keptStage)
 {
-    GenerateFromStage(map, &upstream, parameters, threads, progress);
+    GenerateFromStage(map, &upstream, parameters, threads, progress, keptStage);
 }
 
 void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, unsigned threads,

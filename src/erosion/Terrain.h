@@ -1,6 +1,9 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+
+#include "erosion/WorldStage.h"
 
 #include "terrain/Array2D.h"
 #include "terrain/TerrainParameters.h"
@@ -19,5 +22,8 @@ void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, u
 // The same map, and the upstream area of each of its cells in cells (the
 // one routing's, as WorldWindows defines it): what the flow and river maps
 // show. `upstream` has the map's size.
+// `keptStage`, when given, receives the world's stage the map was made from
+// (WorldStage.h), for what else is carried down from it.
 void GenerateTerrainAndFlow(Array2D<float>& map, Array2D<float>& upstream, const TerrainParameters& parameters,
-                            unsigned threads = 0, const std::function<void(double)>& progress = {});
+                            unsigned threads = 0, const std::function<void(double)>& progress = {},
+                            std::shared_ptr<const WorldStage>* keptStage = nullptr);

@@ -83,7 +83,8 @@ std::vector<std::pair<std::string, double>> HeightMapGroundFigures(const HeightM
 
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
                                   const TerrainParameters& parameters, const TerrainNumbers& numbers,
-                                  const std::string& version, const HeightMapGround* ground)
+                                  const std::string& version, const HeightMapGround* ground,
+                                  const MapFigures* mapFigures)
 {
     if (!format.acceptsRowOrder) {
         rows = format.defaultRows;
@@ -125,6 +126,11 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
             for (const auto& [key, value] : HeightMapFrameFigures(*ground)) {
                 json[key] = MetaMetres(value);
             }
+        }
+    }
+    if (mapFigures != nullptr) {
+        for (const auto& [key, value] : *mapFigures) {
+            json[key] = MetaMetres(value);
         }
     }
     json["version"] = version;

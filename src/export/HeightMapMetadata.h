@@ -54,9 +54,13 @@ std::vector<std::pair<std::string, double>> HeightMapGroundFigures(const HeightM
 // The frame's numbers after crs, in their order (a ground with a frame).
 std::vector<std::pair<std::string, double>> HeightMapFrameFigures(const HeightMapGround& ground);
 
+// `mapFigures`, when given, follow the ground's keys, before version: the
+// derived maps' scales (wear_full_scale_m and the like), in metres.
+using MapFigures = std::vector<std::pair<std::string, double>>;
 std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, unsigned size,
                                   const TerrainParameters& parameters, const TerrainNumbers& numbers,
-                                  const std::string& version, const HeightMapGround* ground = nullptr);
+                                  const std::string& version, const HeightMapGround* ground = nullptr,
+                                  const MapFigures* mapFigures = nullptr);
 
 // Writes HeightMapMetadataJson to path through its own OutputFile; on
 // failure error is its one sentence. rows is the order the map was written

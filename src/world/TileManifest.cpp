@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -178,6 +179,14 @@ std::string TileManifestJson(const TileSetDescription& set)
         json["maps"].push_back(DerivedMapName(kind));
     }
     json["normals"] = set.normals == NormalConvention::OpenGl ? "gl" : "dx";
+    DerivedMapSettings scale;
+    scale.scale = {set.ground.cellSize, set.ground.relief};
+    if (std::any_of(set.maps.begin(), set.maps.end(), IsMetresMap)) {
+        json["float_maps"] = FloatMapFormatName(set.floats);
+    }
+    for (const auto& [key, value] : DerivedMapFigures(set.maps, scale)) {
+        json[key] = MetaMetres(value);
+    }
     json["version"] = set.version;
     return json.dump(2) + "\n";
 }

@@ -25,13 +25,16 @@ struct TileSetDescription {
     // --maps beside each tile, and the convention of their normal maps.
     std::vector<DerivedMapKind> maps;
     NormalConvention normals = NormalConvention::OpenGl;
+    FloatMapFormat floats = FloatMapFormat::None;  // --float-maps
 };
 
 // The manifest's JSON text, one flat object: world and tile sizes, the crop, the naming, the
 // row order, the seed as --meta writes it (with seed_hex), every terrain
 // option with a --meta key, from the options' table, the ground as --meta
 // gives it for one tile (an engine's terrain) but extent_m the world's, the
-// maps beside each tile and their normals' convention, and the version.
+// maps beside each tile and their normals' convention; with a float map
+// among them (IsMetresMap), float_maps (png, exr or tif32), and the full
+// scales of those in metres (DerivedMapFigures); and the version.
 // Numbers are printed as --meta prints them.
 std::string TileManifestJson(const TileSetDescription& set);
 

@@ -1,6 +1,7 @@
 #include "world/TileMaps.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 
 #include "landing/OutputGroup.h"
@@ -45,7 +46,7 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
     std::vector<std::unique_ptr<OutputFile>> files;
     for (size_t i = 0; i <= maps.kinds.size(); ++i) {
         files.push_back(std::make_unique<OutputFile>());
-        const std::string path = i == 0 ? tilePath : DerivedMapPath(tilePath, maps.kinds[i - 1]);
+        const std::string path = i == 0 ? tilePath : DerivedMapPath(tilePath, maps.kinds[i - 1], maps.settings.floats);
         if (!files.back()->Open(path)) {
             error = files.back()->Error();
             return false;
@@ -79,9 +80,49 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
         error = all[0]->Error();
         return false;
     }
-    const DerivedMapWindow window{heights, upstream.get(), west, south, east, north};
+    DerivedMapWindow window{heights, upstream.get(), west, south, east, north};
+    std::unique_ptr<MultipleFlowField> flow;
+    if (DerivedMapsNeedMultipleFlow(maps.kinds)) {
+        const MultipleFlowField around = maps.flow->Field(heights, place.gridX - west, place.gridY - south, threads);
+        flow = std::make_unique<MultipleFlowField>(WindowOfFlow(around, west, south, t, t));
+        window.flow = flow.get();
+    }
+    // Rivers read the line cells up to kRiverRadiusCells around the tile.
+    std::unique_ptr<Array2D<float>> riverHeights;
+    std::unique_ptr<Array2D<float>> riverUpstream;
+    if (std::any_of(maps.kinds.begin(), maps.kinds.end(), ReadsRivers)) {
+        const uint32_t reach = kRiverRadiusCells;
+        const uint32_t x0 = place.gridX > reach ? place.gridX - reach : 0;
+        const uint32_t y0 = place.gridY > reach ? place.gridY - reach : 0;
+        const uint32_t x1 = uint32_t(std::min<uint64_t>(grid.worldCells - 1, uint64_t{place.gridX} + t - 1 + reach));
+        const uint32_t y1 = uint32_t(std::min<uint64_t>(grid.worldCells - 1, uint64_t{place.gridY} + t - 1 + reach));
+        riverHeights = std::make_unique<Array2D<float>>(x1 - x0 + 1, y1 - y0 + 1);
+        riverUpstream = std::make_unique<Array2D<float>>(x1 - x0 + 1, y1 - y0 + 1);
+        windows.Generate(*riverHeights, riverUpstream.get(), x0, y0, threads);
+        window.riverHeights = riverHeights.get();
+        window.riverUpstream = riverUpstream.get();
+        window.riverWest = place.gridX - x0;
+        window.riverSouth = place.gridY - y0;
+    }
+    std::unique_ptr<Array2D<float>> uneroded;
+    if (DerivedMapsNeedUneroded(maps.kinds)) {
+        uneroded = std::make_unique<Array2D<float>>(t, t);
+        UnerodedWindow(*maps.raw, *uneroded, place.gridX, place.gridY, threads);
+        window.uneroded = uneroded.get();
+    }
     return WriteDerivedMapsOfWindow(window, maps.kinds, maps.settings, mapFiles, error) &&
            CommitTogether(all, error);
+}
+
+void PrepareTileMaps(TileMapsRequest& maps, const std::shared_ptr<const WorldStage>& stage,
+                     const TerrainParameters& parameters)
+{
+    if (DerivedMapsNeedMultipleFlow(maps.kinds)) {
+        maps.flow = std::make_shared<const WorldFlow>(stage, maps.settings.threads);
+    }
+    if (DerivedMapsNeedUneroded(maps.kinds)) {
+        maps.raw = std::make_shared<const HeightMapWindows>(stage->worldCells, parameters);
+    }
 }
 
 bool WriteWorldPreview(const WorldStage& stage, const DerivedMapSettings& settings, const std::string& path,

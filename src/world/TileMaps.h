@@ -8,6 +8,7 @@
 #include "erosion/WorldWindows.h"
 #include "landing/OutputFile.h"
 #include "terrain/Matrix2DInterface.h"
+#include "world/MapInputs.h"
 #include "world/TileLayout.h"
 
 // The maps derived from a world's tiles (--maps) and the world's preview.
@@ -15,7 +16,17 @@ struct TileMapsRequest {
     std::vector<DerivedMapKind> kinds;
     // Its scale is the world's: --extent over the world's N - 1 cells.
     DerivedMapSettings settings;
+    // The world's multiple-flow routing, from its stage, for flow and
+    // flowdir; the world's raw generator, for wear and deposition.
+    std::shared_ptr<const WorldFlow> flow;
+    std::shared_ptr<const HeightMapWindows> raw;
 };
+
+// Sets maps.flow and maps.raw as maps.kinds need them, for the world of
+// `stage` (construct on one thread: the raw generator reseeds the process's
+// MT19937 source).
+void PrepareTileMaps(TileMapsRequest& maps, const std::shared_ptr<const WorldStage>& stage,
+                     const TerrainParameters& parameters);
 
 // Makes one tile with the one-cell halo its maps read (on each side where
 // the world goes on past it: the whole map's maps see those cells too), has

@@ -166,7 +166,7 @@ std::vector<PlannedOutput> PlanWorldOutputs(const TileSetDescription& set, const
             continue;
         }
         for (const DerivedMapKind kind : maps) {
-            plan.push_back({DerivedMapPath(output.path, kind),
+            plan.push_back({DerivedMapPath(output.path, kind, set.floats),
                             "the " + std::string(DerivedMapName(kind)) + " map of " + output.what});
         }
     }

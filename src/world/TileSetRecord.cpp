@@ -6,6 +6,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -175,6 +176,11 @@ bool SetOfRecord(const TileSetRecord& record, const TileSetDescription& like, Ti
     old.maps.clear();
     old.terrain.erosion = std::strtof(erosion->value.c_str(), nullptr);  // whether it has a stage file
     std::string ignored;
+    const TileSetOption* floats = Find(record, "--float-maps");
+    old.floats = FloatMapFormat::None;
+    if (floats != nullptr && floats->value != "png") {
+        ParseFloatMapFormat(floats->value, old.floats, ignored);
+    }
     return old.layout != nullptr && old.format != nullptr &&
            (maps->value == "none" || ParseDerivedMapList(maps->value, old.maps, ignored));
 }
@@ -197,7 +203,7 @@ bool RemoveSetFiles(const TileSetDescription& set, std::string& error)
             return false;
         }
         for (const DerivedMapKind kind : set.maps) {
-            if (!remove(DerivedMapPath(tile, kind))) {
+            if (!remove(DerivedMapPath(tile, kind, set.floats))) {
                 return false;
             }
         }
@@ -234,9 +240,18 @@ TileSetRecord TileSetRecordOf(const TileSetDescription& set, const DerivedMapSet
         record.push_back({"--normals", set.normals == NormalConvention::OpenGl ? "gl" : "dx"});
         record.push_back({"--sea-level", FloatText(maps.seaLevel)});
         record.push_back({"--river-area", DoubleText(maps.riverAreaSquareMetres)});
+        // Only sets with rivers carry it; their bits changed with it.
+        if (std::any_of(set.maps.begin(), set.maps.end(), ReadsRivers)) {
+            record.push_back({"--river-width", DoubleText(maps.riverWidthMetres)});
+        }
         record.push_back({"--beach", DoubleText(maps.splat.beachMetres)});
         record.push_back({"--rock-slope", DoubleText(maps.splat.rockDegrees)});
         record.push_back({"--snow-line", DoubleText(maps.splat.snowMetres)});
+        // Only sets with the maps it changes carry it, so the records of
+        // sets made before it stay as they were.
+        if (std::any_of(set.maps.begin(), set.maps.end(), IsMetresMap)) {
+            record.push_back({"--float-maps", FloatMapFormatName(set.floats)});
+        }
     }
     for (TileSetOption& option : record) {
         option.value = OneLine(option.value);

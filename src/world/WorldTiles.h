@@ -38,4 +38,5 @@ bool WriteWorldTiles(const WorldTilesJob& job, std::string& error,
 // The memory a run holds at most for tiles of this size, in bytes: for the
 // job script's request. An eroded world's windows carry each level's
 // routing, so they hold more than a raw one's; maps hold more again.
-uint64_t WorldTilesMemoryBytes(uint32_t tileCells, bool eroded, bool maps);
+// With flow or flowdir every run routes the stage by multiple flow first.
+uint64_t WorldTilesMemoryBytes(uint32_t tileCells, bool eroded, bool maps, bool multipleFlow = false);

@@ -43,8 +43,13 @@ TEST(DerivedWindow, EveryMapOfAWindowIsThatWindowOfTheWholeMapsMap)
         for (uint32_t y = 0; y < w.height; ++y) {
             std::memcpy(windowUpstream.Row(y), upstream.Row(w.y0 + y) + w.x0, w.width * 4);
         }
-        const DerivedMapWindow window{haloed, &windowUpstream, west, south, east, north};
-        for (const DerivedMapKind kind : {DerivedMapKind::Normal, DerivedMapKind::Slope, DerivedMapKind::Flow,
+        DerivedMapWindow window{haloed, &windowUpstream, west, south, east, north};
+        // Rivers read the line cells around the window: here, the whole map's.
+        window.riverHeights = &whole;
+        window.riverUpstream = &upstream;
+        window.riverWest = w.x0;
+        window.riverSouth = w.y0;
+        for (const DerivedMapKind kind : {DerivedMapKind::Normal, DerivedMapKind::Slope, DerivedMapKind::FlowD8,
                                           DerivedMapKind::Rivers, DerivedMapKind::Splat, DerivedMapKind::Shade}) {
             const DerivedRaster all = ComputeDerivedMap(DerivedMapWindow{whole, &upstream}, kind, settings);
             const DerivedRaster part = ComputeDerivedMap(window, kind, settings);

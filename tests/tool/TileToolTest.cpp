@@ -246,7 +246,8 @@ TEST(TileTool, TileMapsAreTheWholeMapsMapsCutAtTheTile)
 {
     ScratchDirectory dir;
     const std::vector<std::string> eroded = {"--size", "2049", "--erosion", "1", "--sharpness", "0.25",
-                                             "--maps", "normal,slope,flow,rivers,splat,shade"};
+                                             "--maps", "normal,slope,flow,rivers,splat,shade,flow-d8,flowdir,"
+                                             "wear,deposition,water,depth"};
     std::vector<std::string> whole = With({"--format", "png16", "--out", "whole.png"});
     whole.insert(whole.end(), eroded.begin(), eroded.end());
     ASSERT_EQ(RunTool(dir, whole).status, 0);
@@ -257,7 +258,9 @@ TEST(TileTool, TileMapsAreTheWholeMapsMapsCutAtTheTile)
     const ToolRun run = RunTool(dir, tiles);
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string cd = "cd '" + dir.Path() + "' && ";
-    for (const char* kind : {"normal", "slope", "flow", "rivers", "splat", "shade"}) {
+    for (const char* kind :
+         {"normal", "slope", "flow", "rivers", "splat", "shade", "flow-d8", "flowdir", "wear", "deposition", "water",
+          "depth"}) {
         for (const auto& [x, y] : {std::pair{2, 1}, std::pair{3, 1}, std::pair{0, 2}}) {
             const std::string tile = "w_x" + std::to_string(x) + "_y" + std::to_string(y) + "." + kind + ".png";
             // Y counts from the north, as the PNG's rows do.

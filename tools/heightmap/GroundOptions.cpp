@@ -72,6 +72,9 @@ bool ReadGroundOption(const std::string& option, const std::string& value, Groun
     if (option == "--maps") {
         return ParseDerivedMapList(value, ground.maps, error);
     }
+    if (option == "--float-maps") {
+        return ParseFloatMapFormat(value, derived.floats, error);
+    }
     if (option == "--normals") {
         if (value != "gl" && value != "dx") {
             error = "--normals needs gl (OpenGL, +Y green) or dx (DirectX, -Y green), not '" + value + "'";
@@ -91,6 +94,10 @@ bool ReadGroundOption(const std::string& option, const std::string& value, Groun
     if (option == "--river-area") {
         return ParseWithin(option, value, 0, 1e18, "square metres from 0 to 1e18", derived.riverAreaSquareMetres,
                            error);
+    }
+    if (option == "--river-width") {
+        return ParseWithin(option, value, 0, 1000, "metres from 0 to 1000 (0: every river one cell wide)",
+                           derived.riverWidthMetres, error);
     }
     if (option == "--beach") {
         return ParseWithin(option, value, 0, 1e7, "metres above the sea from 0 to 1e7",
@@ -121,10 +128,17 @@ std::string GroundUsage()
            "  --origin X,Y   ground position in metres of grid cell (0, 0), the south-west corner (default 0,0,\n"
            "                 or a georeferenced shape's, in its coordinate system)\n"
            "  --maps LIST    also write NAME.KIND.png beside FILE (NAME: FILE less its extension) for\n"
-           "                 each KIND listed of normal, slope, flow, rivers, splat, shade (comma-separated)\n"
+           "                 each KIND listed of normal, slope, flow (multiple-flow area), rivers, splat,\n"
+           "                 shade, flow-d8 (steepest-descent area), flowdir (RG water direction), wear,\n"
+           "                 deposition (metres erosion cut and laid; need --erosion), water (the sea's\n"
+           "                 and the rivers' surface, heights' units), depth (metres) (comma-separated)\n"
+           "  --float-maps F wear, deposition, water, depth as 32-bit floats: exr (NAME.KIND.exr) or tif32\n"
+           "                 (NAME.KIND.tif); without it 16-bit PNG, full scale in --meta\n"
            "  --normals N    gl (+Y green, the default) or dx (-Y green)\n"
            "  --sea-level H  height at and below which is sea, 0 to 1 (default 0.01)\n"
            "  --river-area A square metres of upstream area that make a river (default 20000)\n"
+           "  --river-width W rivers: metres wide at 1 km^2 upstream, as sqrt(area), at least a cell,\n"
+           "                 at most 65 cells (default 10)\n"
            "  --beach M      splat: sand up to M metres above the sea (default 20)\n"
            "  --rock-slope D splat: rock from D degrees (default 35)\n"
            "  --snow-line M  splat: snow from M metres above the sea (default 1700)\n"

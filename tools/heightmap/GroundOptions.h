@@ -29,7 +29,7 @@ struct GroundOptions {
 // The options ReadGroundOption reads, all taking a value.
 #define ORVANDEL_GROUND_OPTION_NAMES                                                                               \
     "--extent", "--relief", "--origin", "--maps", "--normals", "--sea-level", "--river-area", "--beach",           \
-        "--rock-slope", "--snow-line", "--preview"
+        "--rock-slope", "--snow-line", "--preview", "--float-maps", "--river-width"
 
 bool IsGroundOption(const std::string& option);
 

@@ -7,6 +7,7 @@
 #include "cli/TerrainOptions.h"
 #include "export/HeightMapFormat.h"
 #include "terrain/HeightMapOfSize.h"
+#include "world/MapInputs.h"
 
 namespace {
 
@@ -118,6 +119,9 @@ bool Consistent(HeightMapOptions& options, std::string& error)
     }
     if (options.terrain.shapeTrust > 0.0f && options.terrain.shapeFile.empty()) {
         error = "--shape-trust needs --shape FILE (the raster whose relief it trusts)";
+        return false;
+    }
+    if (!MapKindsAccepted(options.ground.maps, options.terrain.erosion > 0.0f, error)) {
         return false;
     }
     if (options.tiles.tiled && options.mapSize != options.size) {

@@ -35,7 +35,8 @@ MapOutputs::MapOutputs(const HeightMapOptions& options) : options(options)
         plan.push_back({DescriptionName(options.out), "the description (--meta)"});
     }
     for (const DerivedMapKind kind : options.ground.maps) {
-        plan.push_back({DerivedMapPath(options.out, kind), std::string("the ") + DerivedMapName(kind) + " map (--maps)"});
+        plan.push_back({DerivedMapPath(options.out, kind, options.ground.derived.floats),
+                        std::string("the ") + DerivedMapName(kind) + " map (--maps)"});
     }
     if (!options.ground.preview.empty()) {
         plan.push_back({options.ground.preview, "the preview (--preview)"});
@@ -92,7 +93,8 @@ bool MapOutputs::Open(int& status, std::string& error)
     return true;
 }
 
-bool MapOutputs::Write(const Array2D<float>& map, const Array2D<float>* upstream, std::string& error)
+bool MapOutputs::Write(const Array2D<float>& map, const Array2D<float>* upstream, const MapInputs& inputs,
+                       std::string& error)
 {
     const HeightMapFormat& format = *FindHeightMapFormat(options.format);
     const RowOrder rows = options.rowsGiven ? options.rows : format.defaultRows;
@@ -109,8 +111,10 @@ bool MapOutputs::Write(const Array2D<float>& map, const Array2D<float>* upstream
     }
     size_t next = 1;
     if (options.meta) {
-        const std::string json = HeightMapMetadataJson(format, rows, options.size, options.terrain,
-                                                       TerrainMetaNumbers(options.terrain), ORVANDEL_VERSION, &placed);
+        const MapFigures figures = DerivedMapFigures(ground.maps, ground.derived);
+        const std::string json =
+            HeightMapMetadataJson(format, rows, options.size, options.terrain, TerrainMetaNumbers(options.terrain),
+                                  ORVANDEL_VERSION, &placed, figures.empty() ? nullptr : &figures);
         if (!File(next).Write(json.data(), json.size()) || !File(next).Finish()) {
             error = File(next).Error();
             return false;
@@ -121,7 +125,15 @@ bool MapOutputs::Write(const Array2D<float>& map, const Array2D<float>* upstream
     for (size_t i = 0; i < ground.maps.size(); ++i) {
         derived.push_back(&File(next++));
     }
-    if (!WriteDerivedMaps(map, upstream, ground.maps, ground.derived, derived, error) ||
+    DerivedMapWindow window{map, upstream};
+    window.flow = inputs.flow.get();
+    window.uneroded = inputs.uneroded.get();
+    if (inputs.riverHeights) {
+        window.riverHeights = inputs.riverHeights.get();
+        window.riverUpstream = inputs.riverUpstream.get();
+        window.riverWest = window.riverSouth = inputs.riverOffset;
+    }
+    if (!WriteDerivedMapsOfWindow(window, ground.maps, ground.derived, derived, error) ||
         (!ground.preview.empty() && !WritePreview(map, ground.derived, File(next), error))) {
         return false;
     }

@@ -8,6 +8,7 @@
 #include "landing/OutputFile.h"
 #include "landing/OutputPlan.h"
 #include "terrain/Array2D.h"
+#include "world/MapInputs.h"
 
 // The files a one-map run writes, as one unit: the map; with --meta its
 // description, FILE.json; each --maps map, NAME.KIND.png; the --preview.
@@ -31,8 +32,10 @@ public:
     // Writes the map (placed on the ground where its format can say so), the
     // description, the derived maps and the preview, then lands them
     // together. `upstream` (each cell's upstream area) is needed for the
-    // flow and river maps only. False with error set.
-    bool Write(const Array2D<float>& map, const Array2D<float>* upstream, std::string& error);
+    // flow-d8 and river maps only, `inputs` for the maps that read them.
+    // False with error set.
+    bool Write(const Array2D<float>& map, const Array2D<float>* upstream, const MapInputs& inputs,
+               std::string& error);
 
 private:
     bool Refused(int& status, std::string& error);

@@ -141,7 +141,8 @@ int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, i
     job.threadsGiven = options.threads != 0;
     job.cpusPerTask = job.threadsGiven ? options.threads : 2;
     job.memoryBytes =
-        WorldTilesMemoryBytes(grid.tileCells, options.terrain.erosion > 0.0f, !options.ground.maps.empty());
+        WorldTilesMemoryBytes(grid.tileCells, options.terrain.erosion > 0.0f, !options.ground.maps.empty(),
+                              DerivedMapsNeedMultipleFlow(options.ground.maps));
     job.summary = "A world of " + std::to_string(grid.CroppedCells()) + " x " +
                   std::to_string(grid.CroppedCells()) + " cells (--size " + std::to_string(grid.worldCells) +
                   ") as " + std::to_string(grid.TileCount()) + " tiles of " + std::to_string(grid.tileCells) +
@@ -178,6 +179,7 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.set.version = version;
     job.set.maps = options.ground.maps;
     job.set.normals = options.ground.derived.normals;
+    job.set.floats = options.ground.derived.floats;
     job.threads = options.threads;
     job.maps.kinds = options.ground.maps;
     job.maps.settings = options.ground.derived;
@@ -283,6 +285,7 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 1;
     }
+    PrepareTileMaps(job.maps, job.stage, options.terrain);
     if (writesPreview && !WriteWorldPreview(*job.stage, job.maps.settings, options.ground.preview, error)) {
         progress.Clear();
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());

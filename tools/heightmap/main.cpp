@@ -20,23 +20,13 @@
 #include "shape/ShapeFile.h"
 #include "shape/ShapeGround.h"
 #include "terrain/Array2D.h"
+#include "world/MapInputs.h"
 
 namespace {
 
 const char kProgram[] = "orvandel-heightmap";
 // Below this many cells the whole run takes a blink; no progress is drawn.
 constexpr double kProgressCells = 1e6;
-
-// The centred window of `cells` a side, (map - cells) / 2 in from each edge.
-Array2D<float> CentredWindow(const Array2D<float>& map, uint32_t cells)
-{
-    const uint32_t offset = (map.GetWidth() - cells) / 2;
-    Array2D<float> window(cells, cells);
-    for (uint32_t y = 0; y < cells; ++y) {
-        std::copy(map.Row(y + offset) + offset, map.Row(y + offset) + offset + cells, window.Row(y));
-    }
-    return window;
-}
 
 }  // namespace
 
@@ -111,24 +101,30 @@ int main(int argc, char** argv)
         // The flow and river maps need each cell's upstream area, which comes
         // with the terrain: a world's finer levels carry its stage's routing.
         const bool flows = DerivedMapsNeedUpstream(options.ground.maps);
+        // The multiple-flow routing is carried down from the map's stage.
+        const bool spreads = DerivedMapsNeedMultipleFlow(options.ground.maps);
+        std::shared_ptr<const WorldStage> stage;
         std::unique_ptr<Array2D<float>> upstream;
         {
             ProgressLine progress(kProgram, cells > kProgressCells && isatty(STDERR_FILENO));
             const auto shown = [&](double fraction) { progress.Show("generating", fraction); };
-            if (flows) {
+            if (flows || spreads) {
                 upstream = std::make_unique<Array2D<float>>(options.mapSize, options.mapSize);
-                GenerateTerrainAndFlow(map, *upstream, options.terrain, options.threads, shown);
+                GenerateTerrainAndFlow(map, *upstream, options.terrain, options.threads, shown, &stage);
+                if (!flows) {
+                    upstream.reset();
+                }
             } else {
                 GenerateTerrain(map, options.terrain, options.threads, shown);
             }
         }
+        // The multiple-flow routing is the whole map's, made before the
+        // window is taken, as the steepest-descent one is.
+        MapInputs inputs = ComputeMapInputs(map, stage, options.terrain, options.ground.maps, options.threads);
         if (options.mapSize != options.size) {
-            map = CentredWindow(map, options.size);
-            if (upstream) {
-                *upstream = CentredWindow(*upstream, options.size);
-            }
+            TakeCentredWindow(options.size, options.ground.maps, map, upstream, inputs);
         }
-        if (!outputs.Write(map, upstream.get(), error)) {
+        if (!outputs.Write(map, upstream.get(), inputs, error)) {
             fprintf(stderr, "%s: %s\n", kProgram, OneLine(error).c_str());
             return 1;
         }
