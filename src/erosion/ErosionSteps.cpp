@@ -82,7 +82,7 @@ void Deposit(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
             if (share[j] > 0.0f) {
                 const NeighbourStep& s = neighbourSteps[j];
                 const uint32_t t = static_cast<uint32_t>(i + s.dy * static_cast<ptrdiff_t>(n) + s.dx);
-                if (shares.has[t] && !work.bands.IsSeam(t)) {
+                if (work.bands.TakesSent(t)) {
                     carried[t] = static_cast<float>(carried[t] + passed * share[j]);
                 }
             }

@@ -11,10 +11,6 @@
 
 namespace {
 
-// Fewer cells with shares than this a band, and a thread costs more than it
-// saves.
-constexpr size_t kCellsPerBand = size_t{1} << 16;
-
 ptrdiff_t OffsetOf(int k, int n)
 {
     return neighbourSteps[k].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[k].dx;
@@ -67,7 +63,8 @@ void FlowBands::Build(const float* heights, int side, const FlowShareGrid& share
     for (const size_t c : rowCount) {
         total += c;
     }
-    const size_t wanted = std::max<size_t>(1, std::min<size_t>(EffectiveThreads(threads), total / kCellsPerBand));
+    const size_t wanted =
+        oneBand ? 1 : std::max<size_t>(1, std::min<size_t>(EffectiveThreads(threads), total / smallestBand));
 
     // Stripes of rows dealt out in turn, so that every band holds cells of
     // every part of the map, high and low alike, and the bands go down (or
@@ -89,6 +86,16 @@ void FlowBands::Build(const float* heights, int side, const FlowShareGrid& share
             seamRow[static_cast<size_t>(y)] = slots++;
         }
     }
+    role.resize(static_cast<size_t>(n) * n);
+    ParallelRows(n, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const size_t row = static_cast<size_t>(y) * n;
+            const uint8_t ofShares = seamRow[static_cast<size_t>(y)] >= 0 ? kSeam : kSent;
+            for (int x = 0; x < n; ++x) {
+                role[row + x] = shares.has[row + x] ? ofShares : kNone;
+            }
+        }
+    });
     const size_t needed = static_cast<size_t>(slots) * static_cast<size_t>(n);
     if (needed > doneSize) {
         done.reset(new std::atomic<uint32_t>[needed]);
@@ -155,11 +162,28 @@ void FlowBands::WaitForEarlier(uint32_t i, size_t band, bool descending) const
             continue;
         }
         const std::atomic<uint32_t>& mark = done[static_cast<size_t>(seamRow[row]) * n + j % side];
-        for (int spins = 0; mark.load(std::memory_order_acquire) != epoch; ++spins) {
-            if (spins >= 64) {
+        int spins = 0;
+        while (spins < 64 && mark.load(std::memory_order_acquire) != epoch) {
+            ++spins;
+        }
+        if (spins == 64) {
+            const auto start = std::chrono::steady_clock::now();
+            while (mark.load(std::memory_order_acquire) != epoch) {
                 std::this_thread::yield();
             }
+            const auto waited = std::chrono::steady_clock::now() - start;
+            waitedNanoseconds.fetch_add(std::chrono::duration_cast<std::chrono::nanoseconds>(waited).count(),
+                                        std::memory_order_relaxed);
         }
+    }
+}
+
+void FlowBands::NoteWaiting(std::chrono::steady_clock::duration pass)
+{
+    const int64_t threadTime =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(pass).count() * static_cast<int64_t>(bands.size());
+    if (4 * waitedNanoseconds.load(std::memory_order_relaxed) > threadTime) {
+        oneBand = true;
     }
 }
 
@@ -219,7 +243,7 @@ void BandedFlowArea(FlowBands& bands, const FlowShareGrid& grid, std::vector<flo
         for (int j = 0; j < 8; ++j) {
             if (share[j] > 0.0f) {
                 const uint32_t t = static_cast<uint32_t>(i + OffsetOf(j, n));
-                if (grid.has[t] && !bands.IsSeam(t)) {
+                if (bands.TakesSent(t)) {
                     area[t] += a * share[j];
                 }
             }

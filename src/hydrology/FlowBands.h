@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -32,7 +33,8 @@
 // No pass can stall: a band waits only for a cell earlier in the one order,
 // and the band holding that cell is at or before it. With fewer threads
 // than bands (no more threads to be had), a thread takes its bands' cells
-// merged in the one order, which keeps that argument.
+// merged in the one order, which keeps that argument. How many bands there
+// are changes when the passes run, never what they compute.
 class FlowBands {
 public:
     // The bands over the cells of `grid` with shares, ordered by the heights
@@ -40,12 +42,21 @@ public:
     // `before` must outlive the passes.
     void Build(const float* before, int n, const FlowShareGrid& grid, unsigned threads);
 
+    // The fewest cells with shares a band is given (2^16 unless set): below
+    // that, a thread costs more than it saves. Tests set it low to make many
+    // bands on small maps.
+    void SetSmallestBand(size_t cells) { smallestBand = cells > 0 ? cells : 1; }
+
     int Side() const { return n; }
     size_t BandCount() const { return bands.size(); }
 
     // Whether cell i lies beside another band (and so takes what flows into
     // it, see above).
-    bool IsSeam(uint32_t i) const { return seamRow[i / static_cast<uint32_t>(n)] >= 0; }
+    bool IsSeam(uint32_t i) const { return role[i] == kSeam; }
+
+    // Whether cell i has shares and is no seam cell: what flows into it is
+    // sent to it by its senders.
+    bool TakesSent(uint32_t i) const { return role[i] == kSent; }
 
     // The neighbours sending to cell i (with shares, and a share towards i
     // above 0), in the one descending order, as neighbour indices k (the
@@ -67,12 +78,14 @@ private:
         return descending ? KeyOf(a) > KeyOf(b) : KeyOf(a) < KeyOf(b);
     }
     void WaitForEarlier(uint32_t i, size_t band, bool descending) const;
+    // After a pass on several threads: when the bands spent much of it
+    // waiting for each other (their threads do not get a core each, the
+    // machine being busy), later Builds make one band, which never waits.
+    void NoteWaiting(std::chrono::steady_clock::duration pass);
     void MarkDone(uint32_t i) const
     {
-        const int slot = seamRow[i / static_cast<uint32_t>(n)];
-        if (slot >= 0) {
-            done[static_cast<size_t>(slot) * n + i % static_cast<uint32_t>(n)].store(epoch, std::memory_order_release);
-        }
+        const uint32_t side = static_cast<uint32_t>(n);
+        done[static_cast<size_t>(seamRow[i / side]) * n + i % side].store(epoch, std::memory_order_release);
     }
     // Runs work(worker, workers) on as many threads as there are bands, or
     // as can be had; returns once all are done.
@@ -86,6 +99,12 @@ private:
         std::vector<uint64_t> scratch;
     };
 
+    // Per cell: no shares, shares (sent to), or shares in a seam row.
+    static constexpr uint8_t kNone = 0;
+    static constexpr uint8_t kSent = 1;
+    static constexpr uint8_t kSeam = 2;
+    std::vector<uint8_t> role;
+
     const float* before = nullptr;
     const FlowShareGrid* grid = nullptr;
     int n = 0;
@@ -95,6 +114,9 @@ private:
     std::unique_ptr<std::atomic<uint32_t>[]> done;
     size_t doneSize = 0;
     uint32_t epoch = 0;  // raised every pass, so `done` never needs clearing
+    mutable std::atomic<int64_t> waitedNanoseconds{0};
+    bool oneBand = false;
+    size_t smallestBand = size_t{1} << 16;
 };
 
 template <typename Visit>
@@ -158,7 +180,10 @@ void FlowBands::Sweep(bool descending, const Visit& visit)
         RunBands(0, 1, descending, visit);
         return;
     }
+    const auto start = std::chrono::steady_clock::now();
+    waitedNanoseconds.store(0, std::memory_order_relaxed);
     RunWorkers([&](size_t worker, size_t workers) { RunBands(worker, workers, descending, visit); });
+    NoteWaiting(std::chrono::steady_clock::now() - start);
 }
 
 // Upstream area by multiple flow (MultipleFlowArea, the same bits on every

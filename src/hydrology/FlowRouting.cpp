@@ -95,10 +95,11 @@ void FillToDrain(float* h, int n, double gap, FillWork& work)
 {
     constexpr uint8_t reached = 1;
     constexpr uint8_t queued = 2;
+    constexpr uint8_t border = 4;  // so a cell's place needs no division
     std::vector<uint8_t>& state = work.state;
     std::vector<uint32_t>& raised = work.raised;  // a FIFO: read from `next` on
     FloodFront& front = work.front;
-    state.assign(static_cast<size_t>(n) * n, 0);
+    state.resize(static_cast<size_t>(n) * n);  // every cell set below
     raised.clear();
     front.Clear();
 
@@ -106,7 +107,8 @@ void FillToDrain(float* h, int n, double gap, FillWork& work)
     // front (in index order), since the open sea has nothing to flood.
     for (int y = 0; y < n; ++y) {
         for (int x = 0; x < n; ++x) {
-            state[static_cast<size_t>(y) * n + x] = IsOutlet(h, n, x, y) ? reached : 0;
+            const bool onBorder = x == 0 || y == 0 || x == n - 1 || y == n - 1;
+            state[static_cast<size_t>(y) * n + x] = (IsOutlet(h, n, x, y) ? reached : 0) | (onBorder ? border : 0);
         }
     }
     std::vector<uint32_t>& shore = work.shore;
@@ -119,7 +121,7 @@ void FillToDrain(float* h, int n, double gap, FillWork& work)
             }
             for (const NeighbourStep& s : neighbourSteps) {
                 const uint32_t i = static_cast<uint32_t>(land + s.dy * static_cast<ptrdiff_t>(n) + s.dx);
-                if (state[i] == reached) {
+                if ((state[i] & (reached | queued)) == reached) {
                     state[i] |= queued;
                     shore.push_back(i);
                 }
@@ -142,7 +144,7 @@ void FillToDrain(float* h, int n, double gap, FillWork& work)
             raised.clear();
             next = 0;
         }
-        const bool inside = neighbours.Inside(c);
+        const bool inside = !(state[c] & border);
         const float justAbove = gap > 0.0 ? FloatAtLeast(static_cast<double>(h[c]) + gap) : JustAbove(h[c]);
         for (int k = 0; k < 8; ++k) {
             if (!inside && !neighbours.OnMap(c, k)) {
