@@ -80,7 +80,8 @@ private:
     void WaitForEarlier(uint32_t i, size_t band, bool descending) const;
     // After a pass on several threads: when the bands spent much of it
     // waiting for each other (their threads do not get a core each, the
-    // machine being busy), later Builds make one band, which never waits.
+    // machine being busy), the next two Builds make one band, which never
+    // waits; then bands are tried again.
     void NoteWaiting(std::chrono::steady_clock::duration pass);
     void MarkDone(uint32_t i) const
     {
@@ -115,7 +116,7 @@ private:
     size_t doneSize = 0;
     uint32_t epoch = 0;  // raised every pass, so `done` never needs clearing
     mutable std::atomic<int64_t> waitedNanoseconds{0};
-    bool oneBand = false;
+    int oneBandBuilds = 0;
     size_t smallestBand = size_t{1} << 16;
 };
 
