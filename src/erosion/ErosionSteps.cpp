@@ -25,7 +25,8 @@ void StreamPower(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
     const double dx = 1.0 / (n - 1);
     const float* before = work.before.data();
     std::vector<float>& lost = work.scratch;
-    lost.assign(static_cast<size_t>(n) * n, 0.0f);
+    // Set on every cell with shares below, and read on no other.
+    lost.resize(static_cast<size_t>(n) * n);
     // Pulls from the cell's lower neighbours only: every band's cells in
     // ascending order find them done (FlowBands.h).
     work.bands.Sweep(false, [&](uint32_t i) {
