@@ -23,13 +23,14 @@
 // in that order. A cell's value is a sum over its neighbours, taken in the
 // one order; so it is the one-thread value as long as each neighbour it
 // reads is done first and every sum goes in the same order:
-//  - a cell whose neighbours are all in its own band (every row but the two
-//    beside another band) is done in its band's order, after every
-//    neighbour before it in the one order;
-//  - a cell in a row beside another band (a *seam* cell) first waits until
-//    each neighbour of the other band that comes before it in the one order
-//    is done, and takes what flows in from its neighbours itself (a pull,
-//    in the one order of the senders), where every other cell is sent to.
+//  - a cell whose neighbours are all in its own band (every row but the
+//    first and last of a stripe) is done in its band's order, after every
+//    neighbour before it in the one order, and is sent what flows into it;
+//  - a cell in a row beside a row of another band (a *seam* cell) first
+//    waits until each neighbour of another band that comes before it in the
+//    one order is done, then takes what flows in from its neighbours itself
+//    (a pull, the senders in the one order), so that no two threads add to
+//    one cell.
 // No pass can stall: a band waits only for a cell earlier in the one order,
 // and the band holding that cell is at or before it. With fewer threads
 // than bands (no more threads to be had), a thread takes its bands' cells
