@@ -79,10 +79,10 @@ private:
         return descending ? KeyOf(a) > KeyOf(b) : KeyOf(a) < KeyOf(b);
     }
     void WaitForEarlier(uint32_t i, size_t band, bool descending) const;
-    // After a pass on several threads: when the bands spent much of it
-    // waiting for each other (their threads do not get a core each, the
-    // machine being busy), the next two Builds make one band, which never
-    // waits; then bands are tried again.
+    // After a pass on several threads: when the bands spent more than an
+    // eighth of it waiting for each other (their threads do not each get a
+    // core, the machine being busy, and every wait is then a wait for the
+    // scheduler), every later Build makes one band, which never waits.
     void NoteWaiting(std::chrono::steady_clock::duration pass);
     void MarkDone(uint32_t i) const
     {
@@ -117,7 +117,7 @@ private:
     size_t doneSize = 0;
     uint32_t epoch = 0;  // raised every pass, so `done` never needs clearing
     mutable std::atomic<int64_t> waitedNanoseconds{0};
-    int oneBandBuilds = 0;
+    bool oneBand = false;
     size_t smallestBand = size_t{1} << 16;
 };
 
