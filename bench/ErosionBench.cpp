@@ -102,7 +102,8 @@ BENCHMARK(BM_ErosionRound)->Arg(129)->Arg(1025)->Arg(2049)->Arg(4097)->Unit(benc
 
 // The same round on 1 and on 2 threads (the bits are the same): the fill
 // and the bands' set-up on one core, the passes that follow the water in
-// bands on each (FlowBands.h), the rest row-parallel. Range(1) threads.
+// bands on each (FlowBands.h), the rest row-parallel. Range(1) threads,
+// range(2) bands at most (ErosionWork::bandThreads).
 void BM_ErosionRoundOnThreads(benchmark::State& state)
 {
     const auto side = static_cast<uint32_t>(state.range(0));
@@ -112,6 +113,7 @@ void BM_ErosionRoundOnThreads(benchmark::State& state)
     GenerateHeightMapOfSize(raw, parameters);
     const ErosionPlan plan = PlanErosion(parameters.erosion);
     ErosionWork work;
+    work.bandThreads = static_cast<unsigned>(state.range(2));
     Array2D<float> map = raw;
     ErodeCells(map.Row(0), static_cast<int>(side), plan, 1, threads, work);  // the arrays, once
     for (auto _ : state) {
@@ -124,8 +126,9 @@ void BM_ErosionRoundOnThreads(benchmark::State& state)
     state.counters["bands"] = static_cast<double>(work.bands.BandCount());
 }
 BENCHMARK(BM_ErosionRoundOnThreads)
-    ->Args({4097, 1})
-    ->Args({4097, 2})
+    ->Args({4097, 1, 1})
+    ->Args({4097, 2, 1})
+    ->Args({4097, 2, 2})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(2);

@@ -8,6 +8,7 @@
 #include "hydrology/FlowBands.h"
 #include "hydrology/FlowRouting.h"
 #include "hydrology/MultipleFlow.h"
+#include "terrain/HugePages.h"
 #include "terrain/ParallelRows.h"
 
 namespace {
@@ -170,11 +171,19 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
                 const std::function<void()>& roundDone)
 {
     const size_t count = static_cast<size_t>(n) * n;
+    // The largest arrays of a round, on huge pages: at 4097 they are over a
+    // gigabyte, and their first touch was a sixth of the time in page faults.
+    ReserveHuge(work.shares.share, 8 * count);
+    ReserveHuge(work.before, count);
+    ReserveHuge(work.area, count);
+    ReserveHuge(work.scratch, count);
     for (int iteration = 0; iteration < iterations; ++iteration) {
         FillToDrain(h, n, 0.0, work.fill);
         work.before.assign(h, h + count);
         ComputeFlowShares(h, n, work.shares, threads);
-        work.bands.Build(work.before.data(), n, work.shares, threads);
+        const unsigned bandThreads =
+            work.bandThreads == 0 ? threads : (threads == 0 ? work.bandThreads : std::min(threads, work.bandThreads));
+        work.bands.Build(work.before.data(), n, work.shares, bandThreads);
         BandedFlowArea(work.bands, work.shares, work.area);
         StreamPower(h, n, plan, work);
         Deposit(h, n, plan, work);

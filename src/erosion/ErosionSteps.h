@@ -48,6 +48,10 @@ ErosionPlan PlanErosion(float amount);
 // Arrays reused from iteration to iteration (and level to level).
 struct ErosionWork {
     FlowBands bands;  // the cells with shares, lowest first, in bands
+    // Bands for the passes that follow the water, at most (0: one a thread).
+    // One by default: on 2 cores the bands waited for each other most of
+    // the time and made a round slower (README, erosion time).
+    unsigned bandThreads = 1;
     FillWork fill;
     std::vector<float> area;
     std::vector<float> before;  // the heights a round started from

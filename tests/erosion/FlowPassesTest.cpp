@@ -211,6 +211,7 @@ TEST(FlowBands, ErosionRoundsOnAnyNumberOfBandsAreTheOneThreadRounds)
         std::vector<float> h(raw.Row(0), raw.Row(0) + size_t(n) * n);
         ErosionWork work;
         work.bands.SetSmallestBand(64);
+        work.bandThreads = 0;  // a band a thread
         ErodeCells(h.data(), n, plan, 3, threads, work);
         return h;
     };
