@@ -7,6 +7,7 @@
 #include "erosion/TerrainStats.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/HeightMapOfSize.h"
+#include "terrain/ShapeGrid.h"
 #include "terrain/ParallelRows.h"
 
 namespace {
@@ -99,6 +100,39 @@ void BM_ErosionRound(benchmark::State& state)
 }
 BENCHMARK(BM_ErosionRound)->Arg(129)->Arg(1025)->Arg(2049)->Arg(4097)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
+// The same round on 1 and on 2 threads (the bits are the same): the fill
+// and the bands' set-up on one core, the passes that follow the water in
+// bands on each (FlowBands.h), the rest row-parallel. Range(1) threads,
+// range(2) bands at most (ErosionWork::bandThreads).
+void BM_ErosionRoundOnThreads(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    const auto threads = static_cast<unsigned>(state.range(1));
+    const TerrainParameters parameters = Recommended();
+    Array2D<float> raw(side, side);
+    GenerateHeightMapOfSize(raw, parameters);
+    const ErosionPlan plan = PlanErosion(parameters.erosion);
+    ErosionWork work;
+    work.bandThreads = static_cast<unsigned>(state.range(2));
+    Array2D<float> map = raw;
+    ErodeCells(map.Row(0), static_cast<int>(side), plan, 1, threads, work);  // the arrays, once
+    for (auto _ : state) {
+        state.PauseTiming();
+        map = raw;
+        state.ResumeTiming();
+        ErodeCells(map.Row(0), static_cast<int>(side), plan, 1, threads, work);
+        benchmark::ClobberMemory();
+    }
+    state.counters["bands"] = static_cast<double>(work.bands.BandCount());
+}
+BENCHMARK(BM_ErosionRoundOnThreads)
+    ->Args({4097, 1, 1})
+    ->Args({4097, 2, 1})
+    ->Args({4097, 2, 2})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
+
 // The whole eroded terrain of an N map, generation included: above 4097 a
 // world's stage and its finer levels, as the tool makes it.
 void BM_ErodedTerrain(benchmark::State& state)
@@ -115,5 +149,22 @@ void BM_ErodedTerrain(benchmark::State& state)
     CountLand(state, raw, map);
 }
 BENCHMARK(BM_ErodedTerrain)->Arg(1025)->Arg(4097)->Arg(8193)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// The built-in continent (`--shape builtin:continent`, 89 % land) eroded at
+// N, generation included: the most land a map can have to erode.
+void BM_ErodedContinent(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    TerrainParameters parameters = Recommended();
+    parameters.shapeFile = "builtin:continent";
+    parameters.shape = BuiltInShape("continent");
+    Array2D<float> map(side, side);
+    for (auto _ : state) {
+        GenerateTerrain(map, parameters);
+        benchmark::ClobberMemory();
+    }
+    state.counters["threads"] = EffectiveThreads(0);
+}
+BENCHMARK(BM_ErodedContinent)->Arg(4097)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <functional>
 #include <vector>
 
+#include "hydrology/FlowBands.h"
+#include "hydrology/FlowRouting.h"
 #include "hydrology/MultipleFlow.h"
 
 // The steps one erosion iteration takes on an n x n grid of heights (the map
@@ -45,8 +47,12 @@ ErosionPlan PlanErosion(float amount);
 
 // Arrays reused from iteration to iteration (and level to level).
 struct ErosionWork {
-    std::vector<uint32_t> order;  // cells lowest first
-    std::vector<uint64_t> keys;
+    FlowBands bands;  // the cells with shares, lowest first, in bands
+    // Bands for the passes that follow the water, at most (0: one a thread).
+    // One by default: on 2 cores the bands waited for each other most of
+    // the time and made a round slower (README, erosion time).
+    unsigned bandThreads = 1;
+    FillWork fill;
     std::vector<float> area;
     std::vector<float> before;  // the heights a round started from
     FlowShareGrid shares;

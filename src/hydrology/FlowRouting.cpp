@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <queue>
 
 #include "terrain/ParallelRows.h"
 
@@ -88,29 +87,42 @@ float FloatAtMost(double v)
 
 void FillToDrain(float* h, int n, double gap)
 {
-    std::vector<uint8_t> reached(static_cast<size_t>(n) * n, 0);
-    std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<uint64_t>> front;
-    std::queue<uint32_t> raised;  // cells lifted onto a spill level, in the order lifted
+    FillWork work;
+    FillToDrain(h, n, gap, work);
+}
+
+void FillToDrain(float* h, int n, double gap, FillWork& work)
+{
+    constexpr uint8_t reached = 1;
+    constexpr uint8_t queued = 2;
+    constexpr uint8_t border = 4;  // so a cell's place needs no division
+    std::vector<uint8_t>& state = work.state;
+    std::vector<uint32_t>& raised = work.raised;  // a FIFO: read from `next` on
+    FloodFront& front = work.front;
+    state.resize(static_cast<size_t>(n) * n);  // every cell set below
+    raised.clear();
+    front.Clear();
 
     // Every outlet is reached from the start; only those beside land join the
     // front (in index order), since the open sea has nothing to flood.
     for (int y = 0; y < n; ++y) {
         for (int x = 0; x < n; ++x) {
-            reached[static_cast<size_t>(y) * n + x] = IsOutlet(h, n, x, y);
+            const bool onBorder = x == 0 || y == 0 || x == n - 1 || y == n - 1;
+            state[static_cast<size_t>(y) * n + x] = (IsOutlet(h, n, x, y) ? reached : 0) | (onBorder ? border : 0);
         }
     }
-    std::vector<uint8_t> queued(static_cast<size_t>(n) * n, 0);
-    std::vector<uint32_t> shore;
+    std::vector<uint32_t>& shore = work.shore;
+    shore.clear();
     for (int y = 1; y + 1 < n; ++y) {
         for (int x = 1; x + 1 < n; ++x) {
             const size_t land = static_cast<size_t>(y) * n + x;
-            if (reached[land]) {
+            if (state[land] & reached) {
                 continue;
             }
             for (const NeighbourStep& s : neighbourSteps) {
                 const uint32_t i = static_cast<uint32_t>(land + s.dy * static_cast<ptrdiff_t>(n) + s.dx);
-                if (reached[i] && !queued[i]) {
-                    queued[i] = 1;
+                if ((state[i] & (reached | queued)) == reached) {
+                    state[i] |= queued;
                     shore.push_back(i);
                 }
             }
@@ -118,34 +130,36 @@ void FillToDrain(float* h, int n, double gap)
     }
     std::sort(shore.begin(), shore.end());
     for (const uint32_t i : shore) {
-        front.push(FrontKey(h[i], i));
+        front.Push(FrontKey(h[i], i));
     }
     const GridNeighbours neighbours(n);
-    while (!front.empty() || !raised.empty()) {
+    size_t next = 0;
+    while (!front.Empty() || next < raised.size()) {
         uint32_t c;
-        if (!raised.empty()) {
-            c = raised.front();
-            raised.pop();
+        if (next < raised.size()) {
+            c = raised[next++];
         } else {
-            c = static_cast<uint32_t>(front.top());
-            front.pop();
+            c = static_cast<uint32_t>(front.Pop());
+            // The lifted cells are all served: start the FIFO's array over.
+            raised.clear();
+            next = 0;
         }
-        const bool inside = neighbours.Inside(c);
+        const bool inside = !(state[c] & border);
         const float justAbove = gap > 0.0 ? FloatAtLeast(static_cast<double>(h[c]) + gap) : JustAbove(h[c]);
         for (int k = 0; k < 8; ++k) {
             if (!inside && !neighbours.OnMap(c, k)) {
                 continue;
             }
             const uint32_t i = neighbours.Of(c, k);
-            if (reached[i]) {
+            if (state[i] & reached) {
                 continue;
             }
-            reached[i] = 1;
+            state[i] |= reached;
             if (h[i] <= justAbove) {
                 h[i] = justAbove;
-                raised.push(i);
+                raised.push_back(i);
             } else {
-                front.push(FrontKey(h[i], i));
+                front.Push(FrontKey(h[i], i));
             }
         }
     }

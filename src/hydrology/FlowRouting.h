@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "hydrology/FloodFront.h"
+
 // Water on a square grid of n x n heights (row-major, x fastest), the map
 // one unit across. Each cell drains to at most one of its eight neighbours,
 // the one of steepest descent: the D8 routing GIS tools use.
@@ -40,6 +42,19 @@ inline bool IsOutlet(const float* h, int n, int x, int y)
 // (each raise rounded up to the next float), which leaves room for the
 // finer levels of a world to fit cells strictly between two of these.
 void FillToDrain(float* h, int n, double gap = 0.0);
+
+// What a fill works in, kept from one fill to the next so that a map
+// eroded round after round does not allocate (and the system does not zero)
+// the same arrays each time.
+struct FillWork {
+    std::vector<uint8_t> state;    // per cell: reached, and queued on the shore
+    std::vector<uint32_t> shore;   // outlets beside land, by index
+    std::vector<uint32_t> raised;  // cells lifted onto a spill level, in the order lifted
+    FloodFront front;
+};
+
+// The same fill, the same bits, in `work`.
+void FillToDrain(float* h, int n, double gap, FillWork& work);
 
 // The float nearest above or at v, and nearest below or at v: the roundings
 // that keep a required drop from shrinking in float.

@@ -87,7 +87,10 @@ void ComputeFlowShares(const float* h, int n, FlowShareGrid& grid, unsigned thre
                 const size_t i = static_cast<size_t>(y) * n + x;
                 float share[8];
                 grid.has[i] = FlowShares(h, n, x, y, share);
-                std::copy_n(share, 8, grid.share.data() + 8 * i);
+                // A cell without shares has none to keep (its are never read).
+                if (grid.has[i]) {
+                    std::copy_n(share, 8, grid.share.data() + 8 * i);
+                }
             }
         }
     });

@@ -39,7 +39,8 @@ struct FlowShareGrid {
     const float* Of(size_t i) const { return share.data() + 8 * i; }
 };
 
-// FlowShares of every cell of h; the bits do not depend on `threads`.
+// FlowShares of every cell of h; the bits do not depend on `threads`. A
+// cell without shares (has 0) keeps whatever its eight were: read none.
 void ComputeFlowShares(const float* h, int n, FlowShareGrid& grid, unsigned threads);
 
 // Upstream area of every cell in map area (each cell dx^2, dx = 1/(n - 1)),

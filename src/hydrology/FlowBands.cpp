@@ -1,0 +1,252 @@
+#include "hydrology/FlowBands.h"
+
+#include <algorithm>
+#include <array>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+
+#include "terrain/ParallelRows.h"
+
+namespace {
+
+ptrdiff_t OffsetOf(int k, int n)
+{
+    return neighbourSteps[k].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[k].dx;
+}
+
+// Sorts distinct keys ascending: least significant digit first, 11 bits a
+// pass over the upper 32 bits (the lower 32 are the index, in which the keys
+// arrive already sorted, and stable passes keep that).
+void SortKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch)
+{
+    scratch.resize(keys.size());
+    for (int shift = 32; shift < 64; shift += 11) {
+        std::array<size_t, 2049> start{};
+        for (const uint64_t key : keys) {
+            ++start[((key >> shift) & 2047u) + 1];
+        }
+        for (size_t b = 1; b < start.size(); ++b) {
+            start[b] += start[b - 1];
+        }
+        for (const uint64_t key : keys) {
+            scratch[start[(key >> shift) & 2047u]++] = key;
+        }
+        keys.swap(scratch);
+    }
+}
+
+}  // namespace
+
+uint64_t FlowBands::KeyOf(uint32_t i) const
+{
+    uint32_t bits;
+    std::memcpy(&bits, &before[i], sizeof bits);
+    bits = (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
+    return uint64_t{bits} << 32 | i;
+}
+
+void FlowBands::Build(const float* heights, int side, const FlowShareGrid& shares, unsigned threads)
+{
+    before = heights;
+    grid = &shares;
+    n = side;
+    std::vector<size_t> rowCount(static_cast<size_t>(n), 0);
+    ParallelRows(n, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const uint8_t* has = shares.has.data() + static_cast<size_t>(y) * n;
+            rowCount[static_cast<size_t>(y)] = static_cast<size_t>(std::count(has, has + n, uint8_t{1}));
+        }
+    });
+    size_t total = 0;
+    for (const size_t c : rowCount) {
+        total += c;
+    }
+    const size_t wanted =
+        oneBand ? 1 : std::max<size_t>(1, std::min<size_t>(EffectiveThreads(threads), total / smallestBand));
+
+    // Stripes of rows dealt out in turn, so that every band holds cells of
+    // every part of the map, high and low alike, and the bands go down (or
+    // up) the heights at about the same pace, seldom waiting for each other.
+    const int stripe = std::clamp(n / (8 * static_cast<int>(wanted)), 8, 64);
+    bandOfRow.resize(static_cast<size_t>(n));
+    for (int y = 0; y < n; ++y) {
+        bandOfRow[static_cast<size_t>(y)] = (y / stripe) % static_cast<int>(wanted);
+    }
+    bands.resize(wanted);
+
+    // Rows beside another band, each with a row of done marks.
+    seamRow.assign(static_cast<size_t>(n), -1);
+    int slots = 0;
+    for (int y = 0; y < n; ++y) {
+        const int band = bandOfRow[static_cast<size_t>(y)];
+        if ((y > 0 && bandOfRow[static_cast<size_t>(y) - 1] != band) ||
+            (y + 1 < n && bandOfRow[static_cast<size_t>(y) + 1] != band)) {
+            seamRow[static_cast<size_t>(y)] = slots++;
+        }
+    }
+    role.resize(static_cast<size_t>(n) * n);
+    ParallelRows(n, threads, [&](int begin, int end) {
+        for (int y = begin; y < end; ++y) {
+            const size_t row = static_cast<size_t>(y) * n;
+            const uint8_t ofShares = seamRow[static_cast<size_t>(y)] >= 0 ? kSeam : kSent;
+            for (int x = 0; x < n; ++x) {
+                role[row + x] = shares.has[row + x] ? ofShares : kNone;
+            }
+        }
+    });
+    const size_t needed = static_cast<size_t>(slots) * static_cast<size_t>(n);
+    if (needed > doneSize) {
+        done.reset(new std::atomic<uint32_t>[needed]);
+        for (size_t k = 0; k < needed; ++k) {
+            done[k].store(0, std::memory_order_relaxed);
+        }
+        doneSize = needed;
+    }
+
+    // Each band's cells in the one order.
+    ParallelRows(static_cast<int>(bands.size()), threads, [&](int begin, int end) {
+        for (int b = begin; b < end; ++b) {
+            Band& band = bands[static_cast<size_t>(b)];
+            band.keys.clear();
+            for (int y = 0; y < n; ++y) {
+                if (bandOfRow[static_cast<size_t>(y)] != b) {
+                    continue;
+                }
+                for (int x = 0; x < n; ++x) {
+                    const uint32_t i = static_cast<uint32_t>(y) * static_cast<uint32_t>(n) + static_cast<uint32_t>(x);
+                    if (shares.has[i]) {
+                        band.keys.push_back(KeyOf(i));
+                    }
+                }
+            }
+            SortKeys(band.keys, band.scratch);
+            band.cells.resize(band.keys.size());
+            for (size_t k = 0; k < band.keys.size(); ++k) {
+                band.cells[k] = static_cast<uint32_t>(band.keys[k]);
+            }
+        }
+    });
+}
+
+int FlowBands::SendersInOrder(uint32_t i, uint8_t (&senders)[8]) const
+{
+    int count = 0;
+    uint64_t keys[8];
+    for (int k = 0; k < 8; ++k) {
+        const uint32_t d = static_cast<uint32_t>(i + OffsetOf(k, n));
+        if (grid->has[d] && grid->Of(d)[(k + 4) & 7] > 0.0f) {
+            // Insertion by key, highest first: the order senders are taken in.
+            const uint64_t key = KeyOf(d);
+            int at = count++;
+            while (at > 0 && keys[at - 1] < key) {
+                keys[at] = keys[at - 1];
+                senders[at] = senders[at - 1];
+                --at;
+            }
+            keys[at] = key;
+            senders[at] = static_cast<uint8_t>(k);
+        }
+    }
+    return count;
+}
+
+void FlowBands::WaitForEarlier(uint32_t i, size_t band, bool descending) const
+{
+    const uint32_t side = static_cast<uint32_t>(n);
+    for (int k = 0; k < 8; ++k) {
+        const uint32_t j = static_cast<uint32_t>(i + OffsetOf(k, n));
+        const uint32_t row = j / side;
+        if (static_cast<size_t>(bandOfRow[row]) == band || !grid->has[j] || !Before(j, i, descending)) {
+            continue;
+        }
+        const std::atomic<uint32_t>& mark = done[static_cast<size_t>(seamRow[row]) * n + j % side];
+        int spins = 0;
+        while (spins < 64 && mark.load(std::memory_order_acquire) != epoch) {
+            ++spins;
+        }
+        if (spins == 64) {
+            const auto start = std::chrono::steady_clock::now();
+            while (mark.load(std::memory_order_acquire) != epoch) {
+                std::this_thread::yield();
+            }
+            const auto waited = std::chrono::steady_clock::now() - start;
+            waitedNanoseconds.fetch_add(std::chrono::duration_cast<std::chrono::nanoseconds>(waited).count(),
+                                        std::memory_order_relaxed);
+        }
+    }
+}
+
+void FlowBands::NoteWaiting(std::chrono::steady_clock::duration pass)
+{
+    const int64_t threadTime =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(pass).count() * static_cast<int64_t>(bands.size());
+    if (8 * waitedNanoseconds.load(std::memory_order_relaxed) > threadTime) {
+        oneBand = true;
+    }
+}
+
+void FlowBands::RunWorkers(const std::function<void(size_t, size_t)>& work) const
+{
+    // The helpers wait until the number of workers is known: each band
+    // must have a thread that takes it for the passes not to stall.
+    std::mutex mutex;
+    std::condition_variable started;
+    size_t workers = 0;
+    const auto run = [&](size_t worker) {
+        size_t count;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            started.wait(lock, [&] { return workers != 0; });
+            count = workers;
+        }
+        work(worker, count);
+    };
+    std::vector<std::thread> helpers;
+    helpers.reserve(bands.size() - 1);
+    for (size_t worker = 1; worker < bands.size(); ++worker) {
+        try {
+            helpers.emplace_back(run, worker);
+        } catch (const std::system_error&) {
+            break;  // the threads running take the remaining bands too
+        }
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        workers = helpers.size() + 1;
+    }
+    started.notify_all();
+    work(0, helpers.size() + 1);
+    for (std::thread& helper : helpers) {
+        helper.join();
+    }
+}
+
+void BandedFlowArea(FlowBands& bands, const FlowShareGrid& grid, std::vector<float>& area)
+{
+    const int n = bands.Side();
+    const double dx = 1.0 / (n - 1);
+    area.assign(static_cast<size_t>(n) * n, static_cast<float>(dx * dx));
+    bands.Sweep(true, [&](uint32_t i) {
+        if (bands.IsSeam(i)) {
+            uint8_t senders[8];
+            const int count = bands.SendersInOrder(i, senders);
+            for (int s = 0; s < count; ++s) {
+                const int k = senders[s];
+                const uint32_t d = static_cast<uint32_t>(i + OffsetOf(k, n));
+                area[i] += area[d] * grid.Of(d)[(k + 4) & 7];
+            }
+        }
+        const float* share = grid.Of(i);
+        const float a = area[i];
+        for (int j = 0; j < 8; ++j) {
+            if (share[j] > 0.0f) {
+                const uint32_t t = static_cast<uint32_t>(i + OffsetOf(j, n));
+                if (bands.TakesSent(t)) {
+                    area[t] += a * share[j];
+                }
+            }
+        }
+    });
+}
