@@ -7,6 +7,7 @@
 
 #include "erosion/Erosion.h"
 #include "erosion/ErosionSteps.h"
+#include "erosion/LevelPasses.h"
 #include "hydrology/FlowRouting.h"
 #include "erosion/Refinement.h"
 #include "terrain/ParallelRows.h"
@@ -44,24 +45,36 @@ Rect MovedRect(const Rect& fine, int64_t coarserCells)
     return Grown({fine.x0 / 2, fine.y0 / 2, fine.x1 / 2, fine.y1 / 2}, 1, 2, coarserCells);
 }
 
-// The coarser cells a rectangle of a level reads: those, and two more
-// around them, since a coarser cell's final height reads its receiver and
-// the cells draining to it, and their receivers read their neighbours.
-Rect CoarserRect(const Rect& fine, int64_t coarserCells)
+// The cells of a level whose free heights a rectangle of it reads: its own
+// cells and those on the coarser cells it reads.
+Rect FreeRect(const Rect& fine, int64_t coarserCells, int64_t cells)
 {
-    return Grown(MovedRect(fine, coarserCells), 2, 2, coarserCells);
+    const Rect m = MovedRect(fine, coarserCells);
+    return Grown({2 * m.x0, 2 * m.y0, 2 * m.x1, 2 * m.y1}, 0, 1, cells);
 }
 
 // The cells of a level whose raw terrain and first heights a rectangle of
-// it needs: its own cells and those on the coarser cells it reads, one
-// more around them for the level's creep, and the 2 x 2 detail blocks
-// (Refinement.h) of all of them.
+// it needs: the free heights' cells, the passes' reach around them
+// (LevelPasses.h) and one more, and the 2 x 2 detail blocks (Refinement.h)
+// of all of them.
 Rect DetailRect(const Rect& fine, int64_t coarserCells, int64_t cells)
 {
-    const Rect m = MovedRect(fine, coarserCells);
-    return {std::max<int64_t>(0, std::min(2 * m.x0 - 2, cells - 3)),
-            std::max<int64_t>(0, std::min(2 * m.y0 - 2, cells - 3)), std::min(cells - 1, 2 * m.x1 + 1),
-            std::min(cells - 1, 2 * m.y1 + 1)};
+    const Rect g = Grown(FreeRect(fine, coarserCells, cells), LevelPassReach() + 1, LevelPassReach() + 1, cells);
+    return {std::max<int64_t>(0, std::min(g.x0 & ~int64_t{1}, cells - 3)),
+            std::max<int64_t>(0, std::min(g.y0 & ~int64_t{1}, cells - 3)), std::min(cells - 1, g.x1 | 1),
+            std::min(cells - 1, g.y1 | 1)};
+}
+
+// The coarser cells a rectangle of a level reads: those whose final heights
+// it reads and two more around them, since a coarser cell's final height
+// reads its receiver and the cells draining to it, and their receivers
+// read their neighbours; and those the refinement of its detail rectangle
+// reads.
+Rect CoarserRect(const Rect& fine, int64_t coarserCells, int64_t cells)
+{
+    const Rect a = Grown(MovedRect(fine, coarserCells), 2, 2, coarserCells);
+    const Rect b = MovedRect(DetailRect(fine, coarserCells, cells), coarserCells);
+    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
 }
 
 // One level's cells over a rectangle: height (what water is routed over),
@@ -178,16 +191,25 @@ struct LevelDetail {
     }
 };
 
-// The creep of a world's level below the stage, kappa = D dt / dx^2 of one
-// pass: the most a pass of the nine-point creep takes and stays a weighted
-// mean (ErosionSteps.cpp). Lighter creep leaves the refinement's trace: the
-// curvature of the cells on the coarser lattice then spreads wider than the
-// others' (measured 1.17 times at 0.15, 1.08 at 0.3, on the centre of an
-// 8193 map).
-constexpr double kLevelCreep = 0.3;
+// A level's passes (LevelPasses.h) at erosion `amount` on a level of `cells`
+// a side: each pass's stream power as strong as a round of the one-machine
+// erosion's finer levels (ErosionSteps.cpp's plan, its step shrinking with
+// the cell, Erosion.cpp), and creep of kLevelCreep a pass. Measured on a
+// 2049 world of a 1025 stage (tests/realism/WorldLevelsMap.cpp), centre
+// 1025 cells: with 4 passes and creep 0.05, straight 8-step runs 4.2 % and
+// mean same-direction runs 2.03 steps (one pass of creep 0.3 and no
+// passes: 9.1 % and 2.36); more creep a pass (0.1 to 0.3) or more passes
+// gave more straight runs and a rougher fine band.
+constexpr double kLevelCreep = 0.05;
+
+LevelPassPlan PassPlan(float amount, int64_t cells)
+{
+    const ErosionPlan plan = PlanErosion(amount);
+    return {plan.streamPower * 128.0 / double(cells - 1), kLevelCreep};
+}
 
 LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLevel, const Rect& rect, int64_t cells,
-                       float limit, bool keepRaw, unsigned threads)
+                       float limit, bool keepRaw, const LevelPassPlan& passes, unsigned threads)
 {
     LevelDetail level;
     level.rect = rect;
@@ -212,18 +234,20 @@ LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLeve
             }
         });
     }
-    // The free heights, then the creep over them (as erosion's creep,
-    // ErosionSteps.cpp): the refinement leaves the cells between coarser
-    // ones smoother than the coarser cells themselves, and one pass of creep
-    // over every cell evens that out. Outlets and the rectangle's edge
-    // (cells no output reads) stay as they are. Each array goes as soon as
+    // The first heights, then the level's passes over them (LevelPasses.h):
+    // its own channels, cut where its detail leads the water the coarser
+    // level brings, and creep, which also evens out the refinement's
+    // smoother cells between coarser ones. Each array goes as soon as
     // nothing reads it, since a level of a whole map is as large as the map.
-    std::vector<float> first(level.raw.size());
+    std::vector<float> area(level.raw.size());
+    level.free.resize(level.raw.size());
     ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
         for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
             for (int64_t x = rect.x0; x <= rect.x1; ++x) {
-                first[level.Index(x, y)] = std::clamp(
-                    Refined(coarse, coarse.height, x, y) + level.Added(x, y, limit), 0.0f, kErosionHeadroom);
+                const size_t i = level.Index(x, y);
+                level.free[i] = std::clamp(Refined(coarse, coarse.height, x, y) + level.Added(x, y, limit), 0.0f,
+                                           kErosionHeadroom);
+                area[i] = std::max(1.0f, 4.0f * Refined(coarse, coarse.upstream, x, y));
             }
         }
     });
@@ -231,22 +255,7 @@ LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLeve
     if (!keepRaw) {
         std::vector<float>().swap(level.raw);
     }
-    level.free = first;
-    const double kappa = kLevelCreep;
-    ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
-        for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
-            if (y == rect.y0 || y == rect.y1 || y == 0 || y == cells - 1) {
-                continue;
-            }
-            for (int64_t x = rect.x0 + 1; x < rect.x1; ++x) {
-                const size_t i = level.Index(x, y);
-                if (x == cells - 1 || first[i] <= seaLevel) {
-                    continue;
-                }
-                level.free[i] = CreepStep(first.data() + i, ptrdiff_t(width), kappa);
-            }
-        }
-    });
+    ErodeLevel(level.free, area, {rect.x0, rect.y0, rect.Width(), rect.Height(), cells}, passes, threads);
     return level;
 }
 
@@ -403,7 +412,8 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
     std::vector<Rect> rects(levels + 1);
     rects[levels] = {x0, y0, int64_t{x0} + width - 1, int64_t{y0} + height - 1};
     for (int j = levels; j > 0; --j) {
-        rects[j - 1] = CoarserRect(rects[j], ((int64_t{stage->cells} - 1) << (j - 1)) + 1);
+        rects[j - 1] = CoarserRect(rects[j], ((int64_t{stage->cells} - 1) << (j - 1)) + 1,
+                                   ((int64_t{stage->cells} - 1) << j) + 1);
     }
 
     // The stage's cells over its rectangle.
@@ -444,8 +454,11 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         fine.cells = ((int64_t{stage->cells} - 1) << j) + 1;
         const size_t count = size_t(r.Width()) * size_t(r.Height());
         const float detailLimit = static_cast<float>(std::ldexp(kDetailSlope / double(fine.cells - 1), 1 - j));
-        LevelRule rule{eroded, eroded && !finest, upstream != nullptr, DrainGap(levels - j), detailLimit};
-        if (!rule.wantUpstream) {
+        // An eroded world's passes take the coarser level's area down every level.
+        const bool carryUpstream = upstream != nullptr || eroded;
+        LevelRule rule{eroded, eroded && !finest, finest ? upstream != nullptr : carryUpstream, DrainGap(levels - j),
+                       detailLimit};
+        if (!carryUpstream) {
             coarse.upstream.clear();
         } else if (!finest) {
             fine.upstream.resize(count);
@@ -467,7 +480,7 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
             RouteLevel(coarse, Grown(moved, 1, 1, coarse.cells), coarseDrop);
             const LevelDetail detail =
                 MakeDetail(coarse, *raw[j], DetailRect(r, coarse.cells, fine.cells), fine.cells, detailLimit,
-                           rule.wantRaw, threads);
+                           rule.wantRaw, PassPlan(parameters.erosion, fine.cells), threads);
             MoveLattice(coarse, moved, detail, coarseDrop, detailLimit);
             RefineLevel(coarse, rule, &detail, nullptr, heightsOut, upstreamOut, fine, threads);
         } else {
