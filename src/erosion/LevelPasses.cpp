@@ -59,8 +59,10 @@ bool SharesAt(const float* p, ptrdiff_t stride, float (&share)[8])
 
 }  // namespace
 
-void ErodeLevel(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
-                const LevelPassPlan& plan, unsigned threads)
+namespace {
+
+void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
+               const LevelPassPlan& plan, unsigned threads)
 {
     const Grid grid{rect};
     const ptrdiff_t stride = ptrdiff_t(rect.width);
@@ -146,4 +148,34 @@ void ErodeLevel(std::vector<float>& heights, const std::vector<float>& broughtAr
             }
         });
     }
+}
+
+}  // namespace
+
+void ErodeLevel(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
+                const LevelPassPlan& plan, unsigned threads)
+{
+    // The passes keep about 50 bytes a cell; a level of a whole 16385 map
+    // is 268 M cells. So the rectangle goes in bands of kBandRows rows, each
+    // made over the reach more rows on both sides: a band's own rows are the
+    // same bits as the whole rectangle's (the reach argument of a window),
+    // and written to a copy, since the next band reads the heights before.
+    constexpr int64_t kBandRows = 512;
+    const int64_t reach = LevelPassReach();
+    if (rect.height <= kBandRows + 2 * reach) {
+        ErodeBand(heights, broughtArea, rect, plan, threads);
+        return;
+    }
+    const size_t width = size_t(rect.width);
+    std::vector<float> out(heights.size());
+    for (int64_t b0 = 0; b0 < rect.height; b0 += kBandRows) {
+        const int64_t b1 = std::min(rect.height, b0 + kBandRows);
+        const int64_t r0 = std::max<int64_t>(0, b0 - reach);
+        const int64_t r1 = std::min(rect.height, b1 + reach);
+        std::vector<float> band(heights.begin() + r0 * width, heights.begin() + r1 * width);
+        const std::vector<float> area(broughtArea.begin() + r0 * width, broughtArea.begin() + r1 * width);
+        ErodeBand(band, area, {rect.x0, rect.y0 + r0, rect.width, r1 - r0, rect.cells}, plan, threads);
+        std::copy(band.begin() + (b0 - r0) * width, band.begin() + (b1 - r0) * width, out.begin() + b0 * width);
+    }
+    heights.swap(out);
 }
