@@ -315,6 +315,22 @@ void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, dou
     }
 }
 
+// The kept-drop rule of a cell off the coarser lattice: `h` held at least
+// the drop above its lowest corner (or, when a corner drains across it, its
+// lowest receiver) and at least the drop below the lowest corner draining
+// across it.
+float KeptDrop(const CornerRule& corners, float h, double drop)
+{
+    const float floor = FloatAtLeast(double(corners.drained ? corners.lowestReceiver : corners.lowestCorner) + drop);
+    h = std::max(h, floor);
+    if (corners.drained) {
+        const float ceiling = FloatAtMost(double(corners.lowestDraining) - drop);
+        assert(floor <= ceiling);
+        h = std::min(h, ceiling);
+    }
+    return h;
+}
+
 struct LevelRule {
     bool eroded;
     bool wantRaw;
@@ -333,6 +349,8 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const LevelDet
 {
     const Rect& r = out.rect;
     const size_t width = size_t(r.Width());
+    // How far the kept-drop rule moved each cell from what it would be.
+    std::vector<float> held(rule.eroded ? width * size_t(r.Height()) : 0, 0.0f);
     ParallelRows(static_cast<int>(r.Height()), threads, [&](int begin, int end) {
         for (int64_t y = r.y0 + begin; y < r.y0 + end; ++y) {
             for (int64_t x = r.x0; x <= r.x1; ++x) {
@@ -351,15 +369,9 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const LevelDet
                 const CornerRule corners = ReadCorners(coarse, x, y);
                 float h;
                 if (rule.eroded) {
-                    h = detail->Free(x, y);
-                    const float floor =
-                        FloatAtLeast(double(corners.drained ? corners.lowestReceiver : corners.lowestCorner) + rule.drop);
-                    h = std::max(h, floor);
-                    if (corners.drained) {
-                        const float ceiling = FloatAtMost(double(corners.lowestDraining) - rule.drop);
-                        assert(floor <= ceiling);
-                        h = std::min(h, ceiling);
-                    }
+                    const float wanted = detail->Free(x, y);
+                    h = KeptDrop(corners, wanted, rule.drop);
+                    held[i] = h - wanted;
                 } else {
                     h = raw[i];
                 }
@@ -367,6 +379,35 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const LevelDet
                 if (rule.wantUpstream) {
                     upstreamOut[i] = 1.0f + corners.inflow;
                 }
+            }
+        }
+    });
+    if (!rule.eroded) {
+        return;
+    }
+    // The rule holds a cell alone: a link's middle cell pressed under its
+    // coarser cell while the cells beside it stay, a one-cell groove. So
+    // each cell between coarser ones takes the mean of what the rule did
+    // around it (weights 4 at the cell, 2 at a side, 1 at a corner, over
+    // 16) and is held by the rule again, which still proves the drainage.
+    // The rectangle's edge, which nothing reads, stays.
+    ParallelRows(static_cast<int>(r.Height()), threads, [&](int begin, int end) {
+        for (int64_t y = r.y0 + begin; y < r.y0 + end; ++y) {
+            if (y == r.y0 || y == r.y1) {
+                continue;
+            }
+            for (int64_t x = r.x0 + 1; x < r.x1; ++x) {
+                const size_t i = size_t(y - r.y0) * width + size_t(x - r.x0);
+                if (((x | y) & 1) == 0) {
+                    continue;
+                }
+                const float* a = held.data() + i;
+                const ptrdiff_t w = ptrdiff_t(width);
+                const float spread = (4.0f * a[0] + 2.0f * (a[1] + a[-1] + a[w] + a[-w]) +
+                                      (a[w + 1] + a[w - 1] + a[1 - w] + a[-1 - w])) / 16.0f;
+                const float wanted = heightsOut[i] - a[0];
+                heightsOut[i] =
+                    KeptDrop(ReadCorners(coarse, x, y), std::clamp(wanted + spread, 0.0f, kErosionHeadroom), rule.drop);
             }
         }
     });
@@ -408,12 +449,17 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         return;
     }
 
-    // The rectangle each level is made over, finest last.
+    // The rectangle each level is made over, finest last: on an eroded
+    // world each level below the stage one cell wider than what reads it,
+    // since RefineLevel leaves its edge wrong.
+    const Rect window{x0, y0, int64_t{x0} + width - 1, int64_t{y0} + height - 1};
+    const int edge = eroded ? 1 : 0;
     std::vector<Rect> rects(levels + 1);
-    rects[levels] = {x0, y0, int64_t{x0} + width - 1, int64_t{y0} + height - 1};
+    rects[levels] = Grown(window, edge, edge, stage->worldCells);
     for (int j = levels; j > 0; --j) {
-        rects[j - 1] = CoarserRect(rects[j], ((int64_t{stage->cells} - 1) << (j - 1)) + 1,
-                                   ((int64_t{stage->cells} - 1) << j) + 1);
+        const int64_t coarserCells = ((int64_t{stage->cells} - 1) << (j - 1)) + 1;
+        const Rect read = CoarserRect(rects[j], coarserCells, ((int64_t{stage->cells} - 1) << j) + 1);
+        rects[j - 1] = j > 1 ? Grown(read, edge, edge, coarserCells) : read;
     }
 
     // The stage's cells over its rectangle.
@@ -466,9 +512,15 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         if (rule.wantRaw) {
             fine.raw.resize(count);
         }
-        float* heightsOut = finest ? heights.Row(0) : nullptr;
-        float* upstreamOut = finest ? (upstream ? upstream->Row(0) : nullptr) : fine.upstream.data();
-        if (!finest) {
+        // The finest level of a raw world goes straight to the output; an
+        // eroded world's is made over its wider rectangle, then cut.
+        const bool direct = finest && !eroded;
+        if (finest && eroded && upstream) {
+            fine.upstream.resize(count);
+        }
+        float* heightsOut = direct ? heights.Row(0) : nullptr;
+        float* upstreamOut = direct ? (upstream ? upstream->Row(0) : nullptr) : fine.upstream.data();
+        if (!direct) {
             fine.height.resize(count);
             heightsOut = fine.height.data();
         }
@@ -483,6 +535,15 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
                            rule.wantRaw, PassPlan(parameters.erosion, fine.cells), threads);
             MoveLattice(coarse, moved, detail, coarseDrop, detailLimit);
             RefineLevel(coarse, rule, &detail, nullptr, heightsOut, upstreamOut, fine, threads);
+            if (finest) {
+                for (uint32_t y = 0; y < height; ++y) {
+                    const size_t i = fine.Index(x0, int64_t{y0} + y);
+                    std::copy_n(fine.height.data() + i, width, heights.Row(y));
+                    if (upstream) {
+                        std::copy_n(fine.upstream.data() + i, width, upstream->Row(y));
+                    }
+                }
+            }
         } else {
             // The coarser cells at the corners of this level's cells need
             // their receivers.
