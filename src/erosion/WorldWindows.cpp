@@ -7,12 +7,16 @@
 
 #include "erosion/Erosion.h"
 #include "erosion/ErosionSteps.h"
+#include "erosion/LevelDetail.h"
 #include "erosion/LevelPasses.h"
+#include "erosion/WorldLevelCells.h"
 #include "hydrology/FlowRouting.h"
 #include "erosion/Refinement.h"
 #include "terrain/ParallelRows.h"
 
 namespace {
+
+using namespace world_levels;
 
 // The steepest the first level below the stage may make a cell stand above
 // or below its coarser neighbours' mean, in height per map width: half the
@@ -21,76 +25,6 @@ namespace {
 // stays under the talus slope however large the world: fine detail roughens
 // the eroded slopes without standing steeper than loose rock would.
 constexpr double kDetailSlope = 2.0;
-
-// An inclusive rectangle of one level's grid.
-struct Rect {
-    int64_t x0, y0, x1, y1;
-    int64_t Width() const { return x1 - x0 + 1; }
-    int64_t Height() const { return y1 - y0 + 1; }
-};
-
-// Grows a rectangle by `before` and `after` cells, within a level of
-// `cells` cells a side.
-Rect Grown(const Rect& r, int64_t before, int64_t after, int64_t cells)
-{
-    return {std::max<int64_t>(0, r.x0 - before), std::max<int64_t>(0, r.y0 - before), std::min(cells - 1, r.x1 + after),
-            std::min(cells - 1, r.y1 + after)};
-}
-
-// The coarser cells whose final heights a rectangle of a level reads: the
-// four-point refinement's, one coarser cell before and two after each fine
-// cell's (which hold its corners and their receivers too).
-Rect MovedRect(const Rect& fine, int64_t coarserCells)
-{
-    return Grown({fine.x0 / 2, fine.y0 / 2, fine.x1 / 2, fine.y1 / 2}, 1, 2, coarserCells);
-}
-
-// The cells of a level whose free heights a rectangle of it reads: its own
-// cells and those on the coarser cells it reads.
-Rect FreeRect(const Rect& fine, int64_t coarserCells, int64_t cells)
-{
-    const Rect m = MovedRect(fine, coarserCells);
-    return Grown({2 * m.x0, 2 * m.y0, 2 * m.x1, 2 * m.y1}, 0, 1, cells);
-}
-
-// The cells of a level whose raw terrain and first heights a rectangle of
-// it needs: the free heights' cells, the passes' reach around them
-// (LevelPasses.h) and one more, and the 2 x 2 detail blocks (Refinement.h)
-// of all of them.
-Rect DetailRect(const Rect& fine, int64_t coarserCells, int64_t cells)
-{
-    const Rect g = Grown(FreeRect(fine, coarserCells, cells), LevelPassReach() + 1, LevelPassReach() + 1, cells);
-    return {std::max<int64_t>(0, std::min(g.x0 & ~int64_t{1}, cells - 3)),
-            std::max<int64_t>(0, std::min(g.y0 & ~int64_t{1}, cells - 3)), std::min(cells - 1, g.x1 | 1),
-            std::min(cells - 1, g.y1 | 1)};
-}
-
-// The coarser cells a rectangle of a level reads: those whose final heights
-// it reads and two more around them, since a coarser cell's final height
-// reads its receiver and the cells draining to it, and their receivers
-// read their neighbours; and those the refinement of its detail rectangle
-// reads.
-Rect CoarserRect(const Rect& fine, int64_t coarserCells, int64_t cells)
-{
-    const Rect a = Grown(MovedRect(fine, coarserCells), 2, 2, coarserCells);
-    const Rect b = MovedRect(DetailRect(fine, coarserCells, cells), coarserCells);
-    return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
-}
-
-// One level's cells over a rectangle: height (what water is routed over),
-// raw (the raw terrain times the headroom, eroded worlds only) and upstream
-// area.
-struct LevelCells {
-    Rect rect{0, 0, -1, -1};
-    int64_t cells = 0;  // the level's side
-    std::vector<float> height;
-    std::vector<float> raw;
-    std::vector<float> upstream;
-    std::vector<uint8_t> receiver;
-
-    size_t Index(int64_t x, int64_t y) const { return size_t(y - rect.y0) * size_t(rect.Width()) + size_t(x - rect.x0); }
-    bool OnBorder(int64_t x, int64_t y) const { return x == 0 || y == 0 || x == cells - 1 || y == cells - 1; }
-};
 
 // The receiver of every cell of `level` inside `inner` (which lies at least
 // one cell inside the level's rectangle, or on the world's border).
@@ -156,107 +90,6 @@ CornerRule ReadCorners(const LevelCells& coarse, int64_t x, int64_t y)
         }
     }
     return rule;
-}
-
-// A coarser level's values at a finer cell, refined as the one-machine
-// erosion refines its levels (Refinement.h).
-float Refined(const LevelCells& coarse, const std::vector<float>& values, int64_t x, int64_t y)
-{
-    return RefineFromCoarser(x, y, coarse.cells, [&](int64_t cx, int64_t cy) { return values[coarse.Index(cx, cy)]; });
-}
-
-// A level's raw terrain over a rectangle (RawRect), times the headroom as
-// erosion scales it, and its raw detail: the raw height less the coarser
-// raw heights refined, on the cells between coarser ones, 0 on the coarser
-// lattice. What the level adds is made from it as the one-machine erosion
-// makes it (Refinement.h): each cell the size of its block's detail times
-// its own noise, held within `limit`.
-struct LevelDetail {
-    Rect rect{0, 0, -1, -1};
-    int64_t cells = 0;
-    std::vector<float> raw;     // kept while the next level needs it
-    std::vector<float> detail;  // only while the free heights are made
-    // What the level's cells would be were they free: the coarser heights
-    // refined plus the detail, after one pass of creep.
-    std::vector<float> free;
-
-    size_t Index(int64_t x, int64_t y) const { return size_t(y - rect.y0) * size_t(rect.Width()) + size_t(x - rect.x0); }
-    float Raw(int64_t x, int64_t y) const { return raw[Index(x, y)]; }
-    float Free(int64_t x, int64_t y) const { return free[Index(x, y)]; }
-
-    float Added(int64_t x, int64_t y, float limit) const
-    {
-        const auto rawDetail = [this](int64_t dx, int64_t dy) { return detail[Index(dx, dy)]; };
-        return std::clamp(LevelDetailAt(x, y, cells, Raw(x, y), rawDetail), -limit, limit);
-    }
-};
-
-// A level's passes (LevelPasses.h) at erosion `amount` on a level of `cells`
-// a side: each pass's stream power as strong as a round of the one-machine
-// erosion's finer levels (ErosionSteps.cpp's plan, its step shrinking with
-// the cell, Erosion.cpp), and creep of kLevelCreep a pass. Measured on a
-// 2049 world of a 1025 stage (tests/realism/WorldLevelsMap.cpp), centre
-// 1025 cells: with 4 passes and creep 0.05, straight 8-step runs 4.2 % and
-// mean same-direction runs 2.03 steps (one pass of creep 0.3 and no
-// passes: 9.1 % and 2.36); more creep a pass (0.1 to 0.3) or more passes
-// gave more straight runs and a rougher fine band.
-constexpr double kLevelCreep = 0.05;
-
-LevelPassPlan PassPlan(float amount, int64_t cells)
-{
-    const ErosionPlan plan = PlanErosion(amount);
-    return {plan.streamPower * 128.0 / double(cells - 1), kLevelCreep};
-}
-
-LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLevel, const Rect& rect, int64_t cells,
-                       float limit, bool keepRaw, const LevelPassPlan& passes, unsigned threads)
-{
-    LevelDetail level;
-    level.rect = rect;
-    level.cells = cells;
-    const size_t width = size_t(rect.Width());
-    level.raw.resize(width * size_t(rect.Height()));
-    level.detail.assign(level.raw.size(), 0.0f);
-    {
-        Array2D<float> raw(uint32_t(rect.Width()), uint32_t(rect.Height()));
-        rawLevel.Generate(raw, uint32_t(rect.x0), uint32_t(rect.y0), threads);
-        ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
-            for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
-                const float* row = raw.Row(uint32_t(y - rect.y0));
-                for (int64_t x = rect.x0; x <= rect.x1; ++x) {
-                    const size_t i = level.Index(x, y);
-                    const float scaled = row[x - rect.x0] * kErosionHeadroom;
-                    level.raw[i] = scaled;
-                    if (((x | y) & 1) != 0) {
-                        level.detail[i] = scaled - Refined(coarse, coarse.raw, x, y);
-                    }
-                }
-            }
-        });
-    }
-    // The first heights, then the level's passes over them (LevelPasses.h):
-    // its own channels, cut where its detail leads the water the coarser
-    // level brings, and creep, which also evens out the refinement's
-    // smoother cells between coarser ones. Each array goes as soon as
-    // nothing reads it, since a level of a whole map is as large as the map.
-    std::vector<float> area(level.raw.size());
-    level.free.resize(level.raw.size());
-    ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
-        for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
-            for (int64_t x = rect.x0; x <= rect.x1; ++x) {
-                const size_t i = level.Index(x, y);
-                level.free[i] = std::clamp(Refined(coarse, coarse.height, x, y) + level.Added(x, y, limit), 0.0f,
-                                           kErosionHeadroom);
-                area[i] = std::max(1.0f, 4.0f * Refined(coarse, coarse.upstream, x, y));
-            }
-        }
-    });
-    std::vector<float>().swap(level.detail);
-    if (!keepRaw) {
-        std::vector<float>().swap(level.raw);
-    }
-    ErodeLevel(level.free, area, {rect.x0, rect.y0, rect.Width(), rect.Height(), cells}, passes, threads);
-    return level;
 }
 
 // How far a coarser cell may move while every coarser cell keeps the drop
