@@ -154,14 +154,17 @@ def harmonic(angle, weight, n):
     return float(abs(np.sum(weight * np.exp(1j * n * angle))) / np.sum(weight))
 
 
-def measure(z, cell):
-    """The figures of one DEM (metres, NaN off the land), as a dict."""
+def measure(z, cell, channel_m2=None):
+    """The figures of one DEM (metres, NaN off the land), as a dict. A
+    channel is a cell of at least CHANNEL_CELLS cells of area, or, given
+    channel_m2, of at least that many square metres (at 0.6 m cells 50 cells
+    are a hillslope)."""
     # Degenerate inputs (a plane's constant curvature) give NaN, not warnings.
     with np.errstate(invalid="ignore", divide="ignore"):
-        return _measure(z, cell)
+        return _measure(z, cell, CHANNEL_CELLS if channel_m2 is None else channel_m2 / (cell * cell))
 
 
-def _measure(z, cell):
+def _measure(z, cell, channel_cells):
     rows, cols = z.shape
     land = ~np.isnan(z)
     out = {"cells": int(land.sum()), "cell_m": cell, "size": "%dx%d" % (cols, rows)}
@@ -182,7 +185,7 @@ def _measure(z, cell):
     rec, step, order, filled = route(z)
     area, length = accumulate(rec, step, order)
     zf = z.ravel()
-    channel = (area >= CHANNEL_CELLS) & (rec >= 0)
+    channel = (area >= channel_cells) & (rec >= 0)
     recs = np.maximum(rec, 0)
     # Channel slope: the raw heights' drop over SLOPE_STEPS D8 steps (fewer
     # at an outlet) over the path's length, so that one quantised metre or a
@@ -315,6 +318,8 @@ def main():
     ap.add_argument("dems", nargs="+", help="DEM files: NAME.npy (+NAME.json), FILE.f32 or FILE.tif (+FILE.json)")
     ap.add_argument("--crop", type=int, metavar="W", help="measure the centre W x W cells (after --resample)")
     ap.add_argument("--resample", type=float, metavar="M", help="average to cells of M metres first")
+    ap.add_argument("--channel-m2", type=float, metavar="M2",
+                    help="channels by area: at least M2 square metres (default: %d cells)" % CHANNEL_CELLS)
     ap.add_argument("--sea", type=float, default=0.01, help="the tool's maps: heights at or below are sea (default 0.01)")
     ap.add_argument("--hillshade", metavar="OUT.png", help="write the (first) measured DEM's hillshade")
     ap.add_argument("--json", metavar="OUT.json", help="also write the figures as JSON, one object per DEM")
@@ -329,7 +334,7 @@ def main():
             z = crop_centre(z, args.crop)
         if args.hillshade and not results:
             hillshade(z, cell, args.hillshade)
-        r = measure(z, cell)
+        r = measure(z, cell, args.channel_m2)
         r["dem"] = os.path.basename(path)
         results.append(r)
     head = "%-22s %6s %9s " % ("dem", "cell", "size") + " ".join("%6s" % h for _, h, _ in COLUMNS)
