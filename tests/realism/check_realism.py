@@ -38,6 +38,7 @@ BOUNDS = [
     ("curv_ratio_mod4", 1.0, 1.08),
     ("spec_fine", float("-inf"), -3.0),
     ("mean_run", 1.0, 2.1),
+    ("curv_skew", -1.0, 0.1),
     ("aspect_h4", 0.0, 0.10),
     ("aspect_h8", 0.0, 0.05),
     ("spec_h4", 0.0, 0.10),
@@ -54,18 +55,19 @@ BOUNDS = [
 # straight runs 9.1 % one level below; 0.6's bilinear refinement gave a
 # mod-2 spread of 2.39).
 WORLD_LEVEL_BOUNDS = {
-    "straight_runs": (0.0, 0.06),
-    "mean_run": (1.0, 2.2),
-    "curv_ratio_mod2": (1.0, 1.15),
-    "curv_ratio_mod4": (1.0, 1.18),
-    "spec_fine": (float("-inf"), -1.5),
+    "straight_runs": (0.0, 0.04),
+    "mean_run": (1.0, 2.0),
+    "curv_ratio_mod2": (1.0, 1.12),
+    "curv_ratio_mod4": (1.0, 1.13),
+    "curv_skew": (-1.0, 0.4),
+    "spec_fine": (float("-inf"), -1.4),
     "spec_h4": (0.0, 0.16),
-    "spec_h8": (0.0, 0.08),
+    "spec_h8": (0.0, 0.06),
 }
 # Two levels below a 513 stage, as 16385 is below the tool's.
-TWO_LEVEL_BOUNDS = dict(WORLD_LEVEL_BOUNDS, straight_runs=(0.0, 0.08), mean_run=(1.0, 2.35),
-                        curv_ratio_mod4=(1.0, 1.28), spec_fine=(float("-inf"), -2.5), spec_h4=(0.0, 0.13),
-                        spec_h8=(0.0, 0.12))
+TWO_LEVEL_BOUNDS = dict(WORLD_LEVEL_BOUNDS, straight_runs=(0.0, 0.065), mean_run=(1.0, 2.25),
+                        curv_ratio_mod2=(1.0, 1.25), curv_ratio_mod4=(1.0, 1.32), curv_skew=(-1.0, 1.1),
+                        spec_fine=(float("-inf"), -3.0), spec_h4=(0.0, 0.13), spec_h8=(0.0, 0.11))
 stage_cells = "1025"
 if "--two-levels" in sys.argv[4:]:
     levels, stage_cells, WORLD_LEVEL_BOUNDS = True, "513", TWO_LEVEL_BOUNDS
