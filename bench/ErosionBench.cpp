@@ -3,6 +3,7 @@
 #include "app/Controls.h"
 #include "erosion/Erosion.h"
 #include "erosion/ErosionSteps.h"
+#include "erosion/LevelPasses.h"
 #include "erosion/Terrain.h"
 #include "erosion/TerrainStats.h"
 #include "terrain/HeightMapGenerator.h"
@@ -132,6 +133,29 @@ BENCHMARK(BM_ErosionRoundOnThreads)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(2);
+
+// A world level's passes (LevelPasses.h) over an N x N rectangle of the
+// eroded N map, with its own area brought down: what each level below the
+// stage adds to a world's time, in bands of 512 rows.
+void BM_LevelPasses(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    const TerrainParameters parameters = Recommended();
+    Array2D<float> eroded(side, side);
+    GenerateTerrain(eroded, parameters);
+    const std::vector<float> start(eroded.Row(0), eroded.Row(0) + size_t(side) * side);
+    const std::vector<float> area(start.size(), 16.0f);
+    const LevelPassPlan plan{PlanErosion(1.0f).streamPower * 128.0 / (side - 1), 0.05};
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::vector<float> heights = start;
+        state.ResumeTiming();
+        ErodeLevel(heights, area, {0, 0, side, side, side}, plan, 0);
+        benchmark::ClobberMemory();
+    }
+    state.counters["cells_per_s"] = benchmark::Counter(double(side) * side, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_LevelPasses)->Arg(2049)->Arg(4097)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // The whole eroded terrain of an N map, generation included: above 4097 a
 // world's stage and its finer levels, as the tool makes it.

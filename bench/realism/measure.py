@@ -33,6 +33,8 @@ RUN_STEPS = 8             # a straight run: this many identical D8 steps
 SLOPE_STEPS = 4           # channel slope: the drop over this many D8 steps downstream
 LARGE_BAND = (2.0, 8.0)   # spectrum, large scale: wavelengths W/2 to W/8 cells (frequency 2/W to 8/W)
 FINE_BAND = (0.25, 0.5)   # spectrum, fine scale: 0.25 to 0.5 cycles a cell (wavelengths 4 to 2 cells)
+ANGULAR_BAND = (0.125, 0.5)  # spectrum's angular harmonics: wavelengths 8 to 2 cells
+RUN_CAP = 256             # same-direction runs are followed at most this many steps
 FLAT_DEG = 1.0
 SLOPED_DEG = (5.0, 45.0)
 
@@ -137,21 +139,32 @@ def spectrum_slopes(z):
                 py.append(math.log10(p[m].mean()))
         return float(np.polyfit(fx, py, 1)[0]) if len(fx) >= 3 else float("nan")
 
-    return slope(LARGE_BAND[0] / w, LARGE_BAND[1] / w), slope(*FINE_BAND)
+    # Angular harmonics of the fine band: |sum P e^(i n phi)| / sum P over
+    # the frequencies of the annulus, phi the frequency's own angle (so a
+    # preference for the axes or the diagonals at wavelengths of 2 to 8
+    # cells shows, whatever the slopes' directions).
+    fx, fy = np.meshgrid(np.fft.fftfreq(w), np.fft.fftfreq(w))
+    ring = (f >= ANGULAR_BAND[0]) & (f <= ANGULAR_BAND[1])
+    phi = np.arctan2(fy[ring], fx[ring])
+    spectral = tuple(harmonic(phi, p[ring], n) for n in (4, 8))
+    return slope(LARGE_BAND[0] / w, LARGE_BAND[1] / w), slope(*FINE_BAND), spectral
 
 
 def harmonic(angle, weight, n):
     return float(abs(np.sum(weight * np.exp(1j * n * angle))) / np.sum(weight))
 
 
-def measure(z, cell):
-    """The figures of one DEM (metres, NaN off the land), as a dict."""
+def measure(z, cell, channel_m2=None):
+    """The figures of one DEM (metres, NaN off the land), as a dict. A
+    channel is a cell of at least CHANNEL_CELLS cells of area, or, given
+    channel_m2, of at least that many square metres (at 0.6 m cells 50 cells
+    are a hillslope)."""
     # Degenerate inputs (a plane's constant curvature) give NaN, not warnings.
     with np.errstate(invalid="ignore", divide="ignore"):
-        return _measure(z, cell)
+        return _measure(z, cell, CHANNEL_CELLS if channel_m2 is None else channel_m2 / (cell * cell))
 
 
-def _measure(z, cell):
+def _measure(z, cell, channel_cells):
     rows, cols = z.shape
     land = ~np.isnan(z)
     out = {"cells": int(land.sum()), "cell_m": cell, "size": "%dx%d" % (cols, rows)}
@@ -172,7 +185,7 @@ def _measure(z, cell):
     rec, step, order, filled = route(z)
     area, length = accumulate(rec, step, order)
     zf = z.ravel()
-    channel = (area >= CHANNEL_CELLS) & (rec >= 0)
+    channel = (area >= channel_cells) & (rec >= 0)
     recs = np.maximum(rec, 0)
     # Channel slope: the raw heights' drop over SLOPE_STEPS D8 steps (fewer
     # at an outlet) over the path's length, so that one quantised metre or a
@@ -206,6 +219,25 @@ def _measure(z, cell):
         straight &= code[cur] == first
         cur = np.where(alive, rec[cur], cur)
     out["straight_runs"] = float(straight[alive].mean()) if alive.any() else float("nan")
+    # Same-direction runs: a run starts at a channel cell none of whose
+    # channel donors steps the same way, and lasts while the steps downstream
+    # keep that direction (at most RUN_CAP); the mean over the runs.
+    donor = np.flatnonzero(channel)
+    same = code[donor] == code[recs[donor]]
+    continued = np.zeros(rec.size, dtype=bool)
+    continued[recs[donor[same]]] = True
+    heads = np.flatnonzero(channel & ~continued)
+    cur = heads.copy()
+    run_steps = np.zeros(heads.size)
+    going = np.ones(heads.size, dtype=bool)
+    for _ in range(RUN_CAP):
+        run_steps += going
+        nxt = recs[cur]
+        going &= (rec[nxt] >= 0) & (code[nxt] == code[heads])
+        cur = np.where(going, nxt, cur)
+        if not going.any():
+            break
+    out["mean_run"] = float(run_steps.mean()) if heads.size else float("nan")
     dirs = code[start]
     out["diagonal_steps"] = float(np.isin(dirs, (-4, -2, 2, 4)).mean()) if start.size else float("nan")
 
@@ -241,11 +273,16 @@ def _measure(z, cell):
     label = np.random.default_rng(1).integers(0, 16, v.size)
     spreads = [v[label == k].std() for k in range(16) if (label == k).sum() > 1]
     out["curv_ratio_null"] = float(max(spreads) / min(spreads)) if spreads else float("nan")
+    # Skewness of the curvature: one-cell grooves cut into smooth slopes
+    # give a long tail of strongly concave cells (positive Laplacian).
+    out["curv_skew"] = float(np.mean((v - v.mean()) ** 3) / v.std() ** 3) if v.size > 2 else float("nan")
     # Neighbouring curvatures: smooth hillslopes correlate, sandpaper alternates.
     pair = ~np.isnan(lap[:, :-1]) & ~np.isnan(lap[:, 1:])
     out["curv_ac1"] = float(np.corrcoef(lap[:, :-1][pair], lap[:, 1:][pair])[0, 1])
 
-    big, fine = spectrum_slopes(z)
+    big, fine, (s4, s8) = spectrum_slopes(z)
+    out["spec_h4"] = s4
+    out["spec_h8"] = s8
     out["spec_large"] = big
     out["spec_fine"] = fine
     out["rolloff"] = fine - big
@@ -270,9 +307,10 @@ def hillshade(z, cell, path):
 COLUMNS = [("theta", "θ", "%.2f"), ("hack", "Hack", "%.2f"), ("sloped_5_45", "5-45°", "%.2f"),
            ("flat_lt_1", "<1°", "%.3f"), ("median_slope", "med°", "%.1f"),
            ("spec_large", "β big", "%.2f"), ("spec_fine", "β fine", "%.2f"), ("rolloff", "roll", "%.2f"),
-           ("straight_runs", "str8", "%.3f"), ("curv_ratio_mod2", "κ mod2", "%.2f"),
+           ("straight_runs", "str8", "%.3f"), ("mean_run", "run", "%.2f"), ("curv_ratio_mod2", "κ mod2", "%.2f"),
            ("curv_ratio_mod4", "κ mod4", "%.2f"), ("curv_ratio_null", "κ null", "%.2f"), ("curv_ac1", "κ ac1", "%.2f"),
-           ("aspect_h4", "h4", "%.3f"), ("aspect_h8", "h8", "%.3f"), ("pits_per_1e4", "pits", "%.1f")]
+           ("curv_skew", "κ skew", "%.2f"),            ("aspect_h4", "h4", "%.3f"), ("aspect_h8", "h8", "%.3f"),
+           ("spec_h4", "P h4", "%.3f"), ("spec_h8", "P h8", "%.3f"), ("pits_per_1e4", "pits", "%.1f")]
 
 
 def main():
@@ -280,6 +318,8 @@ def main():
     ap.add_argument("dems", nargs="+", help="DEM files: NAME.npy (+NAME.json), FILE.f32 or FILE.tif (+FILE.json)")
     ap.add_argument("--crop", type=int, metavar="W", help="measure the centre W x W cells (after --resample)")
     ap.add_argument("--resample", type=float, metavar="M", help="average to cells of M metres first")
+    ap.add_argument("--channel-m2", type=float, metavar="M2",
+                    help="channels by area: at least M2 square metres (default: %d cells)" % CHANNEL_CELLS)
     ap.add_argument("--sea", type=float, default=0.01, help="the tool's maps: heights at or below are sea (default 0.01)")
     ap.add_argument("--hillshade", metavar="OUT.png", help="write the (first) measured DEM's hillshade")
     ap.add_argument("--json", metavar="OUT.json", help="also write the figures as JSON, one object per DEM")
@@ -294,7 +334,7 @@ def main():
             z = crop_centre(z, args.crop)
         if args.hillshade and not results:
             hillshade(z, cell, args.hillshade)
-        r = measure(z, cell)
+        r = measure(z, cell, args.channel_m2)
         r["dem"] = os.path.basename(path)
         results.append(r)
     head = "%-22s %6s %9s " % ("dem", "cell", "size") + " ".join("%6s" % h for _, h, _ in COLUMNS)

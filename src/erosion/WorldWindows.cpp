@@ -7,11 +7,16 @@
 
 #include "erosion/Erosion.h"
 #include "erosion/ErosionSteps.h"
+#include "erosion/LevelDetail.h"
+#include "erosion/LevelPasses.h"
+#include "erosion/WorldLevelCells.h"
 #include "hydrology/FlowRouting.h"
 #include "erosion/Refinement.h"
 #include "terrain/ParallelRows.h"
 
 namespace {
+
+using namespace world_levels;
 
 // The steepest the first level below the stage may make a cell stand above
 // or below its coarser neighbours' mean, in height per map width: half the
@@ -20,64 +25,6 @@ namespace {
 // stays under the talus slope however large the world: fine detail roughens
 // the eroded slopes without standing steeper than loose rock would.
 constexpr double kDetailSlope = 2.0;
-
-// An inclusive rectangle of one level's grid.
-struct Rect {
-    int64_t x0, y0, x1, y1;
-    int64_t Width() const { return x1 - x0 + 1; }
-    int64_t Height() const { return y1 - y0 + 1; }
-};
-
-// Grows a rectangle by `before` and `after` cells, within a level of
-// `cells` cells a side.
-Rect Grown(const Rect& r, int64_t before, int64_t after, int64_t cells)
-{
-    return {std::max<int64_t>(0, r.x0 - before), std::max<int64_t>(0, r.y0 - before), std::min(cells - 1, r.x1 + after),
-            std::min(cells - 1, r.y1 + after)};
-}
-
-// The coarser cells whose final heights a rectangle of a level reads: the
-// four-point refinement's, one coarser cell before and two after each fine
-// cell's (which hold its corners and their receivers too).
-Rect MovedRect(const Rect& fine, int64_t coarserCells)
-{
-    return Grown({fine.x0 / 2, fine.y0 / 2, fine.x1 / 2, fine.y1 / 2}, 1, 2, coarserCells);
-}
-
-// The coarser cells a rectangle of a level reads: those, and two more
-// around them, since a coarser cell's final height reads its receiver and
-// the cells draining to it, and their receivers read their neighbours.
-Rect CoarserRect(const Rect& fine, int64_t coarserCells)
-{
-    return Grown(MovedRect(fine, coarserCells), 2, 2, coarserCells);
-}
-
-// The cells of a level whose raw terrain and first heights a rectangle of
-// it needs: its own cells and those on the coarser cells it reads, one
-// more around them for the level's creep, and the 2 x 2 detail blocks
-// (Refinement.h) of all of them.
-Rect DetailRect(const Rect& fine, int64_t coarserCells, int64_t cells)
-{
-    const Rect m = MovedRect(fine, coarserCells);
-    return {std::max<int64_t>(0, std::min(2 * m.x0 - 2, cells - 3)),
-            std::max<int64_t>(0, std::min(2 * m.y0 - 2, cells - 3)), std::min(cells - 1, 2 * m.x1 + 1),
-            std::min(cells - 1, 2 * m.y1 + 1)};
-}
-
-// One level's cells over a rectangle: height (what water is routed over),
-// raw (the raw terrain times the headroom, eroded worlds only) and upstream
-// area.
-struct LevelCells {
-    Rect rect{0, 0, -1, -1};
-    int64_t cells = 0;  // the level's side
-    std::vector<float> height;
-    std::vector<float> raw;
-    std::vector<float> upstream;
-    std::vector<uint8_t> receiver;
-
-    size_t Index(int64_t x, int64_t y) const { return size_t(y - rect.y0) * size_t(rect.Width()) + size_t(x - rect.x0); }
-    bool OnBorder(int64_t x, int64_t y) const { return x == 0 || y == 0 || x == cells - 1 || y == cells - 1; }
-};
 
 // The receiver of every cell of `level` inside `inner` (which lies at least
 // one cell inside the level's rectangle, or on the world's border).
@@ -145,111 +92,6 @@ CornerRule ReadCorners(const LevelCells& coarse, int64_t x, int64_t y)
     return rule;
 }
 
-// A coarser level's values at a finer cell, refined as the one-machine
-// erosion refines its levels (Refinement.h).
-float Refined(const LevelCells& coarse, const std::vector<float>& values, int64_t x, int64_t y)
-{
-    return RefineFromCoarser(x, y, coarse.cells, [&](int64_t cx, int64_t cy) { return values[coarse.Index(cx, cy)]; });
-}
-
-// A level's raw terrain over a rectangle (RawRect), times the headroom as
-// erosion scales it, and its raw detail: the raw height less the coarser
-// raw heights refined, on the cells between coarser ones, 0 on the coarser
-// lattice. What the level adds is made from it as the one-machine erosion
-// makes it (Refinement.h): each cell the size of its block's detail times
-// its own noise, held within `limit`.
-struct LevelDetail {
-    Rect rect{0, 0, -1, -1};
-    int64_t cells = 0;
-    std::vector<float> raw;     // kept while the next level needs it
-    std::vector<float> detail;  // only while the free heights are made
-    // What the level's cells would be were they free: the coarser heights
-    // refined plus the detail, after one pass of creep.
-    std::vector<float> free;
-
-    size_t Index(int64_t x, int64_t y) const { return size_t(y - rect.y0) * size_t(rect.Width()) + size_t(x - rect.x0); }
-    float Raw(int64_t x, int64_t y) const { return raw[Index(x, y)]; }
-    float Free(int64_t x, int64_t y) const { return free[Index(x, y)]; }
-
-    float Added(int64_t x, int64_t y, float limit) const
-    {
-        const auto rawDetail = [this](int64_t dx, int64_t dy) { return detail[Index(dx, dy)]; };
-        return std::clamp(LevelDetailAt(x, y, cells, Raw(x, y), rawDetail), -limit, limit);
-    }
-};
-
-// The creep of a world's level below the stage, kappa = D dt / dx^2 of one
-// pass: the most a pass of the nine-point creep takes and stays a weighted
-// mean (ErosionSteps.cpp). Lighter creep leaves the refinement's trace: the
-// curvature of the cells on the coarser lattice then spreads wider than the
-// others' (measured 1.17 times at 0.15, 1.08 at 0.3, on the centre of an
-// 8193 map).
-constexpr double kLevelCreep = 0.3;
-
-LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLevel, const Rect& rect, int64_t cells,
-                       float limit, bool keepRaw, unsigned threads)
-{
-    LevelDetail level;
-    level.rect = rect;
-    level.cells = cells;
-    const size_t width = size_t(rect.Width());
-    level.raw.resize(width * size_t(rect.Height()));
-    level.detail.assign(level.raw.size(), 0.0f);
-    {
-        Array2D<float> raw(uint32_t(rect.Width()), uint32_t(rect.Height()));
-        rawLevel.Generate(raw, uint32_t(rect.x0), uint32_t(rect.y0), threads);
-        ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
-            for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
-                const float* row = raw.Row(uint32_t(y - rect.y0));
-                for (int64_t x = rect.x0; x <= rect.x1; ++x) {
-                    const size_t i = level.Index(x, y);
-                    const float scaled = row[x - rect.x0] * kErosionHeadroom;
-                    level.raw[i] = scaled;
-                    if (((x | y) & 1) != 0) {
-                        level.detail[i] = scaled - Refined(coarse, coarse.raw, x, y);
-                    }
-                }
-            }
-        });
-    }
-    // The free heights, then the creep over them (as erosion's creep,
-    // ErosionSteps.cpp): the refinement leaves the cells between coarser
-    // ones smoother than the coarser cells themselves, and one pass of creep
-    // over every cell evens that out. Outlets and the rectangle's edge
-    // (cells no output reads) stay as they are. Each array goes as soon as
-    // nothing reads it, since a level of a whole map is as large as the map.
-    std::vector<float> first(level.raw.size());
-    ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
-        for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
-            for (int64_t x = rect.x0; x <= rect.x1; ++x) {
-                first[level.Index(x, y)] = std::clamp(
-                    Refined(coarse, coarse.height, x, y) + level.Added(x, y, limit), 0.0f, kErosionHeadroom);
-            }
-        }
-    });
-    std::vector<float>().swap(level.detail);
-    if (!keepRaw) {
-        std::vector<float>().swap(level.raw);
-    }
-    level.free = first;
-    const double kappa = kLevelCreep;
-    ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
-        for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
-            if (y == rect.y0 || y == rect.y1 || y == 0 || y == cells - 1) {
-                continue;
-            }
-            for (int64_t x = rect.x0 + 1; x < rect.x1; ++x) {
-                const size_t i = level.Index(x, y);
-                if (x == cells - 1 || first[i] <= seaLevel) {
-                    continue;
-                }
-                level.free[i] = CreepStep(first.data() + i, ptrdiff_t(width), kappa);
-            }
-        }
-    });
-    return level;
-}
-
 // How far a coarser cell may move while every coarser cell keeps the drop
 // `drop` to its receiver: 0.45 of its slack over the drop, so that a cell
 // and its receiver moving towards each other still keep it however the
@@ -306,6 +148,22 @@ void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, dou
     }
 }
 
+// The kept-drop rule of a cell off the coarser lattice: `h` held at least
+// the drop above its lowest corner (or, when a corner drains across it, its
+// lowest receiver) and at least the drop below the lowest corner draining
+// across it.
+float KeptDrop(const CornerRule& corners, float h, double drop)
+{
+    const float floor = FloatAtLeast(double(corners.drained ? corners.lowestReceiver : corners.lowestCorner) + drop);
+    h = std::max(h, floor);
+    if (corners.drained) {
+        const float ceiling = FloatAtMost(double(corners.lowestDraining) - drop);
+        assert(floor <= ceiling);
+        h = std::min(h, ceiling);
+    }
+    return h;
+}
+
 struct LevelRule {
     bool eroded;
     bool wantRaw;
@@ -324,6 +182,8 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const LevelDet
 {
     const Rect& r = out.rect;
     const size_t width = size_t(r.Width());
+    // How far the kept-drop rule moved each cell from what it would be.
+    std::vector<float> held(rule.eroded ? width * size_t(r.Height()) : 0, 0.0f);
     ParallelRows(static_cast<int>(r.Height()), threads, [&](int begin, int end) {
         for (int64_t y = r.y0 + begin; y < r.y0 + end; ++y) {
             for (int64_t x = r.x0; x <= r.x1; ++x) {
@@ -342,15 +202,9 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const LevelDet
                 const CornerRule corners = ReadCorners(coarse, x, y);
                 float h;
                 if (rule.eroded) {
-                    h = detail->Free(x, y);
-                    const float floor =
-                        FloatAtLeast(double(corners.drained ? corners.lowestReceiver : corners.lowestCorner) + rule.drop);
-                    h = std::max(h, floor);
-                    if (corners.drained) {
-                        const float ceiling = FloatAtMost(double(corners.lowestDraining) - rule.drop);
-                        assert(floor <= ceiling);
-                        h = std::min(h, ceiling);
-                    }
+                    const float wanted = detail->Free(x, y);
+                    h = KeptDrop(corners, wanted, rule.drop);
+                    held[i] = h - wanted;
                 } else {
                     h = raw[i];
                 }
@@ -358,6 +212,35 @@ void RefineLevel(const LevelCells& coarse, const LevelRule& rule, const LevelDet
                 if (rule.wantUpstream) {
                     upstreamOut[i] = 1.0f + corners.inflow;
                 }
+            }
+        }
+    });
+    if (!rule.eroded) {
+        return;
+    }
+    // The rule holds a cell alone: a link's middle cell pressed under its
+    // coarser cell while the cells beside it stay, a one-cell groove. So
+    // each cell between coarser ones takes the mean of what the rule did
+    // around it (weights 4 at the cell, 2 at a side, 1 at a corner, over
+    // 16) and is held by the rule again, which still proves the drainage.
+    // The rectangle's edge, which nothing reads, stays.
+    ParallelRows(static_cast<int>(r.Height()), threads, [&](int begin, int end) {
+        for (int64_t y = r.y0 + begin; y < r.y0 + end; ++y) {
+            if (y == r.y0 || y == r.y1) {
+                continue;
+            }
+            for (int64_t x = r.x0 + 1; x < r.x1; ++x) {
+                const size_t i = size_t(y - r.y0) * width + size_t(x - r.x0);
+                if (((x | y) & 1) == 0) {
+                    continue;
+                }
+                const float* a = held.data() + i;
+                const ptrdiff_t w = ptrdiff_t(width);
+                const float spread = (4.0f * a[0] + 2.0f * (a[1] + a[-1] + a[w] + a[-w]) +
+                                      (a[w + 1] + a[w - 1] + a[1 - w] + a[-1 - w])) / 16.0f;
+                const float wanted = heightsOut[i] - a[0];
+                heightsOut[i] =
+                    KeptDrop(ReadCorners(coarse, x, y), std::clamp(wanted + spread, 0.0f, kErosionHeadroom), rule.drop);
             }
         }
     });
@@ -399,11 +282,17 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         return;
     }
 
-    // The rectangle each level is made over, finest last.
+    // The rectangle each level is made over, finest last: on an eroded
+    // world each level below the stage one cell wider than what reads it,
+    // since RefineLevel leaves its edge wrong.
+    const Rect window{x0, y0, int64_t{x0} + width - 1, int64_t{y0} + height - 1};
+    const int edge = eroded ? 1 : 0;
     std::vector<Rect> rects(levels + 1);
-    rects[levels] = {x0, y0, int64_t{x0} + width - 1, int64_t{y0} + height - 1};
+    rects[levels] = Grown(window, edge, edge, stage->worldCells);
     for (int j = levels; j > 0; --j) {
-        rects[j - 1] = CoarserRect(rects[j], ((int64_t{stage->cells} - 1) << (j - 1)) + 1);
+        const int64_t coarserCells = ((int64_t{stage->cells} - 1) << (j - 1)) + 1;
+        const Rect read = CoarserRect(rects[j], coarserCells, ((int64_t{stage->cells} - 1) << j) + 1);
+        rects[j - 1] = j > 1 ? Grown(read, edge, edge, coarserCells) : read;
     }
 
     // The stage's cells over its rectangle.
@@ -444,8 +333,11 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         fine.cells = ((int64_t{stage->cells} - 1) << j) + 1;
         const size_t count = size_t(r.Width()) * size_t(r.Height());
         const float detailLimit = static_cast<float>(std::ldexp(kDetailSlope / double(fine.cells - 1), 1 - j));
-        LevelRule rule{eroded, eroded && !finest, upstream != nullptr, DrainGap(levels - j), detailLimit};
-        if (!rule.wantUpstream) {
+        // An eroded world's passes take the coarser level's area down every level.
+        const bool carryUpstream = upstream != nullptr || eroded;
+        LevelRule rule{eroded, eroded && !finest, finest ? upstream != nullptr : carryUpstream, DrainGap(levels - j),
+                       detailLimit};
+        if (!carryUpstream) {
             coarse.upstream.clear();
         } else if (!finest) {
             fine.upstream.resize(count);
@@ -453,9 +345,15 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
         if (rule.wantRaw) {
             fine.raw.resize(count);
         }
-        float* heightsOut = finest ? heights.Row(0) : nullptr;
-        float* upstreamOut = finest ? (upstream ? upstream->Row(0) : nullptr) : fine.upstream.data();
-        if (!finest) {
+        // The finest level of a raw world goes straight to the output; an
+        // eroded world's is made over its wider rectangle, then cut.
+        const bool direct = finest && !eroded;
+        if (finest && eroded && upstream) {
+            fine.upstream.resize(count);
+        }
+        float* heightsOut = direct ? heights.Row(0) : nullptr;
+        float* upstreamOut = direct ? (upstream ? upstream->Row(0) : nullptr) : fine.upstream.data();
+        if (!direct) {
             fine.height.resize(count);
             heightsOut = fine.height.data();
         }
@@ -467,9 +365,18 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
             RouteLevel(coarse, Grown(moved, 1, 1, coarse.cells), coarseDrop);
             const LevelDetail detail =
                 MakeDetail(coarse, *raw[j], DetailRect(r, coarse.cells, fine.cells), fine.cells, detailLimit,
-                           rule.wantRaw, threads);
+                           rule.wantRaw, PassPlan(parameters.erosion, fine.cells), threads);
             MoveLattice(coarse, moved, detail, coarseDrop, detailLimit);
             RefineLevel(coarse, rule, &detail, nullptr, heightsOut, upstreamOut, fine, threads);
+            if (finest) {
+                for (uint32_t y = 0; y < height; ++y) {
+                    const size_t i = fine.Index(x0, int64_t{y0} + y);
+                    std::copy_n(fine.height.data() + i, width, heights.Row(y));
+                    if (upstream) {
+                        std::copy_n(fine.upstream.data() + i, width, upstream->Row(y));
+                    }
+                }
+            }
         } else {
             // The coarser cells at the corners of this level's cells need
             // their receivers.

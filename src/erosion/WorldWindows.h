@@ -16,7 +16,8 @@
 // Each level below the stage is made from the level above it, cell by cell:
 //  - every cell's free height is the coarser level refined (Refinement.h)
 //    plus the level's detail, held within a slope that halves from level to
-//    level, after one pass of creep;
+//    level, then eroded by the level's own passes of bounded reach
+//    (LevelPasses.h: its channels, stream power and creep);
 //  - every coarser cell's water goes to its receiver (SteepestWayDown with
 //    that level's drop); a coarser cell moves towards its free height by
 //    no more than about half its slack over that drop, to its receiver and

@@ -191,11 +191,13 @@ uint64_t WorldTilesMemoryBytes(uint32_t tileCells, bool eroded, bool maps, bool 
     }
     if (eroded) {
         // Two tiles of floats; the levels of the tile being made (the finest
-        // with its raw terrain, free heights and their first draft, the level
-        // above it a quarter of that): measured 1.83 GB at 8193, 6.2 tiles
-        // with the stage (4097 cells a side, its heights, routed heights and
-        // upstream areas), the writers' buffers and the program.
-        return std::max(stageErosion, tile * 6 + (256u << 20));
+        // with its raw terrain, free heights, the area its passes bring down
+        // and a copy for their bands of rows, the heights made over a rect
+        // one cell wider, the level above it a quarter of that): measured
+        // 2.20 GiB at 8193 (0.8), 8.8 tiles with the stage (4097 cells a
+        // side, its heights, routed heights and upstream areas), the writers'
+        // buffers and the program.
+        return std::max(stageErosion, tile * 9 + (256u << 20));
     }
     // Two tiles of floats, the coarser levels of the one being made (a third
     // of a tile), the writers' row buffers and the program itself.

@@ -45,10 +45,18 @@ CASES = [
     # (name, heights in metres, cell, {figure: (lowest, highest)})
     ("a plane falling east", 1000.0 - 3.0 * cols + 0.0 * rows, 10.0,
      {"straight_runs": (0.999, 1.0), "aspect_h4": (0.999, 1.0), "aspect_h8": (0.999, 1.0),
-      "median_slope": (16.6, 16.8)}),
+      "median_slope": (16.6, 16.8), "mean_run": (240.0, 256.0)}),
     ("an isotropic |f|^-4 surface", smooth, 10.0,
      {"curv_ratio_mod2": (1.0, 1.05), "curv_ratio_mod4": (1.0, 1.10), "aspect_h4": (0.0, 0.05),
-      "aspect_h8": (0.0, 0.05), "spec_large": (-4.6, -3.4), "spec_fine": (-4.6, -3.4)}),
+      "aspect_h8": (0.0, 0.05), "spec_large": (-4.6, -3.4), "spec_fine": (-4.6, -3.4), "spec_h4": (0.0, 0.05),
+      "spec_h8": (0.0, 0.05), "curv_skew": (-0.1, 0.1)}),
+    # All the fine band's power on the axes (wavelength 4 cells along x and y).
+    ("waves along the axes", smooth[:256, :256] + 50.0 * (np.cos(np.pi / 2 * np.arange(256))[None, :]
+                                                          + np.cos(np.pi / 2 * np.arange(256))[:, None]), 10.0,
+     {"spec_h4": (0.9, 1.0), "spec_h8": (0.9, 1.0)}),
+    # One-cell grooves, 200 m deep, every 16th column of a smooth surface.
+    ("the same surface grooved", smooth - 200.0 * (np.arange(512) % 16 == 0)[None, :], 10.0,
+     {"curv_skew": (1.0, float("inf"))}),
     ("the same, coarse cells interpolated", bilinear_doubled(smooth[:256, :256]), 10.0,
      {"curv_ratio_mod2": (1.5, float("inf"))}),
     # Rows draining east: a cell's area is its column + 1 cells and its

@@ -1,0 +1,181 @@
+#include "erosion/LevelPasses.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+#include "erosion/ErosionSteps.h"
+#include "hydrology/FlowRouting.h"
+#include "hydrology/MultipleFlow.h"
+#include "terrain/ParallelRows.h"
+
+namespace {
+
+struct Grid {
+    const LevelRectangle& r;
+    size_t Index(int64_t x, int64_t y) const { return size_t(y) * size_t(r.width) + size_t(x); }
+    // Cells a pass leaves as they are: the rectangle's edge, the world's
+    // border and the sea.
+    bool Fixed(const float* h, int64_t x, int64_t y) const
+    {
+        const int64_t gx = r.x0 + x;
+        const int64_t gy = r.y0 + y;
+        return x == 0 || y == 0 || x == r.width - 1 || y == r.height - 1 || gx == 0 || gy == 0 ||
+               gx == r.cells - 1 || gy == r.cells - 1 || h[Index(x, y)] <= seaLevel;
+    }
+};
+
+// The multiple-flow shares of a cell, by the law of FlowShares
+// (MultipleFlow.cpp) on rows of `stride` cells: slopes over the steepest,
+// to the fourth power, over their sum. False where no neighbour is lower.
+bool SharesAt(const float* p, ptrdiff_t stride, float (&share)[8])
+{
+    static_assert(kFlowExponent == 4, "the level's shares raise slopes to the fourth power");
+    float slope[8];
+    float steepest = 0.0f;
+    for (int k = 0; k < 8; ++k) {
+        const NeighbourStep& s = neighbourSteps[k];
+        const float drop = p[0] - p[s.dy * stride + s.dx];
+        slope[k] = drop > 0.0f ? drop * static_cast<float>(s.inverseDistance) : 0.0f;
+        steepest = std::max(steepest, slope[k]);
+    }
+    if (!(steepest > 0.0f)) {
+        return false;
+    }
+    const float inverseSteepest = 1.0f / steepest;
+    float sum = 0.0f;
+    for (int k = 0; k < 8; ++k) {
+        const float t = slope[k] * inverseSteepest;
+        const float squared = t * t;
+        share[k] = squared * squared;
+        sum += share[k];
+    }
+    const float inverse = 1.0f / sum;
+    for (float& w : share) {
+        w *= inverse;
+    }
+    return true;
+}
+
+}  // namespace
+
+namespace {
+
+void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
+               const LevelPassPlan& plan, unsigned threads)
+{
+    const Grid grid{rect};
+    const ptrdiff_t stride = ptrdiff_t(rect.width);
+    const size_t count = heights.size();
+    std::vector<float> before(count);
+    std::vector<float> shares(count * 8);
+    std::vector<uint8_t> drains(count);
+    std::vector<float> area(count);
+    std::vector<float> swept(count);
+    const int rows = static_cast<int>(rect.height);
+    for (int pass = 0; pass < kLevelPasses; ++pass) {
+        before = heights;
+        ParallelRows(rows, threads, [&](int begin, int end) {
+            for (int64_t y = begin; y < end; ++y) {
+                for (int64_t x = 0; x < rect.width; ++x) {
+                    const size_t i = grid.Index(x, y);
+                    float (&share)[8] = *reinterpret_cast<float(*)[8]>(&shares[i * 8]);
+                    drains[i] = !grid.Fixed(before.data(), x, y) && SharesAt(before.data() + i, stride, share);
+                }
+            }
+        });
+        // The area: what the coarser level brings, moved cell by cell along
+        // this level's shares. A cell on the rectangle's edge keeps what it
+        // was brought.
+        area = broughtArea;
+        for (int sweep = 0; sweep < kLevelAreaSweeps; ++sweep) {
+            ParallelRows(rows, threads, [&](int begin, int end) {
+                for (int64_t y = begin; y < end; ++y) {
+                    for (int64_t x = 0; x < rect.width; ++x) {
+                        const size_t i = grid.Index(x, y);
+                        if (x == 0 || y == 0 || x == rect.width - 1 || y == rect.height - 1) {
+                            swept[i] = area[i];
+                            continue;
+                        }
+                        float sum = 1.0f;
+                        for (int k = 0; k < 8; ++k) {
+                            // The neighbour on side k drains to this cell in its direction k + 4.
+                            const NeighbourStep& s = neighbourSteps[k];
+                            const size_t j = grid.Index(x + s.dx, y + s.dy);
+                            if (drains[j]) {
+                                sum += shares[j * 8 + ((k + 4) & 7)] * area[j];
+                            }
+                        }
+                        swept[i] = sum;
+                    }
+                }
+            });
+            area.swap(swept);
+        }
+        // Stream power, one Jacobi step of the implicit solution, then creep.
+        ParallelRows(rows, threads, [&](int begin, int end) {
+            for (int64_t y = begin; y < end; ++y) {
+                for (int64_t x = 0; x < rect.width; ++x) {
+                    const size_t i = grid.Index(x, y);
+                    if (!drains[i]) {
+                        continue;
+                    }
+                    const double f = plan.incision * std::sqrt(static_cast<double>(area[i]));
+                    double weights = 0.0;
+                    double pulled = 0.0;
+                    for (int k = 0; k < 8; ++k) {
+                        const float share = shares[i * 8 + k];
+                        if (share > 0.0f) {
+                            const NeighbourStep& s = neighbourSteps[k];
+                            const double fk = f * share * s.inverseDistance * s.inverseDistance;
+                            weights += fk;
+                            pulled += fk * before[grid.Index(x + s.dx, y + s.dy)];
+                        }
+                    }
+                    heights[i] = static_cast<float>((static_cast<double>(before[i]) + pulled) / (1.0 + weights));
+                }
+            }
+        });
+        before = heights;
+        ParallelRows(rows, threads, [&](int begin, int end) {
+            for (int64_t y = begin; y < end; ++y) {
+                for (int64_t x = 0; x < rect.width; ++x) {
+                    if (!grid.Fixed(before.data(), x, y)) {
+                        const size_t i = grid.Index(x, y);
+                        heights[i] = CreepStep(before.data() + i, stride, plan.creep);
+                    }
+                }
+            }
+        });
+    }
+}
+
+}  // namespace
+
+void ErodeLevel(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
+                const LevelPassPlan& plan, unsigned threads)
+{
+    // The passes keep about 50 bytes a cell; a level of a whole 16385 map
+    // is 268 M cells. So the rectangle goes in bands of kBandRows rows, each
+    // made over the reach more rows on both sides: a band's own rows are the
+    // same bits as the whole rectangle's (the reach argument of a window),
+    // and written to a copy, since the next band reads the heights before.
+    constexpr int64_t kBandRows = 512;
+    const int64_t reach = LevelPassReach();
+    if (rect.height <= kBandRows + 2 * reach) {
+        ErodeBand(heights, broughtArea, rect, plan, threads);
+        return;
+    }
+    const size_t width = size_t(rect.width);
+    std::vector<float> out(heights.size());
+    for (int64_t b0 = 0; b0 < rect.height; b0 += kBandRows) {
+        const int64_t b1 = std::min(rect.height, b0 + kBandRows);
+        const int64_t r0 = std::max<int64_t>(0, b0 - reach);
+        const int64_t r1 = std::min(rect.height, b1 + reach);
+        std::vector<float> band(heights.begin() + r0 * width, heights.begin() + r1 * width);
+        const std::vector<float> area(broughtArea.begin() + r0 * width, broughtArea.begin() + r1 * width);
+        ErodeBand(band, area, {rect.x0, rect.y0 + r0, rect.width, r1 - r0, rect.cells}, plan, threads);
+        std::copy(band.begin() + (b0 - r0) * width, band.begin() + (b1 - r0) * width, out.begin() + b0 * width);
+    }
+    heights.swap(out);
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+// Erosion of one world level below the stage by passes of bounded reach, so
+// that a window of the level is the same bits however large the rectangle
+// it is made over, as long as the rectangle reaches LevelPassReach() cells
+// further (the explicit, local passes of Schott et al. 2023, ACM TOG 42(5)):
+// each pass reads one cell around, and the cells within the reach of the
+// rectangle's edge come out wrong and are not read.
+//
+// A pass, every step from a copy of the heights before it:
+//  1. shares: each cell's water over its lower neighbours, the multiple-flow
+//     law erosion uses (Holmgren's exponent 4, MultipleFlow.h);
+//  2. area: the coarser level's upstream area brought down (`broughtArea`,
+//     in cells of this level), then kLevelAreaSweeps Jacobi sweeps of the
+//     multiple-flow accumulation, A <- 1 + sum over the neighbours j draining
+//     to the cell of share_j A_j: each sweep moves the water one cell along
+//     this level's own slopes, so channels form where this level's
+//     detail leads the water, not only on the coarser level's links;
+//  3. stream power, one Jacobi step of the implicit solution erosion uses
+//     (ErosionSteps.cpp, Braun and Willett 2013) from the heights before it:
+//     h <- (h + sum F_k h_k) / (1 + sum F_k), F_k = f share_k / d_k^2, so a
+//     cell ends between its old height and its receivers' old ones;
+//  4. hillslope creep, the nine-point step (CreepStep, ErosionSteps.h).
+// Outlets (the sea, the world's border) and the rectangle's edge stay.
+
+// Passes per level, Jacobi sweeps of the area per pass.
+constexpr int kLevelPasses = 4;
+constexpr int kLevelAreaSweeps = 3;
+
+// How far a pass reaches: the area's sweeps, one more for the shares they
+// read, one for stream power's neighbours and one for creep.
+constexpr int LevelPassReach()
+{
+    return kLevelPasses * (kLevelAreaSweeps + 3);
+}
+
+struct LevelPassPlan {
+    double incision;  // f / sqrt(A): K dt of a pass times sqrt of a cell's area over dx
+    double creep;     // kappa of a pass
+};
+
+// A rectangle of a level of `cells` cells a side: its first cell (x0, y0)
+// in the level's grid and its size.
+struct LevelRectangle {
+    int64_t x0, y0, width, height, cells;
+};
+
+// Erodes `heights` (the rectangle's cells, row-major) in place.
+// `broughtArea` is the area the coarser level brings to each cell (cells of
+// this level, at least 1). `threads` as for ParallelRows; the bits do not
+// depend on it.
+void ErodeLevel(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
+                const LevelPassPlan& plan, unsigned threads);
