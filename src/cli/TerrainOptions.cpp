@@ -102,7 +102,7 @@ bool ReadShapeTrust(const std::string& text, TerrainParameters& parameters, std:
         parameters.shapeTrust = 0.0f;
         return true;
     }
-    return ParseBoundedFloat(text, "--shape-trust", "auto, or 1 to 16384 samples of the shape", 1.0f, 16384.0f,
+    return ParseBoundedFloat(text, "--shape-trust", "[1, 16384] (samples of the shape), or auto", 1.0f, 16384.0f,
                              parameters.shapeTrust, error);
 }
 

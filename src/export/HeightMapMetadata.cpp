@@ -116,6 +116,8 @@ std::string HeightMapMetadataJson(const HeightMapFormat& format, RowOrder rows, 
     if (parameters.shape != nullptr) {
         json["shape"] = parameters.shapeFile;
         json["shape_checksum"] = parameters.shape->identity;
+        // Where the shape's own relief is trusted: "auto" or samples.
+        json["shape_trust"] = parameters.shapeTrust > 0.0f ? MetaFloat(parameters.shapeTrust) : Json("auto");
     }
     if (ground != nullptr) {
         for (const auto& [key, value] : HeightMapGroundFigures(*ground, size)) {

@@ -164,6 +164,9 @@ std::string TileManifestJson(const TileSetDescription& set)
     }
     if (set.terrain.shape != nullptr) {
         json["shape_checksum"] = set.terrain.shape->identity;
+        // Where the shape's own relief is trusted: "auto" or samples.
+        json["shape_trust"] = set.terrain.shapeTrust > 0.0f ? MetaFloat(set.terrain.shapeTrust)
+                                                          : nlohmann::ordered_json("auto");
     }
     for (const auto& [key, value] : HeightMapGroundFigures(set.ground, grid.tileCells)) {
         json[key] = MetaMetres(key == "extent_m" ? set.ground.cellSize * (grid.worldCells - 1) : value);
