@@ -25,37 +25,6 @@ struct Grid {
     }
 };
 
-// The multiple-flow shares of a cell, by the law of FlowShares
-// (MultipleFlow.cpp) on rows of `stride` cells: slopes over the steepest,
-// to the fourth power, over their sum. False where no neighbour is lower.
-bool SharesAt(const float* p, ptrdiff_t stride, float (&share)[8])
-{
-    static_assert(kFlowExponent == 4, "the level's shares raise slopes to the fourth power");
-    float slope[8];
-    float steepest = 0.0f;
-    for (int k = 0; k < 8; ++k) {
-        const NeighbourStep& s = neighbourSteps[k];
-        const float drop = p[0] - p[s.dy * stride + s.dx];
-        slope[k] = drop > 0.0f ? drop * static_cast<float>(s.inverseDistance) : 0.0f;
-        steepest = std::max(steepest, slope[k]);
-    }
-    if (!(steepest > 0.0f)) {
-        return false;
-    }
-    const float inverseSteepest = 1.0f / steepest;
-    float sum = 0.0f;
-    for (int k = 0; k < 8; ++k) {
-        const float t = slope[k] * inverseSteepest;
-        const float squared = t * t;
-        share[k] = squared * squared;
-        sum += share[k];
-    }
-    const float inverse = 1.0f / sum;
-    for (float& w : share) {
-        w *= inverse;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -80,7 +49,7 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
                 for (int64_t x = 0; x < rect.width; ++x) {
                     const size_t i = grid.Index(x, y);
                     float (&share)[8] = *reinterpret_cast<float(*)[8]>(&shares[i * 8]);
-                    drains[i] = !grid.Fixed(before.data(), x, y) && SharesAt(before.data() + i, stride, share);
+                    drains[i] = !grid.Fixed(before.data(), x, y) && SharesAround(before.data() + i, stride, share);
                 }
             }
         });

@@ -12,35 +12,7 @@ bool FlowShares(const float* h, int n, int x, int y, float (&share)[8])
     if (IsOutlet(h, n, x, y)) {
         return false;
     }
-    const size_t i = static_cast<size_t>(y) * n + x;
-    const float here = h[i];
-    float slope[8];
-    float steepest = 0.0f;
-    for (int k = 0; k < 8; ++k) {
-        const NeighbourStep& s = neighbourSteps[k];
-        const float drop = here - h[i + s.dy * static_cast<ptrdiff_t>(n) + s.dx];
-        slope[k] = drop > 0.0f ? drop * static_cast<float>(s.inverseDistance) : 0.0f;
-        steepest = std::max(steepest, slope[k]);
-    }
-    if (!(steepest > 0.0f)) {
-        return false;
-    }
-    // Slopes over the steepest before the power, so that the drops of a
-    // float step that draining leaves raise to no denormal.
-    static_assert(kFlowExponent == 4, "FlowShares raises slopes to the fourth power");
-    const float inverseSteepest = 1.0f / steepest;
-    float sum = 0.0f;
-    for (int k = 0; k < 8; ++k) {
-        const float r = slope[k] * inverseSteepest;
-        const float squared = r * r;
-        share[k] = squared * squared;
-        sum += share[k];
-    }
-    const float inverse = 1.0f / sum;
-    for (float& w : share) {
-        w *= inverse;
-    }
-    return true;
+    return SharesAround(h + static_cast<size_t>(y) * n + x, n, share);
 }
 
 void AscendingOrder(const float* h, size_t count, std::vector<uint32_t>& order, std::vector<uint64_t>& scratch)

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
+
+#include "hydrology/FlowRouting.h"
 
 // Water spread over every lower neighbour instead of the one steepest: the
 // multiple-flow-direction routing of Freeman (1991) and Quinn et al. (1991),
@@ -20,6 +23,40 @@ constexpr int kFlowExponent = 4;
 // (FlowRouting.h); all 0 where no neighbour is lower or the cell is an
 // outlet. Returns false in that case.
 bool FlowShares(const float* h, int n, int x, int y, float (&share)[8]);
+
+// The same law at the cell p points to, in rows of `stride` cells, whatever
+// the cell is (the caller decides what is an outlet): slopes over the
+// steepest before the power, so that the drops of a float step that draining
+// leaves raise to no denormal, then over their sum. False where no
+// neighbour is lower.
+inline bool SharesAround(const float* p, ptrdiff_t stride, float (&share)[8])
+{
+    static_assert(kFlowExponent == 4, "the shares raise slopes to the fourth power");
+    float slope[8];
+    float steepest = 0.0f;
+    for (int k = 0; k < 8; ++k) {
+        const NeighbourStep& s = neighbourSteps[k];
+        const float drop = p[0] - p[s.dy * stride + s.dx];
+        slope[k] = drop > 0.0f ? drop * static_cast<float>(s.inverseDistance) : 0.0f;
+        steepest = std::max(steepest, slope[k]);
+    }
+    if (!(steepest > 0.0f)) {
+        return false;
+    }
+    const float inverseSteepest = 1.0f / steepest;
+    float sum = 0.0f;
+    for (int k = 0; k < 8; ++k) {
+        const float r = slope[k] * inverseSteepest;
+        const float squared = r * r;
+        share[k] = squared * squared;
+        sum += share[k];
+    }
+    const float inverse = 1.0f / sum;
+    for (float& w : share) {
+        w *= inverse;
+    }
+    return true;
+}
 
 // Every cell index once, lowest first; equal heights by index. On a map
 // filled to drain every cell's lower neighbours come before it, so walking
