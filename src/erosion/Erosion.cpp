@@ -59,10 +59,11 @@ void RefineFromCoarse(float* fine, int n, const std::vector<float>& eroded, cons
         for (int y = begin; y < end; ++y) {
             for (int x = 0; x < n; ++x) {
                 float& cell = fine[static_cast<size_t>(y) * n + x];
-                const float added = LevelDetailAt(x, y, n, cell, rawDetail);
+                const float refined = RefineFromCoarser(x, y, c, erodedAt);
+                const float added = LevelDetailAt(x, y, n, cell, rawDetail) * SeabedDetailShare(refined);
                 // A sea cell beside a cut valley would go below the sea floor;
                 // rough land stays within the headroom draining needs.
-                cell = std::clamp(RefineFromCoarser(x, y, c, erodedAt) + added, 0.0f, kErosionHeadroom);
+                cell = std::clamp(refined + added, 0.0f, kErosionHeadroom);
             }
         }
     });

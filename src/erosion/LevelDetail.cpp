@@ -80,7 +80,8 @@ LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLeve
         for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
             for (int64_t x = rect.x0; x <= rect.x1; ++x) {
                 const size_t i = level.Index(x, y);
-                level.free[i] = std::clamp(Refined(coarse, coarse.height, x, y) + level.Added(x, y, limit), 0.0f,
+                const float refined = Refined(coarse, coarse.height, x, y);
+                level.free[i] = std::clamp(refined + level.Added(x, y, limit) * SeabedDetailShare(refined), 0.0f,
                                            kErosionHeadroom);
                 area[i] = std::max(1.0f, 4.0f * Refined(coarse, coarse.upstream, x, y));
             }

@@ -117,6 +117,23 @@ inline int64_t DetailBlockOrigin(int64_t v, int64_t cells)
     return std::min(v & ~int64_t{1}, cells - 3);
 }
 
+// The share of a level's detail a cell keeps under the sea, from the
+// coarser heights refined there (`refined`): all of it on land, (refined /
+// 0.01)^2 below the sea's 0.01, none on the open sea's floor. Erosion stops at
+// the sea, so without this the shallows and the seabed kept the raw grain a
+// level adds; below the sea the ground is instead the coarser seabed
+// refined, smooth as sediment leaves it, and the detail comes back as the
+// ground rises to the coast, continuous with the land.
+inline float SeabedDetailShare(float refined)
+{
+    constexpr float sea = 0.01f;
+    if (refined >= sea) {
+        return 1.0f;
+    }
+    const float t = std::max(refined, 0.0f) / sea;
+    return t * t;
+}
+
 // The detail a level of `cells` a side adds at (x, y): the root mean square
 // of its block's raw detail times the cell's noise. rawDetail(x, y) reads the
 // level's raw detail, rawHeight is the cell's raw height.

@@ -83,4 +83,37 @@ TEST(Erosion, BigMapsKeepThePreviewsValleys)
     EXPECT_LT(differenceFromPreview / land, 0.5 * erosionDepth / land) << "the big map lost the preview's valleys";
 }
 
+// The seabed's roughness: the five-point laplacian's root mean square over
+// the shallow sea floor (heights in (0.0005, 0.005]), away from the border.
+double SeabedRoughness(const Array2D<float>& h)
+{
+    double sum = 0.0;
+    size_t count = 0;
+    for (uint32_t y = 1; y + 1 < h.GetHeight(); ++y) {
+        for (uint32_t x = 1; x + 1 < h.GetWidth(); ++x) {
+            const double c = h.Row(y)[x];
+            if (c > 0.0005 && c <= 0.005) {
+                const double l = double(h.Row(y)[x + 1]) + h.Row(y)[x - 1] + h.Row(y + 1)[x] + h.Row(y - 1)[x] - 4 * c;
+                sum += l * l;
+                ++count;
+            }
+        }
+    }
+    return count > 0 ? std::sqrt(sum / double(count)) : 0.0;
+}
+
+// Erosion stops at the sea, so the levels' detail once stayed there as raw
+// grain (0.7: 1.4 times the uneroded seabed's roughness); the seabed is now
+// the coarser one refined, smooth as sediment leaves it (0.3 times).
+TEST(Erosion, TheSeabedSettlesSmootherThanTheRawTerrain)
+{
+    const TerrainParameters parameters = Eroded(0.62f, 0.25f, 1.0f);
+    TerrainParameters raw = parameters;
+    raw.erosion = 0.0f;
+    const double eroded = SeabedRoughness(Terrain(513, parameters));
+    const double uneroded = SeabedRoughness(Terrain(513, raw));
+    ASSERT_GT(uneroded, 0.0);
+    EXPECT_LT(eroded, 0.5 * uneroded);
+}
+
 }  // namespace
