@@ -100,8 +100,17 @@ struct RawSamples {
 // 3.7 has no 8-bit signed type and marks such a band with PIXELTYPE.
 bool SignedByte(GDALRasterBandH band, GDALDataType type)
 {
+#if GDAL_VERSION_NUM >= GDAL_COMPUTE_VERSION(3, 7, 0)
+    // From GDAL 3.7 signed bytes are a type of their own, GDT_Int8, which
+    // GDAL reads signed; asking for the old metadata item there only draws a
+    // warning, which would refuse the shape.
+    (void)band;
+    (void)type;
+    return false;
+#else
     const char* pixelType = GDALGetMetadataItem(band, "PIXELTYPE", "IMAGE_STRUCTURE");
     return type == GDT_Byte && pixelType != nullptr && std::strcmp(pixelType, "SIGNEDBYTE") == 0;
+#endif
 }
 
 // A double sample as the float it is held in: a finite sample beyond float's
