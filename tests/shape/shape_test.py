@@ -23,7 +23,7 @@ SEA = 0.01
 
 def run(*args, status=0):
     # A run that waits on a FIFO fails the test rather than holding it.
-    done = subprocess.run([TOOL, *args], capture_output=True, text=True, timeout=120)
+    done = subprocess.run([TOOL, *args], capture_output=True, text=True, timeout=480)
     assert done.returncode == status, (args, done.returncode, done.stderr)
     return done.stderr
 
