@@ -4,37 +4,12 @@
 #include <utility>
 #include <vector>
 
+#include "derive/DerivedMapKinds.h"
+#include "derive/FlowMaps.h"
 #include "derive/MapScale.h"
 #include "derive/SurfaceMaps.h"
 #include "landing/OutputFile.h"
 #include "terrain/Array2D.h"
-
-#include "derive/FlowMaps.h"
-
-// The maps written beside a heightmap, each as NAME.KIND.png (or, for the
-// maps in metres with --float-maps, NAME.KIND.exr or NAME.KIND.tif).
-// Flow is the multiple-flow area, FlowD8 the steepest-descent one.
-// Water is the water surface in the heightmap's units, depth the metres
-// under it (WaterMaps.h).
-enum class DerivedMapKind {
-    Normal,
-    Slope,
-    Flow,
-    Rivers,
-    Splat,
-    Shade,
-    FlowD8,
-    FlowDirection,
-    Wear,
-    Deposition,
-    Water,
-    Depth
-};
-
-// How the float maps (wear, deposition and depth in metres, water in the
-// heightmap's units) are written: 16-bit PNG (the metres' full scale in
-// --meta), or the values themselves as 32-bit floats.
-enum class FloatMapFormat { None, Exr, Tif32 };
 
 struct DerivedMapSettings {
     MapScale scale;
@@ -52,41 +27,11 @@ struct DerivedMapSettings {
     unsigned threads = 0;  // 0: every core
 };
 
-// "normal,slope,flow,rivers,splat,shade,flow-d8,flowdir,wear,deposition,water,depth", any of them, in any order, each
-// once. On false, error is one line naming the bad word and the kinds.
-bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& kinds, std::string& error);
-
-const char* DerivedMapName(DerivedMapKind kind);
-
-// Whether any of the kinds (flow-d8, rivers, water, depth) reads each cell's
-// steepest-descent upstream area.
-bool DerivedMapsNeedUpstream(const std::vector<DerivedMapKind>& kinds);
-// Whether any (flow, flowdir) reads the multiple-flow routing.
-bool DerivedMapsNeedMultipleFlow(const std::vector<DerivedMapKind>& kinds);
-// Whether any (wear, deposition) reads the uneroded terrain; these need
-// --erosion.
-bool DerivedMapsNeedUneroded(const std::vector<DerivedMapKind>& kinds);
-// Whether the kind is in metres or the heightmap's units, written as floats
-// with --float-maps.
-bool IsMetresMap(DerivedMapKind kind);
-// Whether it reads the rivers' reach around a window (rivers, water, depth).
-bool ReadsRivers(DerivedMapKind kind);
-
 // The full scale of each 16-bit map in metres the kinds include, as --meta
 // and the manifest state them: wear_full_scale_m, deposition_full_scale_m,
 // depth_full_scale_m.
 std::vector<std::pair<std::string, double>> DerivedMapFigures(const std::vector<DerivedMapKind>& kinds,
                                                               const DerivedMapSettings& settings);
-
-// "exr" or "tif32"; on false, error is one line naming the bad value.
-bool ParseFloatMapFormat(const std::string& text, FloatMapFormat& format, std::string& error);
-const char* FloatMapFormatName(FloatMapFormat format);  // "png" for None
-
-// out with its extension (the last '.' of its file name and what follows)
-// replaced by ".KIND.png": world.png -> world.normal.png, world -> world.normal.png;
-// a map in metres with floats asked for ends in .exr or .tif instead.
-std::string DerivedMapPath(const std::string& out, DerivedMapKind kind,
-                           FloatMapFormat floats = FloatMapFormat::None);
 
 // Computes each map in turn and writes it into its file, files[i] for
 // kinds[i], opened already; each is finished (written out and fsync'd, not
