@@ -131,7 +131,7 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
         raster.metres = ErosionTraceMetres(InsideCells(window), *window.uneroded, trace, settings.scale.relief);
         raster.floating = settings.floats != FloatMapFormat::None;
         if (!raster.floating) {
-            raster.deep = ErosionTraceMap(raster.metres, ErosionTraceFullScaleMetres(settings.scale));
+            raster.deep = Grey16(raster.metres, ErosionTraceFullScaleMetres(settings.scale));
         }
         break;
     }

@@ -24,16 +24,3 @@ Array2D<float> ErosionTraceMetres(const Array2D<float>& heights, const Array2D<f
     }
     return metres;
 }
-
-Raster16 ErosionTraceMap(const Array2D<float>& metres, double fullScaleMetres)
-{
-    Raster16 raster(metres.GetWidth(), metres.GetHeight(), 1);
-    for (unsigned y = 0; y < metres.GetHeight(); ++y) {
-        const float* row = metres.Row(y);
-        uint16_t* out = raster.AtCell(0, y);
-        for (unsigned x = 0; x < metres.GetWidth(); ++x) {
-            out[x] = uint16_t(std::floor(65535.0 * std::min(1.0, double(row[x]) / fullScaleMetres) + 0.5));
-        }
-    }
-    return raster;
-}

@@ -28,5 +28,3 @@ double ErosionTraceFullScaleMetres(const MapScale& scale);
 Array2D<float> ErosionTraceMetres(const Array2D<float>& heights, const Array2D<float>& uneroded, ErosionTrace trace,
                                   double relief);
 
-// 16-bit grey: round(65535 * min(1, metres / fullScale)).
-Raster16 ErosionTraceMap(const Array2D<float>& metres, double fullScaleMetres);
