@@ -52,7 +52,7 @@ std::string ViewerUsage()
            "Shows the generated terrain in an 800 x 600 window; every option is optional\n"
            "and the terrain options give start-up values, read and bounded as\n"
            "orvandel-heightmap reads them.\n" +
-           TerrainOptionsUsage(17) +
+           TerrainOptionsUsage(17, true) +
            "  --view V       height (grey by height, the default), shaded (lit as the\n"
            "                 tool's shade map) or colour (sea, sand, grass, rock and snow, lit)\n"
            "  --detail N     draw the tool's N x N map: 129 (default), 257, 513 or 1025\n"
@@ -68,7 +68,7 @@ std::string ViewerUsage()
 ViewerStart ParseViewerOptions(int argc, const char* const* argv, TerrainParameters& parameters,
                                ViewerDisplay& display, std::string& error)
 {
-    std::vector<std::string> names = TerrainOptionNames();
+    std::vector<std::string> names = TerrainOptionNames(true);
     names.insert(names.end(), {"--view", "--detail", "--timedemo"});
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];

@@ -1,6 +1,7 @@
 #include "cli/TerrainOptions.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "cli/CommandLineText.h"
 #include "terrain/ShapeGrid.h"
@@ -124,6 +125,32 @@ bool ReadErosion(const std::string& text, TerrainParameters& parameters, std::st
     return ParseBoundedFloat(text, "--erosion", "[0, 4]", minErosion, maxErosion, parameters.erosion, error);
 }
 
+// Metres as a text that reads back as the same double.
+std::string MetresText(double metres)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.17g", metres);
+    return text;
+}
+
+// The area is read in m^2; the map's metres come from --extent later.
+bool ReadLakes(const std::string& text, TerrainParameters& parameters, std::string& error)
+{
+    if (text == "none") {
+        parameters.lakeArea = 0.0f;
+        return true;
+    }
+    return ParseBoundedFloat(text, "--lakes", "[1, 1e12] (m^2, the least lake's area), or none", 1.0f, 1e12f,
+                             parameters.lakeArea, error);
+}
+
+std::string LakesText(const TerrainParameters& parameters)
+{
+    return parameters.lakeArea > 0.0f ? RoundTripFloatText(parameters.lakeArea) : std::string("none");
+}
+
+bool LakesAtDefault(const TerrainParameters& parameters) { return !(parameters.lakeArea > 0.0f); }
+
 const std::vector<TerrainOption> table = {
     {"--seed", "TEXT", "1 to 256 bytes of text (default: the viewer's seed)", nullptr, ReadSeed, SeedText,
      SeedAtDefault, nullptr},
@@ -147,16 +174,23 @@ const std::vector<TerrainOption> table = {
      "auto, or 1 to 16384: the shape's relief is kept at wavelengths of S samples and more, the seed's added "
      "below (default auto: where the shape is smoother than land)",
      nullptr, ReadShapeTrust, ShapeTrustText, ShapeTrustAtDefault, nullptr},
+    {"--lakes", "AREA",
+     "1 to 1e12, or none: erosion keeps depressions of at least AREA m^2 as lakes at their spill height "
+     "(default none: every pit filled; needs --erosion)",
+     "lakes_min_area_m2", ReadLakes, LakesText, LakesAtDefault, Number<&TerrainParameters::lakeArea>, true},
 };
 
 }  // namespace
 
 const std::vector<TerrainOption>& TerrainOptions() { return table; }
 
-std::vector<std::string> TerrainOptionNames()
+std::vector<std::string> TerrainOptionNames(bool forViewer)
 {
     std::vector<std::string> names;
     for (const TerrainOption& option : table) {
+        if (forViewer && option.heightmapOnly) {
+            continue;
+        }
         names.push_back(option.name);
     }
     return names;
@@ -172,10 +206,13 @@ const TerrainOption* FindTerrainOption(const std::string& name)
     return nullptr;
 }
 
-std::string TerrainOptionsUsage(size_t column)
+std::string TerrainOptionsUsage(size_t column, bool forViewer)
 {
     std::string usage;
     for (const TerrainOption& option : table) {
+        if (forViewer && option.heightmapOnly) {
+            continue;
+        }
         std::string line = std::string("  ") + option.name + " " + option.valueName;
         line.resize(std::max(column, line.size() + 1), ' ');
         usage += line + option.help + "\n";
@@ -203,6 +240,10 @@ std::vector<std::pair<std::string, float>> TerrainMetaNumbers(const TerrainParam
         if (option.read == ReadFalloff && FalloffAtDefault(parameters)) {
             continue;
         }
+        // Maps without lakes keep the keys they always had.
+        if (option.read == ReadLakes && LakesAtDefault(parameters)) {
+            continue;
+        }
         if (option.metaKey != nullptr) {
             numbers.emplace_back(option.metaKey, option.number(parameters));
         }
@@ -215,6 +256,11 @@ std::vector<std::pair<std::string, std::string>> TerrainWorldEntries(const Terra
     const ShapeGrid* shape = parameters.shapeFile.empty() ? nullptr : parameters.shape.get();
     std::vector<std::pair<std::string, std::string>> entries;
     for (const TerrainOption& option : table) {
+        // Without lakes a world is what it was before lakes were an option,
+        // so records and stages made then still match.
+        if (option.read == ReadLakes && LakesAtDefault(parameters)) {
+            continue;
+        }
         std::string value = option.text(parameters);
         if (option.read == ReadShape) {
             value = shape != nullptr ? shape->checksum : "none";
@@ -222,6 +268,9 @@ std::vector<std::pair<std::string, std::string>> TerrainWorldEntries(const Terra
             value = shape != nullptr && !shape->range.empty() ? shape->range : "none";
         } else if (option.read == ReadFalloff && FalloffAtDefault(parameters)) {
             value = "none";
+        } else if (option.read == ReadLakes) {
+            // The area is of the world's ground: its metres across count too.
+            value += " m^2 of " + MetresText(parameters.mapMetres) + " m across";
         }
         entries.emplace_back(option.name, OneLine(value));
     }

@@ -22,19 +22,22 @@ struct TerrainOption {
     bool (*atDefault)(const TerrainParameters& parameters);
     // Its value for --meta (metaKey options only).
     float (*number)(const TerrainParameters& parameters);
+    // Taken by orvandel-heightmap only (the viewer neither lists nor reads it).
+    bool heightmapOnly = false;
 };
 
 const std::vector<TerrainOption>& TerrainOptions();
 
 // The table's option names, for ReadValuedOption.
-std::vector<std::string> TerrainOptionNames();
+// forViewer leaves out the heightmap tool's own (heightmapOnly).
+std::vector<std::string> TerrainOptionNames(bool forViewer = false);
 
 // The entry named `name`, or nullptr.
 const TerrainOption* FindTerrainOption(const std::string& name);
 
 // The --help lines of every terrain option, each starting with two spaces
 // and the name, the help aligned at column `column`.
-std::string TerrainOptionsUsage(size_t column);
+std::string TerrainOptionsUsage(size_t column, bool forViewer = false);
 
 // The --meta numbers of these parameters: each metaKey option's key and
 // value, in the table's order.

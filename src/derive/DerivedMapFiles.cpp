@@ -86,7 +86,7 @@ std::vector<std::pair<std::string, double>> DerivedMapFigures(const std::vector<
         }
         if (kind == DerivedMapKind::Depth) {
             figures.emplace_back("depth_full_scale_m", DepthFullScaleMetres(settings.seaLevel, settings.scale.relief,
-                                                                            RiverRuleOf(settings)));
+                                                                            RiverRuleOf(settings), settings.lakes));
         }
     }
     return figures;
@@ -104,7 +104,8 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
 {
     const Array2D<float>& map = window.heights;
     DerivedRaster raster;
-    raster.wide = kind != DerivedMapKind::Rivers && kind != DerivedMapKind::Splat && kind != DerivedMapKind::Shade;
+    raster.wide = kind != DerivedMapKind::Rivers && kind != DerivedMapKind::Splat && kind != DerivedMapKind::Shade &&
+                  kind != DerivedMapKind::Lakes;
     switch (kind) {
     case DerivedMapKind::Normal:
         raster.deep = Inside(NormalMap(map, settings.scale, settings.normals, settings.threads), window);
@@ -147,13 +148,16 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
                                               settings.scale.relief, rule)
                                : ComputeWater(inside, *window.upstream, 0, 0, width, height, settings.seaLevel,
                                               settings.scale.relief, rule);
+        if (window.lakeSurface != nullptr) {
+            AddLakes(water, inside, *window.lakeSurface, settings.scale.relief);
+        }
         const bool surface = kind == DerivedMapKind::Water;
         raster.metres = surface ? std::move(water.surface) : std::move(water.depth);
         raster.floating = settings.floats != FloatMapFormat::None;
         if (!raster.floating) {
             raster.deep = Grey16(raster.metres, surface ? 1.0
                                                         : DepthFullScaleMetres(settings.seaLevel, settings.scale.relief,
-                                                                               rule));
+                                                                               rule, settings.lakes));
         }
         break;
     }
@@ -170,6 +174,17 @@ DerivedRaster ComputeDerivedMap(const DerivedMapWindow& window, DerivedMapKind k
                             : RiverMap(inside, *window.upstream, 0, 0, width, height, settings.seaLevel, rule);
     }
         break;
+    case DerivedMapKind::Lakes: {
+        const Array2D<float> inside = InsideCells(window);
+        raster.narrow = Raster8(inside.GetWidth(), inside.GetHeight(), 1);
+        for (unsigned y = 0; y < inside.GetHeight(); ++y) {
+            uint8_t* out = raster.narrow.AtCell(0, y);
+            for (unsigned x = 0; x < inside.GetWidth(); ++x) {
+                out[x] = window.lakeSurface != nullptr && window.lakeSurface->Row(y)[x] > 0.0f ? 255 : 0;
+            }
+        }
+        break;
+    }
     case DerivedMapKind::Splat:
         raster.narrow =
             Inside(SplatMap(map, settings.scale, settings.seaLevel, settings.splat, settings.threads), window);

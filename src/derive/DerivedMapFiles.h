@@ -22,6 +22,7 @@ struct DerivedMapSettings {
     // island's largest, which an engine's water reads from a distance; real
     // rivers of such areas are some 1 to 5 m wide, under a cell.
     double riverWidthMetres = 10;
+    bool lakes = false;  // the terrain keeps lakes (--lakes): the depth's full scale
     SplatThresholds splat;
     FloatMapFormat floats = FloatMapFormat::None;
     unsigned threads = 0;  // 0: every core
@@ -62,6 +63,9 @@ struct DerivedMapWindow {
     // deposition).
     const MultipleFlowField* flow = nullptr;
     const Array2D<float>* uneroded = nullptr;
+    // The window's cells' lake surface (LakeSurface, 0 off the lakes), for
+    // lakes, water and depth; none: no lakes.
+    const Array2D<float>* lakeSurface = nullptr;
     // For rivers: heights and steepest-descent areas over the window and up
     // to kRiverRadiusCells around it (the map's border permitting), the
     // window at (riverWest, riverSouth) in them; without them, the window's

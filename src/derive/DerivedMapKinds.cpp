@@ -8,9 +8,10 @@ namespace {
 constexpr DerivedMapKind kKinds[] = {DerivedMapKind::Normal, DerivedMapKind::Slope, DerivedMapKind::Flow,
                                      DerivedMapKind::Rivers, DerivedMapKind::Splat, DerivedMapKind::Shade,
                                      DerivedMapKind::FlowD8, DerivedMapKind::FlowDirection, DerivedMapKind::Wear,
-                                     DerivedMapKind::Deposition, DerivedMapKind::Water, DerivedMapKind::Depth};
+                                     DerivedMapKind::Deposition, DerivedMapKind::Water, DerivedMapKind::Depth,
+                                     DerivedMapKind::Lakes};
 
-const char kKindList[] = "normal, slope, flow, rivers, splat, shade, flow-d8, flowdir, wear, deposition, water, depth";
+const char kKindList[] = "normal, slope, flow, rivers, splat, shade, flow-d8, flowdir, wear, deposition, water, depth, lakes";
 
 }  // namespace
 
@@ -41,6 +42,8 @@ const char* DerivedMapName(DerivedMapKind kind)
         return "water";
     case DerivedMapKind::Depth:
         return "depth";
+    case DerivedMapKind::Lakes:
+        return "lakes";
     }
     return "";
 }
@@ -62,6 +65,13 @@ bool DerivedMapsNeedUneroded(const std::vector<DerivedMapKind>& kinds)
 {
     return std::any_of(kinds.begin(), kinds.end(),
                        [](DerivedMapKind k) { return k == DerivedMapKind::Wear || k == DerivedMapKind::Deposition; });
+}
+
+bool DerivedMapsNeedLakes(const std::vector<DerivedMapKind>& kinds)
+{
+    return std::any_of(kinds.begin(), kinds.end(), [](DerivedMapKind k) {
+        return k == DerivedMapKind::Lakes || k == DerivedMapKind::Water || k == DerivedMapKind::Depth;
+    });
 }
 
 bool IsMetresMap(DerivedMapKind kind)

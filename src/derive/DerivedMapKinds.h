@@ -22,7 +22,8 @@ enum class DerivedMapKind {
     Wear,
     Deposition,
     Water,
-    Depth
+    Depth,
+    Lakes
 };
 
 // How the float maps (wear, deposition and depth in metres, water in the
@@ -30,7 +31,7 @@ enum class DerivedMapKind {
 // --meta), or the values themselves as 32-bit floats.
 enum class FloatMapFormat { None, Exr, Tif32 };
 
-// "normal,slope,flow,rivers,splat,shade,flow-d8,flowdir,wear,deposition,water,depth", any of them, in any order, each
+// "normal,slope,flow,rivers,splat,shade,flow-d8,flowdir,wear,deposition,water,depth,lakes", any of them, in any order, each
 // once. On false, error is one line naming the bad word and the kinds.
 bool ParseDerivedMapList(const std::string& list, std::vector<DerivedMapKind>& kinds, std::string& error);
 
@@ -44,6 +45,8 @@ bool DerivedMapsNeedMultipleFlow(const std::vector<DerivedMapKind>& kinds);
 // Whether any (wear, deposition) reads the uneroded terrain; these need
 // --erosion.
 bool DerivedMapsNeedUneroded(const std::vector<DerivedMapKind>& kinds);
+// Whether any (lakes, water, depth) reads the lakes' surface.
+bool DerivedMapsNeedLakes(const std::vector<DerivedMapKind>& kinds);
 // Whether the kind is in metres or the heightmap's units, written as floats
 // with --float-maps.
 bool IsMetresMap(DerivedMapKind kind);

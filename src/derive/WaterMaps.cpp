@@ -26,11 +26,28 @@ double RiverDepthMetres(double upstreamCells, const RiverRule& rule)
     return rule.widthAt1km2 / 10.0 * std::pow(area / 1e6, 0.4);
 }
 
-double DepthFullScaleMetres(double seaLevel, double relief, const RiverRule& rule)
+double DepthFullScaleMetres(double seaLevel, double relief, const RiverRule& rule, bool lakes)
 {
     const double sea = seaLevel * relief;
     const double river = rule.widthAt1km2 > 0.0 ? rule.widthAt1km2 / 10.0 * std::pow(WidestArea(rule) / 1e6, 0.4) : 0.0;
-    return std::max({sea, river, 1.0});
+    return std::max({sea, river, lakes ? relief : 0.0, 1.0});
+}
+
+void AddLakes(WaterField& water, const Array2D<float>& heights, const Array2D<float>& lakeSurface, double relief)
+{
+    assert(heights.GetWidth() == lakeSurface.GetWidth() && heights.GetHeight() == lakeSurface.GetHeight());
+    for (unsigned y = 0; y < heights.GetHeight(); ++y) {
+        const float* ground = heights.Row(y);
+        const float* level = lakeSurface.Row(y);
+        float* surface = water.surface.Row(y);
+        float* depth = water.depth.Row(y);
+        for (unsigned x = 0; x < heights.GetWidth(); ++x) {
+            if (level[x] > 0.0f) {
+                surface[x] = level[x];
+                depth[x] = float((double(level[x]) - ground[x]) * relief);
+            }
+        }
+    }
 }
 
 WaterField ComputeWater(const Array2D<float>& heights, const Array2D<float>& upstream, unsigned west, unsigned south,

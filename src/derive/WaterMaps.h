@@ -20,20 +20,29 @@
 //    at 1 km^2; A is held where the width is (at kRiverRadiusCells). It is
 //    the depth to cut under the surface: an engine's river
 //    (Unreal's water body brush) carves its bed by it.
+//  - A lake cell (with --lakes; LakeSurface, Lakes.h), over a river or not:
+//    the surface is the lake's, one flat value at its spill height, the
+//    depth (surface - height) * relief metres.
 //  - Anywhere else: surface 0, depth 0 (no water).
 struct WaterField {
     Array2D<float> surface{1, 1};  // in the heightmap's units
     Array2D<float> depth{1, 1};    // metres
 };
 
-// Over a window as RiverMap takes it.
+// Over a window as RiverMap takes it: the sea and the rivers (AddLakes
+// adds the lakes).
 WaterField ComputeWater(const Array2D<float>& heights, const Array2D<float>& upstream, unsigned west, unsigned south,
                         unsigned width, unsigned height, float seaLevel, double relief, const RiverRule& rule);
+
+// The lakes over a computed window: `heights` and `lakeSurface` its cells
+// (the surface 0 off the lakes).
+void AddLakes(WaterField& water, const Array2D<float>& heights, const Array2D<float>& lakeSurface, double relief);
 
 // The depth of a river line cell of `upstreamCells`, in metres.
 double RiverDepthMetres(double upstreamCells, const RiverRule& rule);
 
 // The metres of full scale of the 16-bit depth map: the deepest sea (the
-// sea level over height 0), the deepest channel (at the widest river) or 1,
-// whichever is most; fixed by the options alone, so every tile has the same.
-double DepthFullScaleMetres(double seaLevel, double relief, const RiverRule& rule);
+// sea level over height 0), the deepest channel (at the widest river), with
+// lakes the whole relief (the deepest a lake can be), or 1, whichever is
+// most; fixed by the options alone, so every tile has the same.
+double DepthFullScaleMetres(double seaLevel, double relief, const RiverRule& rule, bool lakes = false);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "hydrology/FlowRouting.h"
+#include "hydrology/Lakes.h"
 #include "erosion/ErosionSteps.h"
 #include "erosion/Refinement.h"
 #include "terrain/HeightMapGenerator.h"
@@ -97,7 +98,8 @@ void MakeHeadroom(Array2D<float>& map, unsigned threads)
 
 }  // namespace
 
-void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const std::function<void(double)>& progress)
+void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const std::function<void(double)>& progress,
+                    double lakeLeastShare)
 {
     const int big = static_cast<int>(map.GetWidth());
     assert(map.GetHeight() == map.GetWidth());
@@ -105,7 +107,11 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
         return;
     }
     ErosionWork work;
-    const ErosionPlan plan = PlanErosion(amount);
+    ErosionPlan plan = PlanErosion(amount);
+    plan.lakeLeastShare = lakeLeastShare;
+    const auto drain = [&](float* h, int n) {
+        DrainKeepingLakes(h, n, LakeRuleOf(lakeLeastShare, n), work.fill, work.lakes);
+    };
     MakeHeadroom(map, threads);
     // Cost of a level in cell-iterations, for the progress fraction.
     double total = 0.0;
@@ -126,7 +132,7 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
     if (big <= first) {
         std::vector<float> cells = Lattice(map, 1);
         ErodeCells(cells.data(), big, plan, plan.coarseIterations, threads, work, round);
-        FillToDrain(cells.data(), big);
+        drain(cells.data(), big);
         std::copy(cells.begin(), cells.end(), map.Row(0));
         round();
         return;
@@ -136,7 +142,7 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
     std::vector<float> original = Lattice(map, stride);
     std::vector<float> eroded = original;
     ErodeCells(eroded.data(), first, plan, plan.coarseIterations, threads, work, round);
-    FillToDrain(eroded.data(), first);
+    drain(eroded.data(), first);
     round();
     for (int n = 2 * first - 1; n <= big; n = 2 * n - 1) {
         stride /= 2;
@@ -154,7 +160,7 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
             original = {};
             eroded = {};
             ErodeCells(map.Row(0), n, FinerPlan(plan, n), plan.fineIterations, threads, work, round);
-            FillToDrain(map.Row(0), n);
+            drain(map.Row(0), n);
         }
         round();
     }

@@ -24,5 +24,8 @@
 // raw terrain alike.
 constexpr float kErosionHeadroom = 255.0f / 256.0f;
 
+// With lakeLeastShare > 0 the depressions of at least that share of the
+// map's area are kept as lakes at every level (ErodeCells, Lakes.h), and the
+// map drains to the sea or a lake.
 void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads = 0,
-                    const std::function<void(double)>& progress = {});
+                    const std::function<void(double)>& progress = {}, double lakeLeastShare = 0.0);

@@ -13,6 +13,11 @@
 
 namespace {
 
+bool LakesOn(const ErosionPlan& plan, const ErosionWork& work)
+{
+    return plan.lakeLeastShare > 0.0 && !work.lakes.mark.empty();
+}
+
 // Stream power, detachment-limited, solved implicitly from the lowest cell
 // up (Braun and Willett 2013), with the incision shared among the lower
 // neighbours as the water is (MultipleFlow.h), as fastscape does for n = 1:
@@ -35,7 +40,12 @@ void StreamPower(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
     lost.resize(static_cast<size_t>(n) * n);
     // Pulls from the cell's lower neighbours only: every band's cells in
     // ascending order find them done (FlowBands.h).
+    const uint8_t* inLake = LakesOn(plan, work) ? work.lakes.mark.data() : nullptr;
     work.bands.Sweep(false, [&](uint32_t i) {
+        if (inLake != nullptr && inLake[i] != kDry) {
+            lost[i] = 0.0f;  // h[i] is before[i]: the lake's surface, or its sill
+            return;
+        }
         const float* share = work.shares.Of(i);
         const double f = plan.streamPower * std::sqrt(static_cast<double>(work.area[i])) / dx;
         double weights = 0.0;
@@ -65,7 +75,16 @@ void Deposit(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
     const double dx = 1.0 / (n - 1);
     const double cellArea = dx * dx;
     std::vector<float>& carried = work.scratch;  // starts as each cell's loss
-    const auto keepOf = [&](uint32_t i) { return std::min(1.0, plan.deposition * cellArea / work.area[i]); };
+    // A lake cell keeps all it is brought, up to the lake's surface (its
+    // room, in work.lakes.level); any other the share G dx^2 / A.
+    const uint8_t* inLake = LakesOn(plan, work) ? work.lakes.mark.data() : nullptr;
+    const float* room = inLake != nullptr ? work.lakes.level.data() : nullptr;
+    const auto dropOf = [&](uint32_t i, double load) {
+        if (inLake != nullptr && inLake[i] == kInLake) {
+            return std::min(load, static_cast<double>(room[i]));
+        }
+        return load * std::min(1.0, plan.deposition * cellArea / work.area[i]);
+    };
     const FlowShareGrid& shares = work.shares;
     work.bands.Sweep(true, [&](uint32_t i) {
         if (work.bands.IsSeam(i)) {
@@ -76,13 +95,13 @@ void Deposit(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
                 const NeighbourStep& step = neighbourSteps[k];
                 const uint32_t d = static_cast<uint32_t>(i + step.dy * static_cast<ptrdiff_t>(n) + step.dx);
                 const double load = carried[d];
-                const double passed = load - load * keepOf(d);
+                const double passed = load - dropOf(d, load);
                 carried[i] = static_cast<float>(carried[i] + passed * shares.Of(d)[(k + 4) & 7]);
             }
         }
         const float* share = shares.Of(i);
         const double load = carried[i];
-        const double dropped = load * keepOf(i);
+        const double dropped = dropOf(i, load);
         h[i] = static_cast<float>(h[i] + dropped);
         const double passed = load - dropped;
         for (int j = 0; j < 8; ++j) {
@@ -185,7 +204,17 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
     ReserveHuge(work.before, count);
     ReserveHuge(work.area, count);
     ReserveHuge(work.scratch, count);
+    // While the land erodes, every depression holds water: the rule's area
+    // and depth pick the lakes that stay only once it is done (the final
+    // drain, Erosion.cpp), so a pit that fills in a later round was a pond.
+    const bool keepWater = plan.lakeLeastShare > 0.0;
+    const LakeRule everyDepression{1.0, 0.0f};
+    work.lakes.mark.clear();
     for (int iteration = 0; iteration < iterations; ++iteration) {
+        if (keepWater) {
+            FindLakes(h, n, everyDepression, work.fill, work.lakes);
+            work.lakes.level.assign(h, h + count);  // the ground, beds and all
+        }
         FillToDrain(h, n, 0.0, work.fill);
         work.before.assign(h, h + count);
         ComputeFlowShares(h, n, work.shares, threads);
@@ -194,6 +223,17 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
         work.bands.Build(work.before.data(), n, work.shares, bandThreads);
         BandedFlowArea(work.bands, work.shares, work.area);
         StreamPower(h, n, plan, work);
+        if (keepWater) {
+            // Back to the beds, each lake cell's room above it kept.
+            float* ground = work.lakes.level.data();
+            for (size_t i = 0; i < count; ++i) {
+                if (work.lakes.mark[i] == kInLake) {
+                    const float bed = ground[i];
+                    ground[i] = work.before[i] - bed;
+                    h[i] = bed;
+                }
+            }
+        }
         Deposit(h, n, plan, work);
         Relax(h, n, plan, work, threads);
         Diffuse(h, n, plan, work, threads);

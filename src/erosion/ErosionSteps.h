@@ -7,6 +7,7 @@
 
 #include "hydrology/FlowBands.h"
 #include "hydrology/FlowRouting.h"
+#include "hydrology/Lakes.h"
 #include "hydrology/MultipleFlow.h"
 
 // The steps one erosion iteration takes on an n x n grid of heights (the map
@@ -24,6 +25,9 @@ struct ErosionPlan {
     int thermalPasses;     // relaxation passes per iteration
     double diffusionRate;  // hillslope creep's D dt / dx^2 a pass, at most 0.3
     int diffusionPasses;   // creep passes per iteration
+    // Lakes of at least this share of the map's area keep their water
+    // (Lakes.h); 0: every depression is filled.
+    double lakeLeastShare = 0.0;
 };
 
 // One pass of hillslope creep, linear diffusion dh/dt = D laplacian(h)
@@ -57,9 +61,21 @@ struct ErosionWork {
     std::vector<float> before;  // the heights a round started from
     FlowShareGrid shares;
     std::vector<float> scratch;
+    LakeCells lakes;  // this round's lakes, and their ground (`level` reused)
 };
 
 // `iterations` rounds of: fill to drain, route (multiple flow), stream
-// power, deposition, thermal relaxation, hillslope creep. roundDone, if given, is called after each round.
+// power, deposition, thermal relaxation, hillslope creep.
+// With plan.lakeLeastShare, every depression holds water while the land
+// erodes (Lakes.h; which of them stay lakes is decided once erosion is
+// done). Water is routed over the filled surface to each depression's
+// outlet as over any pit, but a lake is a base level (Cordonnier, Bovy and
+// Braun 2019): its cells are not cut, the streams entering it are cut down
+// to its surface, the sediment reaching it settles in it, up to its
+// surface, before any passes on, and its ground is the bed, not the fill.
+// Its sill is not cut either: the water leaving a lake has dropped its
+// load, and the lake keeps its level while sediment fills it (cut as any
+// channel, the sill of a 129-lattice lake fell to its outlet's level in one
+// round, and no lake of the recommended island outlived the 257 lattice). roundDone, if given, is called after each round.
 void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsigned threads, ErosionWork& work,
                 const std::function<void()>& roundDone = {});

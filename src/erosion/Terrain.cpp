@@ -4,6 +4,7 @@
 
 #include "erosion/Erosion.h"
 #include "hydrology/FlowRouting.h"
+#include "hydrology/Lakes.h"
 #include "erosion/WorldStage.h"
 #include "erosion/WorldWindows.h"
 #include "terrain/HeightMapGenerator.h"
@@ -66,7 +67,7 @@ void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, u
             }
         }
         // Every other cell of a drained map need not drain on its own.
-        FillToDrain(map.Row(0), static_cast<int>(n));
+        DrainKeepingLakes(map.Row(0), static_cast<int>(n), LakeRuleOf(LakeLeastShare(parameters), static_cast<int>(n)));
         return;
     }
     std::function<void(double)> generating;
@@ -76,5 +77,5 @@ void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, u
         eroding = [&](double f) { progress(generationShare + (1.0 - generationShare) * f); };
     }
     GenerateHeightMapOfSize(map, parameters, threads, generating);
-    ErodeHeightMap(map, parameters.erosion, threads, eroding);
+    ErodeHeightMap(map, parameters.erosion, threads, eroding, LakeLeastShare(parameters));
 }

@@ -91,7 +91,12 @@ void FillToDrain(float* h, int n, double gap)
     FillToDrain(h, n, gap, work);
 }
 
-void FillToDrain(float* h, int n, double gap, FillWork& work)
+namespace {
+
+// The flood both fills share: with `flat`, a cell the flood reaches below
+// the level it comes from is raised to that level exactly (the lake's
+// surface); without, just above it, by one float step or by `gap`.
+void Flood(float* h, int n, double gap, bool flat, FillWork& work)
 {
     constexpr uint8_t reached = 1;
     constexpr uint8_t queued = 2;
@@ -145,7 +150,8 @@ void FillToDrain(float* h, int n, double gap, FillWork& work)
             next = 0;
         }
         const bool inside = !(state[c] & border);
-        const float justAbove = gap > 0.0 ? FloatAtLeast(static_cast<double>(h[c]) + gap) : JustAbove(h[c]);
+        const float justAbove =
+            flat ? h[c] : (gap > 0.0 ? FloatAtLeast(static_cast<double>(h[c]) + gap) : JustAbove(h[c]));
         for (int k = 0; k < 8; ++k) {
             if (!inside && !neighbours.OnMap(c, k)) {
                 continue;
@@ -164,6 +170,12 @@ void FillToDrain(float* h, int n, double gap, FillWork& work)
         }
     }
 }
+
+}  // namespace
+
+void FillToDrain(float* h, int n, double gap, FillWork& work) { Flood(h, n, gap, false, work); }
+
+void FillFlat(float* h, int n, FillWork& work) { Flood(h, n, 0.0, true, work); }
 
 void SteepestDescent(const float* h, int n, std::vector<uint8_t>& receiver, unsigned threads)
 {

@@ -56,6 +56,12 @@ struct FillWork {
 // The same fill, the same bits, in `work`.
 void FillToDrain(float* h, int n, double gap, FillWork& work);
 
+// The plain priority flood (Barnes, Lehman and Mulla 2014, Priority-Flood):
+// every cell raised to the level water would stand at over it, the lowest
+// height on its way out to an outlet, with no step; each depression ends
+// flat at its spill height. The water levels lakes are found by (Lakes.h).
+void FillFlat(float* h, int n, FillWork& work);
+
 // The float nearest above or at v, and nearest below or at v: the roundings
 // that keep a required drop from shrinking in float.
 float FloatAtLeast(double v);

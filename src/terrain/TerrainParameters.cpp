@@ -89,3 +89,11 @@ bool ReadValuedOption(int argc, const char* const* argv, int& i, const std::vect
     }
     return true;
 }
+
+double LakeLeastShare(const TerrainParameters& parameters)
+{
+    if (!(parameters.lakeArea > 0.0f) || !(parameters.mapMetres > 0.0)) {
+        return 0.0;
+    }
+    return static_cast<double>(parameters.lakeArea) / (parameters.mapMetres * parameters.mapMetres);
+}

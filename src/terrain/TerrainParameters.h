@@ -52,7 +52,16 @@ struct TerrainParameters {
     // S of its samples and more; the seed adds relief below (ShapeRelief.h).
     // 0: from the shape's own content.
     float shapeTrust = 0.0f;
+    // --lakes AREA: depressions of at least AREA m^2 are kept as lakes by
+    // erosion (0: none, every pit filled). The area is measured with
+    // mapMetres, the metres across the whole generated map, which the
+    // heightmap tool sets from --extent.
+    float lakeArea = 0.0f;
+    double mapMetres = 0.0;
 };
+
+// The least lake as a share of the map's area: 0 without --lakes.
+double LakeLeastShare(const TerrainParameters& parameters);
 
 float ClampRoughness(float roughness);
 float ClampFalloffExponent(float exponent);

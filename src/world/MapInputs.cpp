@@ -4,6 +4,7 @@
 #include <string>
 
 #include "erosion/Erosion.h"
+#include "hydrology/Lakes.h"
 #include "terrain/HeightMapOfSize.h"
 #include "terrain/ParallelRows.h"
 
@@ -48,7 +49,19 @@ MapInputs ComputeMapInputs(const Array2D<float>& map, const std::shared_ptr<cons
         GenerateHeightMapOfSize(*inputs.uneroded, raw, threads);
         ScaleByHeadroom(*inputs.uneroded, threads);
     }
+    if (DerivedMapsNeedLakes(kinds) && LakeLeastShare(parameters) > 0.0 && parameters.erosion > 0.0f) {
+        inputs.lakeSurface = std::make_unique<Array2D<float>>(LakeSurfaceOf(map));
+    }
     return inputs;
+}
+
+Array2D<float> LakeSurfaceOf(const Array2D<float>& map)
+{
+    std::vector<float> surface;
+    LakeSurface(map.Row(0), static_cast<int>(map.GetWidth()), surface);
+    Array2D<float> lakes(map.GetWidth(), map.GetHeight());
+    std::copy(surface.begin(), surface.end(), lakes.Row(0));
+    return lakes;
 }
 
 void TakeCentredWindow(uint32_t size, const std::vector<DerivedMapKind>& kinds, Array2D<float>& map,
@@ -69,6 +82,9 @@ void TakeCentredWindow(uint32_t size, const std::vector<DerivedMapKind>& kinds, 
     }
     if (inputs.uneroded) {
         *inputs.uneroded = Window(*inputs.uneroded, offset, offset, size, size);
+    }
+    if (inputs.lakeSurface) {
+        *inputs.lakeSurface = Window(*inputs.lakeSurface, offset, offset, size, size);
     }
 }
 

@@ -20,6 +20,7 @@
 struct MapInputs {
     std::shared_ptr<const MultipleFlowField> flow;  // the whole map's
     std::unique_ptr<Array2D<float>> uneroded;       // the map's cells
+    std::unique_ptr<Array2D<float>> lakeSurface;    // the map's cells, with --lakes
     // When only a centred window of the map is written, the whole map and
     // its steepest-descent areas, for the rivers crossing the window's edge
     // (rivers, water, depth), the window at (riverOffset, riverOffset).
@@ -35,6 +36,9 @@ struct MapInputs {
 MapInputs ComputeMapInputs(const Array2D<float>& map, const std::shared_ptr<const WorldStage>& stage,
                            const TerrainParameters& parameters, const std::vector<DerivedMapKind>& kinds,
                            unsigned threads);
+
+// The lake surface of a whole map's cells (LakeSurface, Lakes.h).
+Array2D<float> LakeSurfaceOf(const Array2D<float>& map);
 
 // Replaces the map, its steepest-descent areas (when there are any) and the
 // inputs by their centred window of `size` cells, (map - size) / 2 in from

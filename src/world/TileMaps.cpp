@@ -1,5 +1,7 @@
 #include "world/TileMaps.h"
 
+#include "world/MapInputs.h"
+
 #include <algorithm>
 #include <cassert>
 #include <memory>
@@ -110,6 +112,14 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
         UnerodedWindow(*maps.raw, *uneroded, place.gridX, place.gridY, threads);
         window.uneroded = uneroded.get();
     }
+    std::unique_ptr<Array2D<float>> lakes;
+    if (maps.lakeSurface) {
+        lakes = std::make_unique<Array2D<float>>(t, t);
+        for (uint32_t y = 0; y < t; ++y) {
+            std::copy_n(maps.lakeSurface->Row(place.gridY + y) + place.gridX, t, lakes->Row(y));
+        }
+        window.lakeSurface = lakes.get();
+    }
     return WriteDerivedMapsOfWindow(window, maps.kinds, maps.settings, mapFiles, error) &&
            CommitTogether(all, error);
 }
@@ -122,6 +132,12 @@ void PrepareTileMaps(TileMapsRequest& maps, const std::shared_ptr<const WorldSta
     }
     if (DerivedMapsNeedUneroded(maps.kinds)) {
         maps.raw = std::make_shared<const HeightMapWindows>(stage->worldCells, parameters);
+    }
+    // Lakes are kept on worlds no larger than their stage only (--lakes
+    // refuses larger ones), so the stage holds every lake whole.
+    if (DerivedMapsNeedLakes(maps.kinds) && LakeLeastShare(parameters) > 0.0 && stage->eroded &&
+        stage->cells == stage->worldCells) {
+        maps.lakeSurface = std::make_shared<const Array2D<float>>(LakeSurfaceOf(stage->heights));
     }
 }
 

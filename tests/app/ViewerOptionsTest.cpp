@@ -107,7 +107,16 @@ TEST(ViewerOptionsTest, EveryTerrainOptionOfTheSharedTableIsReadAndPrinted)
         {"--sharpness", "0.25"}, {"--erosion", "1.5"}, {"--shape", "my shape.png"}, {"--shape-range", "-5,2.5"},
         {"--shape-trust", "24"},
     };
-    ASSERT_EQ(TerrainOptions().size(), samples.size()) << "a new option needs a sample here";
+    size_t viewers = 0;
+    for (const TerrainOption& option : TerrainOptions()) {
+        viewers += !option.heightmapOnly;
+        if (option.heightmapOnly) {
+            // The tool's own: neither listed nor read.
+            EXPECT_EQ(ViewerUsage().find(std::string("  ") + option.name + " "), std::string::npos) << option.name;
+            EXPECT_EQ(Parse({std::string(option.name) + "=1"}).outcome, ViewerStart::Refused) << option.name;
+        }
+    }
+    ASSERT_EQ(viewers, samples.size()) << "a new option needs a sample here";
     for (const auto& [name, value] : samples) {
         const TerrainOption* option = FindTerrainOption(name);
         ASSERT_NE(option, nullptr) << name;

@@ -82,8 +82,10 @@ TEST(HeightMapTool, TakesEveryTerrainOptionOfTheSharedTable)
         // Every number option takes 1; the shape takes a file or a built-in.
         const std::string name = option.name;
         const std::string value = name == "--shape" ? "builtin:continent" : name == "--shape-range" ? "0,1" : "1";
+        // Lakes are what erosion keeps.
+        const std::string erosion = name == "--lakes" ? "1" : "0";
         const ToolRun good = RunTool(dir, {name + "=" + value, "--shape", "builtin:continent", "--size", "33",
-                                           "--out", "m.tga"});
+                                           "--erosion", erosion, "--out", "m.tga"});
         EXPECT_EQ(good.status, 0) << good.err;
         const ToolRun bad = RunTool(dir, {option.name, "", "--out", "m.tga"});
         EXPECT_EQ(bad.status, 2);

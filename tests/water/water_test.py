@@ -250,17 +250,70 @@ def case_grass():
     assert r >= 0.95 and within >= 0.99 and rivers.sum() > 1000, (r, within, rivers.sum())
 
 
+def case_lakes():
+    """--lakes on the recommended island: each lake is one flat surface at
+    its spill height (its bed below, its rim at or above, its sill exactly
+    at it), at least the least area, its depth the surface over the bed,
+    its water going on out over its rim; every other land cell has a lower
+    neighbour; the tiles' lake, water and depth maps are the whole map's;
+    and a set made without --lakes is refused with it."""
+    from scipy import ndimage
+    n, relief, least = 1025, 2000.0, 5000.0
+    common = ["--size", str(n), "--roughness", "0.62", "--sharpness", "0.25", "--erosion", "1", "--seed", "water",
+              "--lakes", str(least), "--maps", "lakes,water,depth,flow-d8", "--float-maps", "tif32",
+              "--format", "f32"]
+    run(*common, "--meta", "--out", "m.f32")
+    meta = json.load(open("m.f32.json"))
+    assert meta["lakes_min_area_m2"] == least and meta["depth_full_scale_m"] == relief, meta
+    h = f32("m.f32", n)
+    lakes = band("m.lakes.png") == 255
+    water = band("m.water.tif").astype(np.float32)
+    depth = band("m.depth.tif")
+    sample = band("m.flow-d8.png")
+    upstream = np.where(sample > 0, 2.0 ** ((sample - 1) / 2048), 0)
+    labels, count = ndimage.label(lakes, structure=np.ones((3, 3)))
+    assert count >= 3, count
+    cell = meta["cell_size_m"]
+    for k in range(1, count + 1):
+        lake = labels == k
+        level = np.unique(water[lake])
+        assert len(level) == 1 and lake.sum() * cell * cell >= least, (k, level, lake.sum())
+        rim = ndimage.binary_dilation(lake, structure=np.ones((3, 3))) & ~lake
+        assert (h[lake] < level[0]).all() and h[rim].min() == level[0], k
+        assert np.allclose(depth[lake], (level[0] - h[lake].astype(np.float64)) * relief, rtol=0, atol=relief * 2.0 ** -22)
+        assert upstream[rim].max() > lake.sum(), k
+    # Steepest descent from any dry land cell ends in the sea, on the border or in a lake.
+    padded = np.pad(h, 1, constant_values=np.inf)
+    lowest = np.min([padded[1 + dy:n + 1 + dy, 1 + dx:n + 1 + dx] for dy in (-1, 0, 1) for dx in (-1, 0, 1)
+                     if dy or dx], axis=0)
+    dry = (h > np.float32(0.01)) & ~lakes
+    dry[[0, -1], :] = dry[:, [0, -1]] = False
+    assert (lowest[dry] < h[dry]).all(), (~(lowest[dry] < h[dry])).sum()
+    run(*common, "--tile-size", "513", "--out", "w")
+    for kind, ext in (("lakes", "png"), ("water", "tif"), ("depth", "tif")):
+        whole = band("m.%s.%s" % (kind, ext))
+        for x, y in ((0, 0), (1, 0), (0, 1), (1, 1)):
+            rows = slice(n - 513 * (y + 1) + y, n - 512 * y)
+            assert np.array_equal(band("w_%d_%d.%s.%s" % (x, y, kind, ext)), whole[rows, 512 * x:512 * x + 513]), kind
+    message = run(*[a for a in common if a not in ("--lakes", str(least))], "--tile-size", "513", "--out", "w",
+                  status=1)
+    assert "--lakes" in message, message
+
+
 def case_refusals():
     """One line, exit 2, nothing written."""
     for args, words in ((["--maps", "wear"], "--erosion"),
                         (["--maps", "deposition", "--erosion", "0"], "--erosion"),
                         (["--maps", "wear", "--erosion", "1", "--float-maps", "exr16"], "exr16"),
                         (["--maps", "rivers", "--river-width", "1001"], "1000"),
-                        (["--maps", "rivers", "--river-width", "-1"], "1000")):
+                        (["--maps", "rivers", "--river-width", "-1"], "1000"),
+                        (["--lakes", "20000"], "--erosion"),
+                        (["--lakes", "0.5", "--erosion", "1"], "1e12"),
+                        (["--lakes", "20000", "--erosion", "1", "--size", "8193"], "4097")):
         message = run(*args, "--out", "out.png", status=2)
         assert message.count("\n") == 1 and words in message, (args, message)
         assert not os.listdir("."), os.listdir(".")
 
 
 {"balance": case_balance, "files": case_files, "rivers": case_rivers, "tiles": case_tiles, "grass": case_grass,
- "refusals": case_refusals}[CASE]()
+ "lakes": case_lakes, "refusals": case_refusals}[CASE]()

@@ -114,6 +114,7 @@ TEST(TileManifest, DescribesTheSetAsAJsonParserReadsIt)
     ASSERT_TRUE(TerrainSeed::FromText("\xC3\xA9t\xC3\xA9", set.terrain.seed));
     set.terrain.roughness = 0.62f;
     set.terrain.sharpness = 0.25f;
+    set.terrain.lakeArea = 20000.0f;  // given, so it is described
     set.version = "9.9.9";
 
     const nlohmann::json json = nlohmann::json::parse(TileManifestJson(set));

@@ -5,6 +5,7 @@
 
 #include "cli/CommandLineText.h"
 #include "cli/TerrainOptions.h"
+#include "erosion/WorldStage.h"
 #include "export/HeightMapFormat.h"
 #include "terrain/HeightMapOfSize.h"
 #include "world/MapInputs.h"
@@ -119,6 +120,15 @@ bool Consistent(HeightMapOptions& options, std::string& error)
     }
     if (options.terrain.shapeTrust > 0.0f && options.terrain.shapeFile.empty()) {
         error = "--shape-trust needs --shape FILE (the raster whose relief it trusts)";
+        return false;
+    }
+    if (options.terrain.lakeArea > 0.0f && !(options.terrain.erosion > 0.0f)) {
+        error = "--lakes needs --erosion above 0 (lakes are the depressions erosion keeps)";
+        return false;
+    }
+    if (options.terrain.lakeArea > 0.0f && options.mapSize > kStageCells) {
+        error = "--lakes works on maps and worlds up to " + std::to_string(kStageCells) + " cells a side, not " +
+                std::to_string(options.size);
         return false;
     }
     if (!MapKindsAccepted(options.ground.maps, options.terrain.erosion > 0.0f, error)) {

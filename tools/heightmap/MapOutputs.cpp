@@ -128,6 +128,7 @@ bool MapOutputs::Write(const Array2D<float>& map, const Array2D<float>* upstream
     DerivedMapWindow window{map, upstream};
     window.flow = inputs.flow.get();
     window.uneroded = inputs.uneroded.get();
+    window.lakeSurface = inputs.lakeSurface.get();
     if (inputs.riverHeights) {
         window.riverHeights = inputs.riverHeights.get();
         window.riverUpstream = inputs.riverUpstream.get();

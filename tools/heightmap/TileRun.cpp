@@ -185,6 +185,7 @@ int RunTiles(const HeightMapOptions& options, int argc, char** argv, const char*
     job.maps.settings = options.ground.derived;
     job.maps.settings.scale = {job.set.ground.cellSize, options.ground.relief};
     job.maps.settings.threads = options.threads;
+    job.maps.settings.lakes = options.terrain.lakeArea > 0.0f;
     if (!options.ground.preview.empty() && !PreviewOutsideSet(options.out, options.ground.preview, error)) {
         fprintf(stderr, "%s: %s\n", program, OneLine(error).c_str());
         return 2;

@@ -67,6 +67,10 @@ int main(int argc, char** argv)
         }
     }
 
+    // Lakes are measured in m^2: the map's metres across, once the shape
+    // may have placed it.
+    options.terrain.mapMetres = CellSizeOf(options.ground.extent, options.size) * (options.mapSize - 1);
+
     if (options.tiles.tiled) {
         try {
             return RunTiles(options, argc, argv, kProgram, ORVANDEL_VERSION);
@@ -82,6 +86,7 @@ int main(int argc, char** argv)
 
     options.ground.derived.scale = {CellSizeOf(options.ground.extent, options.size), options.ground.relief};
     options.ground.derived.threads = options.threads;
+    options.ground.derived.lakes = options.terrain.lakeArea > 0.0f;
 
     if (!options.formatNote.empty()) {
         fprintf(stderr, "%s: %s\n", kProgram, options.formatNote.c_str());
