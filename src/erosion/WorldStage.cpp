@@ -41,11 +41,27 @@ WorldStage ComputeWorldStage(const TerrainParameters& parameters, uint32_t world
     // The stage is no larger than kStageCells, so this is the one-machine
     // erosion, and the stage of an uneroded world is its lattice, bit for bit.
     GenerateTerrain(stage.heights, parameters, threads, progress);
-    if (stage.eroded && stage.cells < worldCells) {
+    if (StageKeepsLakes(parameters, worldCells, stage.cells)) {
+        Array2D<float> unfilled = stage.heights;
+        StageWithLakes(stage, std::move(unfilled));
+    } else if (stage.eroded && stage.cells < worldCells) {
         FillToDrain(stage.heights.Row(0), static_cast<int>(stage.cells), DrainGap(stage.LevelsBelow()));
     }
     RouteStage(stage);
     return stage;
+}
+
+bool StageKeepsLakes(const TerrainParameters& parameters, uint32_t worldCells, uint32_t stageCells)
+{
+    return parameters.erosion > 0.0f && LakeLeastShare(parameters) > 0.0 && stageCells < worldCells;
+}
+
+void StageWithLakes(WorldStage& stage, Array2D<float> unfilled)
+{
+    stage.heights = unfilled;
+    FillToDrain(stage.heights.Row(0), static_cast<int>(stage.cells), DrainGap(stage.LevelsBelow()));
+    stage.unfilled = std::move(unfilled);
+    stage.lakes = true;
 }
 
 void RouteStage(WorldStage& stage)

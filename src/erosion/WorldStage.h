@@ -52,6 +52,11 @@ struct WorldStage {
     // The upstream area of each stage cell, in stage cells, by the one
     // routing (RouteStage).
     Array2D<float> upstream{1, 1};
+    // With --lakes on a world larger than its stage: the stage before that
+    // fill, its lakes' beds kept (WorldLakes.h). A stage file holds these
+    // heights then, and its reader fills them again (StageWithLakes).
+    bool lakes = false;
+    Array2D<float> unfilled{1, 1};
 
     int LevelsBelow() const { return LevelsBelowStage(worldCells, cells); }
     // The smallest drop to a receiver the routing accepts on the stage.
@@ -64,6 +69,14 @@ struct WorldStage {
 WorldStage ComputeWorldStage(const TerrainParameters& parameters, uint32_t worldCells, unsigned threads = 0,
                              const std::function<void(double)>& progress = {},
                              uint32_t largestStage = kStageCells);
+
+// Whether a world of these parameters larger than its stage keeps lakes.
+bool StageKeepsLakes(const TerrainParameters& parameters, uint32_t worldCells, uint32_t stageCells);
+
+// Takes `unfilled` (the eroded stage with its lakes) as the stage's lake
+// beds and fills the heights from it with the kept drop, as ComputeWorldStage
+// does: for a stage read back from a file.
+void StageWithLakes(WorldStage& stage, Array2D<float> unfilled);
 
 // Fills stage.routed and stage.upstream from stage.heights: steepest descent over cells that
 // drop at least MinimumDrop (over a copy filled to drain, one float step at

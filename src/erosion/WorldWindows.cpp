@@ -256,10 +256,45 @@ WorldWindows::WorldWindows(const TerrainParameters& parameters, std::shared_ptr<
         const uint32_t cells = ((this->stage->cells - 1) << j) + 1;
         raw.push_back(std::make_unique<HeightMapWindows>(cells, parameters));
     }
+    if (this->stage->lakes) {
+        const double side = double(this->stage->worldCells - 1);
+        lakes = std::make_unique<WorldLakes>(*this->stage, LakeLeastShare(parameters) * side * side);
+    }
+}
+
+const WorldLakes* WorldWindows::Lakes(unsigned threads) const
+{
+    if (!lakes || lakes->Empty()) {
+        return nullptr;
+    }
+    std::call_once(lakeLevels, [&] {
+        lakes->FindLevels([&](Array2D<float>& heights, uint32_t x0, uint32_t y0) {
+            GenerateDrained(heights, nullptr, x0, y0, threads);
+        });
+    });
+    return lakes.get();
 }
 
 void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, uint32_t x0, uint32_t y0,
                             unsigned threads) const
+{
+    GenerateDrained(heights, upstream, x0, y0, threads);
+    if (const WorldLakes* laid = Lakes(threads)) {
+        laid->Lay(&heights, nullptr, x0, y0, heights.GetWidth(), heights.GetHeight());
+    }
+}
+
+void WorldWindows::LakeSurface(Array2D<float>& surface, uint32_t x0, uint32_t y0, unsigned threads) const
+{
+    if (const WorldLakes* laid = Lakes(threads)) {
+        laid->Lay(nullptr, &surface, x0, y0, surface.GetWidth(), surface.GetHeight());
+    } else {
+        surface.Fill(0.0f);
+    }
+}
+
+void WorldWindows::GenerateDrained(Array2D<float>& heights, Array2D<float>* upstream, uint32_t x0, uint32_t y0,
+                                   unsigned threads) const
 {
     const uint32_t width = heights.GetWidth();
     const uint32_t height = heights.GetHeight();

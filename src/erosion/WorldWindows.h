@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <vector>
 
+#include "erosion/WorldLakes.h"
 #include "erosion/WorldStage.h"
 #include "terrain/Array2D.h"
 #include "terrain/HeightMapWindow.h"
@@ -45,13 +47,29 @@ public:
     // height) (grid coordinates; the rectangle inside the world) and, when
     // given, `upstream` (the same size) with their upstream areas. `threads`
     // as for ParallelRows; the bits do not depend on it.
+    // With lakes (WorldLakes.h, on a world larger than its stage) they are
+    // laid into the heights; upstream areas are the drained world's, whose
+    // water crosses each lake to its sill.
     void Generate(Array2D<float>& heights, Array2D<float>* upstream, uint32_t x0, uint32_t y0,
                   unsigned threads = 0) const;
 
+    // The lake surface of the world's cells [x0, x0 + width) x [y0, y0 +
+    // height) of `surface`: a lake's level on its cells, 0 elsewhere (all 0
+    // without lakes laid here; a world no larger than its stage keeps its
+    // lakes in the stage's own heights).
+    void LakeSurface(Array2D<float>& surface, uint32_t x0, uint32_t y0, unsigned threads = 0) const;
+
 private:
+    void GenerateDrained(Array2D<float>& heights, Array2D<float>* upstream, uint32_t x0, uint32_t y0,
+                         unsigned threads) const;
+    // The lakes with their levels, found the first time they are needed.
+    const WorldLakes* Lakes(unsigned threads) const;
+
     TerrainParameters parameters;
     std::shared_ptr<const WorldStage> stage;
     // The raw terrain of the stage's lattice and of each level below it,
     // finest last.
     std::vector<std::unique_ptr<HeightMapWindows>> raw;
+    std::unique_ptr<WorldLakes> lakes;
+    mutable std::once_flag lakeLevels;
 };

@@ -119,6 +119,10 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
             std::copy_n(maps.lakeSurface->Row(place.gridY + y) + place.gridX, t, lakes->Row(y));
         }
         window.lakeSurface = lakes.get();
+    } else if (maps.worldLakes) {
+        lakes = std::make_unique<Array2D<float>>(t, t);
+        windows.LakeSurface(*lakes, place.gridX, place.gridY, threads);
+        window.lakeSurface = lakes.get();
     }
     return WriteDerivedMapsOfWindow(window, maps.kinds, maps.settings, mapFiles, error) &&
            CommitTogether(all, error);
@@ -133,11 +137,14 @@ void PrepareTileMaps(TileMapsRequest& maps, const std::shared_ptr<const WorldSta
     if (DerivedMapsNeedUneroded(maps.kinds)) {
         maps.raw = std::make_shared<const HeightMapWindows>(stage->worldCells, parameters);
     }
-    // Lakes are kept on worlds no larger than their stage only (--lakes
-    // refuses larger ones), so the stage holds every lake whole.
-    if (DerivedMapsNeedLakes(maps.kinds) && LakeLeastShare(parameters) > 0.0 && stage->eroded &&
-        stage->cells == stage->worldCells) {
-        maps.lakeSurface = std::make_shared<const Array2D<float>>(LakeSurfaceOf(stage->heights));
+    // A world no larger than its stage holds every lake whole in it; a
+    // larger one lays them into its windows (WorldLakes.h).
+    if (DerivedMapsNeedLakes(maps.kinds) && LakeLeastShare(parameters) > 0.0 && stage->eroded) {
+        if (stage->cells == stage->worldCells) {
+            maps.lakeSurface = std::make_shared<const Array2D<float>>(LakeSurfaceOf(stage->heights));
+        } else {
+            maps.worldLakes = true;
+        }
     }
 }
 

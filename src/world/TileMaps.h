@@ -23,6 +23,7 @@ struct TileMapsRequest {
     // The world's lake surface (LakeSurface of the whole world, which is
     // its own stage), for lakes, water and depth with --lakes.
     std::shared_ptr<const Array2D<float>> lakeSurface;
+    bool worldLakes = false;  // a larger world's: from its windows
 };
 
 // Sets maps.flow, maps.raw and maps.lakeSurface as maps.kinds need them, for the world of

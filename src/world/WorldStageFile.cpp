@@ -165,8 +165,10 @@ bool WriteStageFile(const std::string& path, const StageFileKey& key, const Worl
     PutU32(bytes, kStageFileFormat);
     PutU32(bytes, uint32_t(header.size()));
     bytes.insert(bytes.end(), header.begin(), header.end());
+    // With lakes, the heights before the fill: the reader fills them again.
+    const Array2D<float>& kept = stage.lakes ? stage.unfilled : stage.heights;
     for (uint32_t y = 0; y < stage.cells; ++y) {
-        const float* row = stage.heights.Row(y);
+        const float* row = kept.Row(y);
         for (uint32_t x = 0; x < stage.cells; ++x) {
             uint32_t bits = 0;
             std::memcpy(&bits, &row[x], sizeof bits);
@@ -250,6 +252,10 @@ StageFileRead ReadStageFile(const std::string& path, const StageFileKey& key, Wo
     // world holds would reach every tile unseen.
     if (!StageValuesWithin(stage.heights, 0.0f, 1.0f, "height", named, error)) {
         return StageFileRead::Refused;
+    }
+    if (StageKeepsLakes(key.terrain, key.worldCells, cells)) {
+        Array2D<float> unfilled = std::move(stage.heights);
+        StageWithLakes(stage, std::move(unfilled));
     }
     RouteStage(stage);
     if (!StageValuesWithin(stage.upstream, 1.0f, float(uint64_t{cells} * cells), "upstream area", named, error)) {

@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "erosion/Erosion.h"
+#include "erosion/WorldStage.h"
+#include "erosion/WorldWindows.h"
 #include "hydrology/Lakes.h"
 #include "terrain/HeightMapOfSize.h"
 
@@ -105,4 +108,56 @@ TEST(Lakes, ErosionKeepingLakesHasTheSameBitsOnAnyThreads)
         lakeCells += level > 0.0f;
     }
     EXPECT_GT(lakeCells, 0u);
+}
+
+// A world larger than its stage (1025 over 257: two levels) lays the
+// stage's lakes into its own cells: each is exactly a depression of the
+// whole map (the plain flood finds the same cells at the same level), every
+// other land cell keeps a way down, and a window's heights and lakes are the
+// whole map's.
+TEST(Lakes, AWorldLaysItsStagesLakesTheSameInEveryWindow)
+{
+    TerrainParameters parameters;
+    parameters.roughness = 0.62f;
+    parameters.sharpness = 0.25f;
+    parameters.erosion = 1.0f;
+    parameters.lakeArea = 200.0f;  // m^2 over a world 1024 m across
+    parameters.mapMetres = 1024.0;
+    const uint32_t size = 1025;
+    const auto stage = std::make_shared<const WorldStage>(ComputeWorldStage(parameters, size, 0, {}, 257));
+    ASSERT_TRUE(stage->lakes);
+    const WorldWindows world(parameters, stage);
+    Array2D<float> whole(size, size);
+    world.Generate(whole, nullptr, 0, 0, 2);
+    Array2D<float> laid(size, size);
+    world.LakeSurface(laid, 0, 0);
+    std::vector<float> found;
+    LakeSurface(whole.Row(0), int(size), found);
+    EXPECT_EQ(0, std::memcmp(found.data(), laid.Row(0), found.size() * sizeof(float)));
+    size_t lakeCells = 0;
+    size_t stuck = 0;
+    for (uint32_t y = 1; y + 1 < size; ++y) {
+        for (uint32_t x = 1; x + 1 < size; ++x) {
+            const float h = whole.Row(y)[x];
+            if (laid.Row(y)[x] > 0.0f) {
+                ++lakeCells;
+                continue;
+            }
+            bool lower = h <= seaLevel;
+            for (const NeighbourStep& s : neighbourSteps) {
+                lower = lower || whole.Row(y + s.dy)[x + s.dx] < h;
+            }
+            stuck += !lower;
+        }
+    }
+    EXPECT_GT(lakeCells, 200u);
+    EXPECT_EQ(0u, stuck);
+    Array2D<float> heights(300, 257);
+    Array2D<float> surface(300, 257);
+    world.Generate(heights, nullptr, 400, 500, 1);
+    world.LakeSurface(surface, 400, 500);
+    for (uint32_t y = 0; y < 257; ++y) {
+        EXPECT_EQ(0, std::memcmp(heights.Row(y), whole.Row(500 + y) + 400, 300 * sizeof(float))) << y;
+        EXPECT_EQ(0, std::memcmp(surface.Row(y), laid.Row(500 + y) + 400, 300 * sizeof(float))) << y;
+    }
 }

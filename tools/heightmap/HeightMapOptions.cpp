@@ -5,7 +5,6 @@
 
 #include "cli/CommandLineText.h"
 #include "cli/TerrainOptions.h"
-#include "erosion/WorldStage.h"
 #include "export/HeightMapFormat.h"
 #include "terrain/HeightMapOfSize.h"
 #include "world/MapInputs.h"
@@ -124,11 +123,6 @@ bool Consistent(HeightMapOptions& options, std::string& error)
     }
     if (options.terrain.lakeArea > 0.0f && !(options.terrain.erosion > 0.0f)) {
         error = "--lakes needs --erosion above 0 (lakes are the depressions erosion keeps)";
-        return false;
-    }
-    if (options.terrain.lakeArea > 0.0f && options.mapSize > kStageCells) {
-        error = "--lakes works on maps and worlds up to " + std::to_string(kStageCells) + " cells a side, not " +
-                std::to_string(options.size);
         return false;
     }
     if (!MapKindsAccepted(options.ground.maps, options.terrain.erosion > 0.0f, error)) {
