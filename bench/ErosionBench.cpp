@@ -1,11 +1,16 @@
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "app/Controls.h"
+#include "derive/MapScale.h"
 #include "erosion/Erosion.h"
 #include "erosion/ErosionSteps.h"
 #include "erosion/LevelPasses.h"
 #include "erosion/Terrain.h"
 #include "erosion/TerrainStats.h"
+#include "hydrology/Lakes.h"
 #include "terrain/HeightMapGenerator.h"
 #include "terrain/HeightMapOfSize.h"
 #include "terrain/ShapeGrid.h"
@@ -77,6 +82,29 @@ void BM_ErodeHeightMap(benchmark::State& state)
     CountLand(state, raw, map);
 }
 BENCHMARK(BM_ErodeHeightMap)->Arg(129)->Arg(1025)->Arg(4097)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// The same with --lakes 20000 over the default 10 km: what looking for
+// lakes in every round costs, and how many cells stay lakes.
+void BM_ErodeHeightMapWithLakes(benchmark::State& state)
+{
+    const auto side = static_cast<uint32_t>(state.range(0));
+    const TerrainParameters parameters = Recommended();
+    Array2D<float> raw(side, side);
+    GenerateHeightMapOfSize(raw, parameters);
+    Array2D<float> map = raw;
+    const double share = 20000.0 / (kDefaultExtentMetres * kDefaultExtentMetres);
+    for (auto _ : state) {
+        state.PauseTiming();
+        map = raw;
+        state.ResumeTiming();
+        ErodeHeightMap(map, parameters.erosion, 0, {}, share);
+        benchmark::ClobberMemory();
+    }
+    std::vector<float> surface;
+    LakeSurface(map.Row(0), int(side), surface);
+    state.counters["lake_cells"] = double(std::count_if(surface.begin(), surface.end(), [](float v) { return v > 0.0f; }));
+}
+BENCHMARK(BM_ErodeHeightMapWithLakes)->Arg(2049)->Arg(4097)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // One round of erosion on one level of N cells a side (the fill, the
 // multiple-flow routing, stream power, deposition, relaxation and creep):
