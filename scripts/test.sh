@@ -32,8 +32,10 @@ cmake --build build-asan -j"$jobs"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 # The realism checks measure statistics of the same bits the normal build
 # made (every stage is deterministic); under the sanitizers they would only
-# be slow, so they run once, above.
-(cd build-asan && ctest --output-on-failure -j"$jobs" -LE "e2e|realism")
+# be slow, so they run once, above. So do the "large" tests, checks of the
+# full-size eroded worlds whose small versions run here on the same code
+# (tests/CMakeLists.txt).
+(cd build-asan && ctest --output-on-failure -j"$jobs" -LE "e2e|realism|large")
 # The viewer under Xvfb keeps memory that libX11 and Mesa allocate for
 # themselves until exit (visual lists, driver modules); it is not ours to free,
 # so leak checking is off there and only there.
