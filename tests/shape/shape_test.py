@@ -3,7 +3,10 @@
 the tool): fidelity on a drawn sketch and on a real DEM, tile exactness with
 a shape, the stage refusing another shape, Unreal's sizes, the refusals.
 
-usage: shape_test.py TOOL SCRATCH_DIR CASE"""
+usage: shape_test.py TOOL SCRATCH_DIR CASE [SIZE]
+
+SIZE is the map's side in the dem and tiles cases, 2049 unless given; at
+513 they take the same steps on a sixteenth of the cells."""
 import os
 import shutil
 import subprocess
@@ -15,6 +18,7 @@ from scipy import ndimage
 
 gdal.UseExceptions()
 TOOL, SCRATCH, CASE = sys.argv[1], sys.argv[2], sys.argv[3]
+SIZE = int(sys.argv[4]) if len(sys.argv) > 4 else 2049
 shutil.rmtree(SCRATCH, ignore_errors=True)
 os.makedirs(SCRATCH)
 os.chdir(SCRATCH)
@@ -124,12 +128,15 @@ def case_dem():
     side = min(dem.shape)
     y0, x0 = (dem.shape[0] - side) // 2, (dem.shape[1] - side) // 2
     shape = np.clip((dem[y0:y0 + side, x0:x0 + side] - 300.0) / 800.0, 0, 1)
-    check_fidelity(shape, ["--shape", "dem.tif", "--shape-range", "300,1100", "--size", "2049"], "Jacksboro DEM")
+    check_fidelity(shape, ["--shape", "dem.tif", "--shape-range", "300,1100", "--size", str(SIZE)], "Jacksboro DEM")
+
+
+TILE = (SIZE - 1) // 4 + 1  # 4 x 4 tiles
 
 
 def tiles(out, *extra, status=0):
-    return run("--shape", "sketch.png", "--size", "2049", "--erosion", "1", "--format", "f32",
-               "--tile-size", "513", "--out", out, *extra, status=status)
+    return run("--shape", "sketch.png", "--size", str(SIZE), "--erosion", "1", "--format", "f32",
+               "--tile-size", str(TILE), "--out", out, *extra, status=status)
 
 
 def case_tiles():
@@ -138,19 +145,21 @@ def case_tiles():
     write("sketch.png", np.round(sketch(65) * 65535).astype(np.uint16), "PNG")
     # The 129 map (the viewer's preview) on the big map's lattice, bit for bit.
     run("--shape", "sketch.png", "--format", "f32", "--out", "129.f32")
-    run("--shape", "sketch.png", "--size", "2049", "--format", "f32", "--out", "2049.f32")
+    run("--shape", "sketch.png", "--size", str(SIZE), "--format", "f32", "--out", "big.f32")
+    every = (SIZE - 1) // 128
     assert np.array_equal(np.fromfile("129.f32", dtype="<u4"),
-                          np.fromfile("2049.f32", dtype="<u4").reshape(2049, 2049)[::16, ::16].ravel())
-    run("--shape", "sketch.png", "--size", "2049", "--erosion", "1", "--format", "f32", "--out", "whole.f32")
-    whole = np.fromfile("whole.f32", dtype="<u4").reshape(2049, 2049)
+                          np.fromfile("big.f32", dtype="<u4").reshape(SIZE, SIZE)[::every, ::every].ravel())
+    run("--shape", "sketch.png", "--size", str(SIZE), "--erosion", "1", "--format", "f32", "--out", "whole.f32")
+    whole = np.fromfile("whole.f32", dtype="<u4").reshape(SIZE, SIZE)
     os.makedirs("set", exist_ok=True)
     os.makedirs("alone", exist_ok=True)
     tiles("set/w")
     tiles("alone/w", "--tile", "2,1")  # made alone: no stage file there yet
     for name in ["set/w_%d_%d.f32" % (x, y) for x in range(4) for y in range(4)] + ["alone/w_2_1.f32"]:
         x, y = int(name[-7]), int(name[-5])
-        tile = np.fromfile(name, dtype="<u4").reshape(513, 513)
-        assert np.array_equal(tile, whole[512 * y:512 * y + 513, 512 * x:512 * x + 513]), name
+        tile = np.fromfile(name, dtype="<u4").reshape(TILE, TILE)
+        step = TILE - 1
+        assert np.array_equal(tile, whole[step * y:step * y + TILE, step * x:step * x + TILE]), name
     # The same name, other bytes: the set's record refuses it, and without
     # the record the stage of the old shape does, landing no record.
     other = sketch(65)

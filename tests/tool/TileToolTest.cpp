@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "ScratchDirectory.h"
@@ -66,20 +65,6 @@ std::vector<uint16_t> ReadPng16(const std::string& path, png_uint_32& width, png
         }
     });
     return read ? samples : std::vector<uint16_t>{};
-}
-
-std::string Output(const std::string& command)
-{
-    std::string text;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe != nullptr) {
-        char chunk[4096];
-        for (size_t got; (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
-            text.append(chunk, got);
-        }
-        pclose(pipe);
-    }
-    return text;
 }
 
 class EnvironmentScope {
@@ -168,110 +153,23 @@ TEST(TileTool, GdalReadsTheGisWorldAsTheOneFileMapInItsPlace)
     tiles.insert(tiles.end(), ground.begin(), ground.end());
     ASSERT_EQ(RunTool(dir, tiles).status, 0);
     const std::string cd = "cd '" + dir.Path() + "' && ";
-    EXPECT_EQ(Output(cd + "gdal_translate -q -of ENVI w.vrt from-vrt.raw && cmp from-vrt.raw whole.f32 && echo same"),
-              "same\n");
-    EXPECT_EQ(Output(cd + "gdalbuildvrt -q mosaic.vrt w_*.tif && gdal_translate -q -of ENVI mosaic.vrt mosaic.raw"
-                          " && cmp mosaic.raw whole.f32 && echo same"),
+    EXPECT_EQ(
+        ShellOutput(cd + "gdal_translate -q -of ENVI w.vrt from-vrt.raw && cmp from-vrt.raw whole.f32 && echo same"),
+        "same\n");
+    EXPECT_EQ(ShellOutput(cd + "gdalbuildvrt -q mosaic.vrt w_*.tif && gdal_translate -q -of ENVI mosaic.vrt"
+                               " mosaic.raw && cmp mosaic.raw whole.f32 && echo same"),
               "same\n");
     // GDAL's geotransform of the world, as it reads the VRT and the one file.
     const std::string transform = " | sed -n '/\"geoTransform\"/,/]/p'";
-    const std::string fromVrt = Output(cd + "gdalinfo -json w.vrt" + transform);
+    const std::string fromVrt = ShellOutput(cd + "gdalinfo -json w.vrt" + transform);
     EXPECT_NE(fromVrt.find("10.0"), std::string::npos) << fromVrt;
-    EXPECT_EQ(fromVrt, Output(cd + "gdalinfo -json whole.tif" + transform));
+    EXPECT_EQ(fromVrt, ShellOutput(cd + "gdalinfo -json whole.tif" + transform));
     // Tile (1, 0), Y from the north, starts 1024 cells of 10 m east of the
     // origin; its top row is the world's, 4096 cells north; GDAL puts the
     // corner half a cell out.
-    const std::string info = Output(cd + "gdalinfo w_1_0.tif");
+    const std::string info = ShellOutput(cd + "gdalinfo w_1_0.tif");
     EXPECT_NE(info.find("Origin = (510235.250000000000000,4040965.000000000000000)"), std::string::npos) << info;
     EXPECT_NE(info.find("Pixel Size = (10.000000000000000,-10.000000000000000)"), std::string::npos) << info;
-}
-
-// An eroded world made tile by tile: the first task makes the stage file,
-// later ones reuse it, and each tile is the one-file eroded map's window. A
-// stage file made with other options, or cut short, is refused by name with
-// nothing written.
-TEST(TileTool, ErodedTilesShareTheStageFileAndHoldTheWholeErodedMap)
-{
-    ScratchDirectory dir;
-    const std::vector<std::string> eroded = {"--size", "2049", "--erosion", "1", "--sharpness", "0.25"};
-    std::vector<std::string> whole = With({"--format", "f32", "--out", "whole.f32"});
-    whole.insert(whole.end(), eroded.begin(), eroded.end());
-    ASSERT_EQ(RunTool(dir, whole).status, 0);
-    auto tile = [&](const std::string& x, const std::string& y, const char* erosion) {
-        std::vector<std::string> arguments =
-            With({"--size", "2049", "--erosion", erosion, "--sharpness", "0.25", "--tile-size", "513", "--tile",
-                  x + "," + y, "--format", "f32", "--out", "w"});
-        return RunTool(dir, arguments);
-    };
-    ASSERT_EQ(tile("1", "2", "1").status, 0);
-    const std::vector<uint8_t> stage = ReadFileBytes(dir.File("w.stage"));
-    ASSERT_FALSE(stage.empty());
-    ASSERT_EQ(tile("3", "0", "1").status, 0);
-    EXPECT_EQ(ReadFileBytes(dir.File("w.stage")), stage);
-
-    const std::vector<uint8_t> map = ReadFileBytes(dir.File("whole.f32"));
-    ASSERT_EQ(map.size(), 2049u * 2049u * 4u);
-    int mismatches = 0;
-    for (const auto& [x, y, name] : {std::tuple{1, 2, "w_1_2.f32"}, std::tuple{3, 0, "w_3_0.f32"}}) {
-        const std::vector<uint8_t> bytes = ReadFileBytes(dir.File(name));
-        ASSERT_EQ(bytes.size(), 513u * 513u * 4u) << name;
-        for (int row = 0; row < 513; ++row) {
-            mismatches += !std::equal(bytes.begin() + row * 513 * 4, bytes.begin() + (row + 1) * 513 * 4,
-                                      map.begin() + ((y * 512 + row) * 2049 + x * 512) * 4);
-        }
-    }
-    EXPECT_EQ(mismatches, 0);
-
-    const ToolRun other = tile("0", "0", "2");
-    EXPECT_EQ(other.status, 1);
-    // The set's record refuses another world before its stage file is read.
-    EXPECT_NE(other.err.find("tile set 'w' was made with --erosion 1, not 2"), std::string::npos) << other.err;
-    EXPECT_EQ(std::count(other.err.begin(), other.err.end(), '\n'), 1) << other.err;
-    FILE* cut = fopen(dir.File("w.stage").c_str(), "wb");
-    ASSERT_NE(cut, nullptr);
-    fwrite(stage.data(), 1, stage.size() / 2, cut);
-    fclose(cut);
-    const ToolRun shortened = tile("0", "0", "1");
-    EXPECT_EQ(shortened.status, 1);
-    EXPECT_NE(shortened.err.find("'w.stage' is cut short"), std::string::npos) << shortened.err;
-    std::vector<std::string> names = dir.Entries();
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"w.set", "w.stage", "w_1_2.f32", "w_3_0.f32", "whole.f32"}));
-}
-
-// Each tile's maps, beside it and named after it, are the same window of the
-// whole eroded map's maps, read back by GDAL: tiles in the middle and on the
-// world's west and east borders (their halo one-sided), Unreal's naming.
-TEST(TileTool, TileMapsAreTheWholeMapsMapsCutAtTheTile)
-{
-    ScratchDirectory dir;
-    const std::vector<std::string> eroded = {"--size", "2049", "--erosion", "1", "--sharpness", "0.25",
-                                             "--maps", "normal,slope,flow,rivers,splat,shade,flow-d8,flowdir,"
-                                             "wear,deposition,water,depth"};
-    std::vector<std::string> whole = With({"--format", "png16", "--out", "whole.png"});
-    whole.insert(whole.end(), eroded.begin(), eroded.end());
-    ASSERT_EQ(RunTool(dir, whole).status, 0);
-    // Task 2 of 3 tiles each: tiles 6, 7, 8, which Unreal names (2, 1), (3, 1), (0, 2).
-    std::vector<std::string> tiles =
-        With({"--tile-size", "513", "--layout", "unreal", "--tiles-per-task", "3", "--tile-index", "2", "--out", "w"});
-    tiles.insert(tiles.end(), eroded.begin(), eroded.end());
-    const ToolRun run = RunTool(dir, tiles);
-    ASSERT_EQ(run.status, 0) << run.err;
-    const std::string cd = "cd '" + dir.Path() + "' && ";
-    for (const char* kind :
-         {"normal", "slope", "flow", "rivers", "splat", "shade", "flow-d8", "flowdir", "wear", "deposition", "water",
-          "depth"}) {
-        for (const auto& [x, y] : {std::pair{2, 1}, std::pair{3, 1}, std::pair{0, 2}}) {
-            const std::string tile = "w_x" + std::to_string(x) + "_y" + std::to_string(y) + "." + kind + ".png";
-            // Y counts from the north, as the PNG's rows do.
-            const std::string window = std::to_string(x * 512) + " " + std::to_string(y * 512) + " 513 513";
-            EXPECT_EQ(Output(cd + "gdal_translate -q -of ENVI -srcwin " + window + " whole." + kind +
-                             ".png cut.raw && gdal_translate -q -of ENVI " + tile + " tile.raw && cmp cut.raw "
-                             "tile.raw && echo same"),
-                      "same\n")
-                << tile;
-        }
-    }
 }
 
 // --preview with tiles is the world's shade from its stage alone, written
@@ -367,7 +265,7 @@ TEST(TileTool, SubmitScriptRunsTheStageJobBeforeTheArray)
           sbatch);
     fclose(sbatch);
     const std::string cd = "cd '" + dir.Path() + "' && chmod +x sbatch && ";
-    EXPECT_EQ(Output(cd + "PATH=.:$PATH sh submit.sh"), "stage job: 41\ntiles job array: 42\n");
+    EXPECT_EQ(ShellOutput(cd + "PATH=.:$PATH sh submit.sh"), "stage job: 41\ntiles job array: 42\n");
     const auto text = [&](const char* name) {
         const std::vector<uint8_t> bytes = ReadFileBytes(dir.File(name));
         return std::string(bytes.begin(), bytes.end());

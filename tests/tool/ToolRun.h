@@ -53,3 +53,18 @@ inline ToolRun RunTool(const ScratchDirectory& dir, const std::vector<std::strin
     return run;
 }
 
+// What a shell command prints on standard output: readers the tool shares no
+// code with (GDAL's programs, cmp) run through sh.
+inline std::string ShellOutput(const std::string& command)
+{
+    std::string text;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe != nullptr) {
+        char chunk[4096];
+        for (size_t got; (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;) {
+            text.append(chunk, got);
+        }
+        pclose(pipe);
+    }
+    return text;
+}
