@@ -12,6 +12,7 @@
 #include "erosion/LevelRefinement.h"
 #include "erosion/WorldLevelCells.h"
 #include "hydrology/FlowRouting.h"
+#include "hydrology/Lakes.h"
 #include "erosion/Refinement.h"
 #include "terrain/ParallelRows.h"
 
@@ -55,6 +56,14 @@ void WorldWindows::Generate(Array2D<float>& heights, Array2D<float>* upstream, u
 
 void WorldWindows::LakeSurface(Array2D<float>& surface, uint32_t x0, uint32_t y0, unsigned threads) const
 {
+    if (stage->LevelsBelow() == 0 && stage->eroded && LakeLeastShare(parameters) > 0.0) {
+        const uint32_t n = stage->cells;
+        std::call_once(stageLakesFound, [&] { ::LakeSurface(stage->heights.Row(0), int(n), stageLakes); });
+        for (uint32_t y = 0; y < surface.GetHeight(); ++y) {
+            std::copy_n(stageLakes.data() + size_t(y0 + y) * n + x0, surface.GetWidth(), surface.Row(y));
+        }
+        return;
+    }
     if (const WorldLakes* laid = Lakes(threads)) {
         laid->Lay(nullptr, &surface, x0, y0, surface.GetWidth(), surface.GetHeight());
     } else {

@@ -55,8 +55,9 @@ public:
 
     // The lake surface of the world's cells [x0, x0 + width) x [y0, y0 +
     // height) of `surface`: a lake's level on its cells, 0 elsewhere (all 0
-    // without lakes laid here; a world no larger than its stage keeps its
-    // lakes in the stage's own heights).
+    // on a world without --lakes). A world no larger than its stage keeps
+    // its lakes in the stage's own heights (LakeSurface of them, found once);
+    // a larger one has them laid (WorldLakes.h).
     void LakeSurface(Array2D<float>& surface, uint32_t x0, uint32_t y0, unsigned threads = 0) const;
 
 private:
@@ -72,4 +73,6 @@ private:
     std::vector<std::unique_ptr<HeightMapWindows>> raw;
     std::unique_ptr<WorldLakes> lakes;
     mutable std::once_flag lakeLevels;
+    mutable std::vector<float> stageLakes;  // a world its own stage: its lakes' surface
+    mutable std::once_flag stageLakesFound;
 };

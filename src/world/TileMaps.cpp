@@ -1,7 +1,5 @@
 #include "world/TileMaps.h"
 
-#include "world/MapInputs.h"
-
 #include <algorithm>
 #include <cassert>
 #include <memory>
@@ -113,13 +111,7 @@ bool WriteTileWithMaps(const WorldWindows& windows, const TileGrid& grid, const 
         window.uneroded = uneroded.get();
     }
     std::unique_ptr<Array2D<float>> lakes;
-    if (maps.lakeSurface) {
-        lakes = std::make_unique<Array2D<float>>(t, t);
-        for (uint32_t y = 0; y < t; ++y) {
-            std::copy_n(maps.lakeSurface->Row(place.gridY + y) + place.gridX, t, lakes->Row(y));
-        }
-        window.lakeSurface = lakes.get();
-    } else if (maps.worldLakes) {
+    if (maps.lakes) {
         lakes = std::make_unique<Array2D<float>>(t, t);
         windows.LakeSurface(*lakes, place.gridX, place.gridY, threads);
         window.lakeSurface = lakes.get();
@@ -137,15 +129,7 @@ void PrepareTileMaps(TileMapsRequest& maps, const std::shared_ptr<const WorldSta
     if (DerivedMapsNeedUneroded(maps.kinds)) {
         maps.raw = std::make_shared<const HeightMapWindows>(stage->worldCells, parameters);
     }
-    // A world no larger than its stage holds every lake whole in it; a
-    // larger one lays them into its windows (WorldLakes.h).
-    if (DerivedMapsNeedLakes(maps.kinds) && LakeLeastShare(parameters) > 0.0 && stage->eroded) {
-        if (stage->cells == stage->worldCells) {
-            maps.lakeSurface = std::make_shared<const Array2D<float>>(LakeSurfaceOf(stage->heights));
-        } else {
-            maps.worldLakes = true;
-        }
-    }
+    maps.lakes = DerivedMapsNeedLakes(maps.kinds) && LakeLeastShare(parameters) > 0.0 && stage->eroded;
 }
 
 bool WriteWorldPreview(const WorldStage& stage, const DerivedMapSettings& settings, const std::string& path,

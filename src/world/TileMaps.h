@@ -20,13 +20,12 @@ struct TileMapsRequest {
     // flowdir; the world's raw generator, for wear and deposition.
     std::shared_ptr<const WorldFlow> flow;
     std::shared_ptr<const HeightMapWindows> raw;
-    // The world's lake surface (LakeSurface of the whole world, which is
-    // its own stage), for lakes, water and depth with --lakes.
-    std::shared_ptr<const Array2D<float>> lakeSurface;
-    bool worldLakes = false;  // a larger world's: from its windows
+    // Whether lakes, water and depth read the world's lakes (--lakes), each
+    // tile's from the world's windows (WorldWindows::LakeSurface).
+    bool lakes = false;
 };
 
-// Sets maps.flow, maps.raw and maps.lakeSurface as maps.kinds need them, for the world of
+// Sets maps.flow, maps.raw and maps.lakes as maps.kinds need them, for the world of
 // `stage` (construct on one thread: the raw generator reseeds the process's
 // MT19937 source).
 void PrepareTileMaps(TileMapsRequest& maps, const std::shared_ptr<const WorldStage>& stage,
