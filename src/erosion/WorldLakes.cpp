@@ -61,10 +61,8 @@ WorldLakes::WorldLakes(const WorldStage& stage, double leastCells)
         }
     }
     // No piece is larger than the whole footprint.
-    kept.assign(found.size(), -1);
     for (size_t id = 1; id < found.size(); ++id) {
         if (cells[id] >= leastCells) {
-            kept[id] = static_cast<int32_t>(lakes.size());
             lakes.push_back(found[id]);
         }
     }

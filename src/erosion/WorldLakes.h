@@ -67,5 +67,4 @@ private:
     int64_t factor;                // world cells to a stage cell
     std::vector<uint32_t> label;   // per stage cell: its lake's label, 0 none
     std::vector<Lake> lakes;       // kept, by label order
-    std::vector<int32_t> kept;     // per label: index in `lakes`, or -1
 };
