@@ -73,10 +73,21 @@ void RefineFromCoarse(float* fine, int n, const std::vector<float>& eroded, cons
 // A finer lattice has already taken the coarse lattice's erosion; its own
 // rounds only cut the fine detail into the valleys. Stream power's F grows
 // as 1/dx, so the step shrinks with the cell: a channel of a given
-// catchment is cut as fast as on the 129 lattice.
+// catchment is cut as fast as on the 129 lattice. A round takes
+// plan.fineRoundSteps coarse steps: stream power times that (implicit, so
+// stable at any step), and the passes of relaxation and creep that many
+// times over, each rate scaled down to keep the total where it was.
 ErosionPlan FinerPlan(ErosionPlan plan, int n)
 {
-    plan.streamPower *= double(heightMapCells - 1) / (n - 1);
+    const double steps = plan.fineRoundSteps;
+    plan.streamPower *= steps * double(heightMapCells - 1) / (n - 1);
+    const auto passesOf = [steps](int passes, double& rate) {
+        const int more = static_cast<int>(std::ceil(steps * passes));
+        rate *= steps * passes / more;
+        return more;
+    };
+    plan.thermalPasses = passesOf(plan.thermalPasses, plan.thermalRate);
+    plan.diffusionPasses = passesOf(plan.diffusionPasses, plan.diffusionRate);
     return plan;
 }
 

@@ -174,13 +174,20 @@ void Relax(float* h, int n, const ErosionPlan& plan, ErosionWork& work, unsigned
 
 ErosionPlan PlanErosion(float amount)
 {
-    // At amount 1: four rounds on the 129 lattice and two on each finer one,
-    // K dt = 0.375 a round. More erosion takes more rounds of the same step,
-    // so the step stays where the look was tuned.
+    // At amount 1: four rounds on the 129 lattice, K dt = 0.375 a round, and
+    // on each finer one the work of two such rounds. More erosion takes more
+    // rounds of the same step, so the step stays where the look was tuned.
     ErosionPlan plan;
     const double e = amount;
     plan.coarseIterations = std::max(1, static_cast<int>(std::ceil(4.0 * e)));
-    plan.fineIterations = std::max(1, static_cast<int>(std::ceil(2.0 * e)));
+    // A finer level's two steps a unit of amount are taken two at a time:
+    // one fill and one routing for both. A finer level starts from valleys
+    // the level above has cut, so the water takes the same ways in both
+    // steps; taken apart, a 4097 map spent 5 s more for the same figures
+    // (straight runs 4.1 % against 4.5 % now, the rest within 0.02).
+    const int fineSteps = std::max(1, static_cast<int>(std::ceil(2.0 * e)));
+    plan.fineIterations = (fineSteps + 1) / 2;
+    plan.fineRoundSteps = double(fineSteps) / plan.fineIterations;
     plan.streamPower = 1.5 * e / plan.coarseIterations;
     plan.deposition = 1.0;
     plan.talusSlope = 4.0;

@@ -16,7 +16,10 @@
 
 struct ErosionPlan {
     int coarseIterations;  // on the 129 lattice (or the whole map, if smaller)
-    int fineIterations;    // on each finer lattice
+    int fineIterations;    // rounds on each finer lattice
+    // Each finer round takes this many of the coarse rounds' steps at once
+    // (stream power, relaxation and creep; FinerPlan, Erosion.cpp).
+    double fineRoundSteps;
     double streamPower;    // K dt in K A^(1/2) S: coefficient times time step
     double deposition;     // G: share of carried sediment a cell of the
                            // map's smallest catchment drops
