@@ -7,6 +7,7 @@
 #include "erosion/ErosionSteps.h"
 #include "hydrology/FlowRouting.h"
 #include "hydrology/MultipleFlow.h"
+#include "terrain/HugePages.h"
 #include "terrain/ParallelRows.h"
 
 namespace {
@@ -30,17 +31,38 @@ struct Grid {
 
 namespace {
 
+// What the passes work in, kept from band to band: a band's arrays are
+// about 300 MB at 8193 cells a side, and taken fresh for each band their
+// first touch cost more system time than the passes took.
+struct PassWork {
+    std::vector<float> before;
+    std::vector<float> shares;
+    std::vector<uint8_t> drains;
+    std::vector<float> area;
+    std::vector<float> swept;
+};
+
 void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
-               const LevelPassPlan& plan, unsigned threads)
+               const LevelPassPlan& plan, unsigned threads, PassWork& work)
 {
     const Grid grid{rect};
     const ptrdiff_t stride = ptrdiff_t(rect.width);
     const size_t count = heights.size();
-    std::vector<float> before(count);
-    std::vector<float> shares(count * 8);
-    std::vector<uint8_t> drains(count);
-    std::vector<float> area(count);
-    std::vector<float> swept(count);
+    std::vector<float>& before = work.before;
+    std::vector<float>& shares = work.shares;
+    std::vector<uint8_t>& drains = work.drains;
+    std::vector<float>& area = work.area;
+    std::vector<float>& swept = work.swept;
+    // Every element below is written before it is read.
+    ReserveHuge(before, count);
+    ReserveHuge(shares, count * 8);
+    ReserveHuge(area, count);
+    ReserveHuge(swept, count);
+    before.resize(count);
+    shares.resize(count * 8);
+    drains.resize(count);
+    area.resize(count);
+    swept.resize(count);
     const int rows = static_cast<int>(rect.height);
     for (int pass = 0; pass < kLevelPasses; ++pass) {
         before = heights;
@@ -131,19 +153,22 @@ void ErodeLevel(std::vector<float>& heights, const std::vector<float>& broughtAr
     // and written to a copy, since the next band reads the heights before.
     constexpr int64_t kBandRows = 512;
     const int64_t reach = LevelPassReach();
+    PassWork work;
     if (rect.height <= kBandRows + 2 * reach) {
-        ErodeBand(heights, broughtArea, rect, plan, threads);
+        ErodeBand(heights, broughtArea, rect, plan, threads, work);
         return;
     }
     const size_t width = size_t(rect.width);
     std::vector<float> out(heights.size());
+    std::vector<float> band;
+    std::vector<float> area;
     for (int64_t b0 = 0; b0 < rect.height; b0 += kBandRows) {
         const int64_t b1 = std::min(rect.height, b0 + kBandRows);
         const int64_t r0 = std::max<int64_t>(0, b0 - reach);
         const int64_t r1 = std::min(rect.height, b1 + reach);
-        std::vector<float> band(heights.begin() + r0 * width, heights.begin() + r1 * width);
-        const std::vector<float> area(broughtArea.begin() + r0 * width, broughtArea.begin() + r1 * width);
-        ErodeBand(band, area, {rect.x0, rect.y0 + r0, rect.width, r1 - r0, rect.cells}, plan, threads);
+        band.assign(heights.begin() + r0 * width, heights.begin() + r1 * width);
+        area.assign(broughtArea.begin() + r0 * width, broughtArea.begin() + r1 * width);
+        ErodeBand(band, area, {rect.x0, rect.y0 + r0, rect.width, r1 - r0, rect.cells}, plan, threads, work);
         std::copy(band.begin() + (b0 - r0) * width, band.begin() + (b1 - r0) * width, out.begin() + b0 * width);
     }
     heights.swap(out);
