@@ -31,6 +31,41 @@ struct Grid {
 
 namespace {
 
+// The brought area spread along one axis (LevelPasses.h): `from` into
+// `to`, cells (x, y) at x * step + y * stride for x below `along` and y
+// below `across` (the other axis swapped in by the strides). Cells within
+// kAreaSpread of either end keep their own value: they lie within the
+// passes' reach of the rectangle's edge, or on the world's border, which
+// is always the rectangle's edge, so they are the same in every rectangle.
+void SpreadAlong(const float* from, float* to, int64_t along, ptrdiff_t step, int64_t across, ptrdiff_t stride,
+                 unsigned threads)
+{
+    // C(2 kAreaSpread, k), summing to 2^(2 kAreaSpread): exact in double.
+    double weights[2 * kAreaSpread + 1];
+    weights[0] = 1.0;
+    for (int k = 1; k <= 2 * kAreaSpread; ++k) {
+        weights[k] = weights[k - 1] * (2 * kAreaSpread - k + 1) / k;
+    }
+    const double total = std::ldexp(1.0, 2 * kAreaSpread);
+    ParallelRows(static_cast<int>(across), threads, [&](int begin, int end) {
+        for (int64_t y = begin; y < end; ++y) {
+            const float* in = from + y * stride;
+            float* out = to + y * stride;
+            for (int64_t x = 0; x < along; ++x) {
+                if (x < kAreaSpread || x >= along - kAreaSpread) {
+                    out[x * step] = in[x * step];
+                    continue;
+                }
+                double sum = 0.0;
+                for (int k = 0; k <= 2 * kAreaSpread; ++k) {
+                    sum += weights[k] * in[(x + k - kAreaSpread) * step];
+                }
+                out[x * step] = static_cast<float>(sum / total);
+            }
+        }
+    });
+}
+
 // What the passes work in, kept from band to band: a band's arrays are
 // about 300 MB at 8193 cells a side, and taken fresh for each band their
 // first touch cost more system time than the passes took.
@@ -40,6 +75,7 @@ struct PassWork {
     std::vector<uint8_t> drains;
     std::vector<float> area;
     std::vector<float> swept;
+    std::vector<float> brought;  // the brought area, spread
 };
 
 void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
@@ -64,6 +100,12 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
     area.resize(count);
     swept.resize(count);
     const int rows = static_cast<int>(rect.height);
+    // The brought area spread across the valley floors, x then y.
+    std::vector<float>& brought = work.brought;
+    ReserveHuge(brought, count);
+    brought.resize(count);
+    SpreadAlong(broughtArea.data(), swept.data(), rect.width, 1, rect.height, stride, threads);
+    SpreadAlong(swept.data(), brought.data(), rect.height, stride, rect.width, 1, threads);
     for (int pass = 0; pass < kLevelPasses; ++pass) {
         before = heights;
         ParallelRows(rows, threads, [&](int begin, int end) {
@@ -78,7 +120,7 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
         // The area: what the coarser level brings, moved cell by cell along
         // this level's shares. A cell on the rectangle's edge keeps what it
         // was brought.
-        area = broughtArea;
+        area = brought;
         for (int sweep = 0; sweep < kLevelAreaSweeps; ++sweep) {
             ParallelRows(rows, threads, [&](int begin, int end) {
                 for (int64_t y = begin; y < end; ++y) {

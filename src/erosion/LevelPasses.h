@@ -14,7 +14,9 @@
 //  1. shares: each cell's water over its lower neighbours, the multiple-flow
 //     law erosion uses (Holmgren's exponent 4, MultipleFlow.h);
 //  2. area: the coarser level's upstream area brought down (`broughtArea`,
-//     in cells of this level), then kLevelAreaSweeps Jacobi sweeps of the
+//     in cells of this level) and spread across the valley floor, once for
+//     all passes, by a binomial kernel of kAreaSpread cells each side along
+//     each axis (below), then kLevelAreaSweeps Jacobi sweeps of the
 //     multiple-flow accumulation, A <- 1 + sum over the neighbours j draining
 //     to the cell of share_j A_j: each sweep moves the water one cell along
 //     this level's own slopes, so channels form where this level's
@@ -30,11 +32,24 @@
 constexpr int kLevelPasses = 4;
 constexpr int kLevelAreaSweeps = 3;
 
-// How far a pass reaches: the area's sweeps, one more for the shares they
-// read, one for stream power's neighbours and one for creep.
+// The brought area's spread: the coarser level routes its water one cell
+// to one cell, so the area it brings lies on a line one or two of this
+// level's cells wide, and stream power cut it as a one-cell groove in the
+// smooth slopes (curvature skewness 0.18 one level below a stage and 0.75
+// two levels below, where real land gives -0.14 to -0.01). Spread by the
+// binomial weights C(16, k) / 2^16, k = 0..16, along x and then along y
+// (about a Gaussian of 2 cells), the water cuts a floor some cells wide:
+// 0.05 and 0.37, with the fine band's 4-fold harmonic 0.12 -> 0.09 and
+// 0.09 -> 0.06 (tests/realism/WorldLevelsMap.cpp's 2049 worlds of a 1025 and a
+// 513 stage, centre 1025 cells). Half as wide (C(8, k)): 0.07 and 0.44.
+constexpr int kAreaSpread = 8;
+
+// How far the passes reach: the area's spread, then for each pass the
+// area's sweeps, one more for the shares they read, one for stream power's
+// neighbours and one for creep.
 constexpr int LevelPassReach()
 {
-    return kLevelPasses * (kLevelAreaSweeps + 3);
+    return kAreaSpread + kLevelPasses * (kLevelAreaSweeps + 3);
 }
 
 struct LevelPassPlan {

@@ -51,23 +51,25 @@ BOUNDS = [
 # reach (README, "Eroded worlds above 4097 cells"), but its curvature, fine
 # spectrum and 4-fold harmonic are not yet the one-machine maps': they are
 # held to the figures those levels keep, with a margin, so that the check
-# fails when straight runs or the 4-fold preference come back (no passes:
-# straight runs 9.1 % one level below; 0.6's bilinear refinement gave a
-# mod-2 spread of 2.39).
+# fails when straight runs, the 4-fold preference or the one-cell grooves
+# come back (no passes: straight runs 9.1 % one level below; 0.6's bilinear
+# refinement gave a mod-2 spread of 2.39; without the brought area's spread,
+# curvature skewness 0.18 and 0.75). The spread costs the fine spectrum one
+# level below a little (-1.41 before, -1.19 with it).
 WORLD_LEVEL_BOUNDS = {
     "straight_runs": (0.0, 0.04),
     "mean_run": (1.0, 2.0),
     "curv_ratio_mod2": (1.0, 1.12),
     "curv_ratio_mod4": (1.0, 1.13),
-    "curv_skew": (-1.0, 0.4),
-    "spec_fine": (float("-inf"), -1.4),
-    "spec_h4": (0.0, 0.16),
+    "curv_skew": (-1.0, 0.15),
+    "spec_fine": (float("-inf"), -1.1),
+    "spec_h4": (0.0, 0.12),
     "spec_h8": (0.0, 0.06),
 }
 # Two levels below a 513 stage, as 16385 is below the tool's.
 TWO_LEVEL_BOUNDS = dict(WORLD_LEVEL_BOUNDS, straight_runs=(0.0, 0.065), mean_run=(1.0, 2.25),
-                        curv_ratio_mod2=(1.0, 1.25), curv_ratio_mod4=(1.0, 1.32), curv_skew=(-1.0, 1.1),
-                        spec_fine=(float("-inf"), -3.0), spec_h4=(0.0, 0.13), spec_h8=(0.0, 0.11))
+                        curv_ratio_mod2=(1.0, 1.28), curv_ratio_mod4=(1.0, 1.32), curv_skew=(-1.0, 0.6),
+                        spec_fine=(float("-inf"), -3.0), spec_h4=(0.0, 0.09), spec_h8=(0.0, 0.08))
 stage_cells = "1025"
 if "--two-levels" in sys.argv[4:]:
     levels, stage_cells, WORLD_LEVEL_BOUNDS = True, "513", TWO_LEVEL_BOUNDS
