@@ -77,6 +77,12 @@ void RefineFromCoarse(float* fine, int n, const std::vector<float>& eroded, cons
 // plan.fineRoundSteps coarse steps: stream power times that (implicit, so
 // stable at any step), and the passes of relaxation and creep that many
 // times over, each rate scaled down to keep the total where it was.
+// A round of more than one step runs one pass of each before its fill and
+// the rest after its deposition, as the steps it stands for would have:
+// run all after, the slides and creep off the valley walls dammed the
+// plains' rivers in the last round, the final fill left them flat, and
+// the concavity of a sketch's channels rose from 0.48 to 1.42 (2049, its
+// centre 1025 cells; 0.47 split so).
 ErosionPlan FinerPlan(ErosionPlan plan, int n)
 {
     const double steps = plan.fineRoundSteps;
@@ -88,6 +94,7 @@ ErosionPlan FinerPlan(ErosionPlan plan, int n)
     };
     plan.thermalPasses = passesOf(plan.thermalPasses, plan.thermalRate);
     plan.diffusionPasses = passesOf(plan.diffusionPasses, plan.diffusionRate);
+    plan.earlyPasses = steps > 1.0 ? 1 : 0;
     return plan;
 }
 

@@ -217,7 +217,16 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
     const bool keepWater = plan.lakeLeastShare > 0.0;
     const LakeRule everyDepression{1.0, 0.0f};
     work.lakes.mark.clear();
+    // The hillslope passes before the fill and after the deposition.
+    ErosionPlan early = plan;
+    early.thermalPasses = std::min(plan.earlyPasses, plan.thermalPasses);
+    early.diffusionPasses = std::min(plan.earlyPasses, plan.diffusionPasses);
+    ErosionPlan late = plan;
+    late.thermalPasses -= early.thermalPasses;
+    late.diffusionPasses -= early.diffusionPasses;
     for (int iteration = 0; iteration < iterations; ++iteration) {
+        Relax(h, n, early, work, threads);
+        Diffuse(h, n, early, work, threads);
         if (keepWater) {
             FindLakes(h, n, everyDepression, work.fill, work.lakes);
             work.lakes.level.assign(h, h + count);  // the ground, beds and all
@@ -242,8 +251,8 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
             }
         }
         Deposit(h, n, plan, work);
-        Relax(h, n, plan, work, threads);
-        Diffuse(h, n, plan, work, threads);
+        Relax(h, n, late, work, threads);
+        Diffuse(h, n, late, work, threads);
         if (roundDone) {
             roundDone();
         }

@@ -20,6 +20,9 @@ struct ErosionPlan {
     // Each finer round takes this many of the coarse rounds' steps at once
     // (stream power, relaxation and creep; FinerPlan, Erosion.cpp).
     double fineRoundSteps;
+    // Passes of relaxation and of creep a round runs before its fill, the
+    // rest after its deposition (FinerPlan, Erosion.cpp).
+    int earlyPasses = 0;
     double streamPower;    // K dt in K A^(1/2) S: coefficient times time step
     double deposition;     // G: share of carried sediment a cell of the
                            // map's smallest catchment drops
