@@ -50,48 +50,74 @@ LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLeve
     level.rect = rect;
     level.cells = cells;
     const size_t width = size_t(rect.Width());
-    level.raw.resize(width * size_t(rect.Height()));
-    level.detail.assign(level.raw.size(), 0.0f);
+    // At most two arrays of the level's size at a time (the raw window and
+    // its copy, then the copy and the detail), since a level of a tile is
+    // as large as the tile: the raw terrain, scaled as erosion scales it...
     {
         Array2D<float> raw(uint32_t(rect.Width()), uint32_t(rect.Height()));
         rawLevel.Generate(raw, uint32_t(rect.x0), uint32_t(rect.y0), threads);
+        level.raw.resize(width * size_t(rect.Height()));
         ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
             for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
                 const float* row = raw.Row(uint32_t(y - rect.y0));
                 for (int64_t x = rect.x0; x <= rect.x1; ++x) {
-                    const size_t i = level.Index(x, y);
-                    const float scaled = row[x - rect.x0] * kErosionHeadroom;
-                    level.raw[i] = scaled;
-                    if (((x | y) & 1) != 0) {
-                        level.detail[i] = scaled - Refined(coarse, coarse.raw, x, y);
-                    }
+                    level.raw[level.Index(x, y)] = row[x - rect.x0] * kErosionHeadroom;
                 }
             }
         });
     }
+    // ...and its detail.
+    level.detail.assign(level.raw.size(), 0.0f);
+    ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
+        for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
+            for (int64_t x = rect.x0; x <= rect.x1; ++x) {
+                if (((x | y) & 1) != 0) {
+                    const size_t i = level.Index(x, y);
+                    level.detail[i] = level.raw[i] - Refined(coarse, coarse.raw, x, y);
+                }
+            }
+        }
+    });
     // The first heights, then the level's passes over them (LevelPasses.h):
     // its own channels, cut where its detail leads the water the coarser
     // level brings, and creep, which also evens out the refinement's
-    // smoother cells between coarser ones. Each array goes as soon as
-    // nothing reads it, since a level of a whole map is as large as the map.
-    std::vector<float> area(level.raw.size());
-    level.free.resize(level.raw.size());
+    // smoother cells between coarser ones. A cell's first height reads its
+    // own raw height and its block's detail only, so when the raw terrain
+    // is not kept the heights take its place, cell by cell.
+    std::vector<float> free;
+    if (keepRaw) {
+        free.resize(level.raw.size());
+    }
+    float* freeOut = keepRaw ? free.data() : level.raw.data();
     ParallelRows(static_cast<int>(rect.Height()), threads, [&](int begin, int end) {
         for (int64_t y = rect.y0 + begin; y < rect.y0 + end; ++y) {
             for (int64_t x = rect.x0; x <= rect.x1; ++x) {
                 const size_t i = level.Index(x, y);
                 const float refined = Refined(coarse, coarse.height, x, y);
-                level.free[i] = std::clamp(refined + level.Added(x, y, limit) * SeabedDetailShare(refined), 0.0f,
-                                           kErosionHeadroom);
-                area[i] = std::max(1.0f, 4.0f * Refined(coarse, coarse.upstream, x, y));
+                freeOut[i] = std::clamp(refined + level.Added(x, y, limit) * SeabedDetailShare(refined), 0.0f,
+                                        kErosionHeadroom);
             }
         }
     });
     std::vector<float>().swap(level.detail);
-    if (!keepRaw) {
-        std::vector<float>().swap(level.raw);
+    if (keepRaw) {
+        level.free = std::move(free);
+    } else {
+        level.free.swap(level.raw);
     }
-    ErodeLevel(level.free, area, {rect.x0, rect.y0, rect.Width(), rect.Height(), cells}, passes, threads);
+    // The area the coarser level brings, a band of rows at a time.
+    const auto brought = [&](int64_t row0, int64_t rows, float* out) {
+        ParallelRows(static_cast<int>(rows), threads, [&](int begin, int end) {
+            for (int64_t r = begin; r < end; ++r) {
+                const int64_t y = rect.y0 + row0 + r;
+                float* row = out + size_t(r) * size_t(rect.Width());
+                for (int64_t x = rect.x0; x <= rect.x1; ++x) {
+                    row[x - rect.x0] = std::max(1.0f, 4.0f * Refined(coarse, coarse.upstream, x, y));
+                }
+            }
+        });
+    };
+    ErodeLevel(level.free, brought, {rect.x0, rect.y0, rect.Width(), rect.Height(), cells}, passes, threads);
     return level;
 }
 

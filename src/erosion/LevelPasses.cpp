@@ -185,33 +185,51 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
 
 }  // namespace
 
-void ErodeLevel(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
+void ErodeLevel(std::vector<float>& heights, const BroughtAreaRows& broughtArea, const LevelRectangle& rect,
                 const LevelPassPlan& plan, unsigned threads)
 {
     // The passes keep about 50 bytes a cell; a level of a whole 16385 map
     // is 268 M cells. So the rectangle goes in bands of kBandRows rows, each
     // made over the reach more rows on both sides: a band's own rows are the
-    // same bits as the whole rectangle's (the reach argument of a window),
-    // and written to a copy, since the next band reads the heights before.
+    // same bits as the whole rectangle's (the reach argument of a window).
+    // Each band reads the heights as they were before any band wrote, so
+    // before a band writes its rows back, the last reach of them is kept
+    // for the next band (`above`): a band's worth of memory, where a copy of
+    // the rectangle was a tile's.
     constexpr int64_t kBandRows = 512;
+    static_assert(LevelPassReach() <= kBandRows, "the rows kept for a band lie within the band before it");
     const int64_t reach = LevelPassReach();
+    const size_t width = size_t(rect.width);
     PassWork work;
+    std::vector<float> area;
     if (rect.height <= kBandRows + 2 * reach) {
-        ErodeBand(heights, broughtArea, rect, plan, threads, work);
+        area.resize(heights.size());
+        broughtArea(0, rect.height, area.data());
+        ErodeBand(heights, area, rect, plan, threads, work);
         return;
     }
-    const size_t width = size_t(rect.width);
-    std::vector<float> out(heights.size());
     std::vector<float> band;
-    std::vector<float> area;
+    std::vector<float> above;  // rows [r0, b0) as they were before
     for (int64_t b0 = 0; b0 < rect.height; b0 += kBandRows) {
         const int64_t b1 = std::min(rect.height, b0 + kBandRows);
         const int64_t r0 = std::max<int64_t>(0, b0 - reach);
         const int64_t r1 = std::min(rect.height, b1 + reach);
-        band.assign(heights.begin() + r0 * width, heights.begin() + r1 * width);
-        area.assign(broughtArea.begin() + r0 * width, broughtArea.begin() + r1 * width);
+        band.resize(size_t(r1 - r0) * width);
+        std::copy(above.begin(), above.end(), band.begin());
+        std::copy(heights.begin() + b0 * width, heights.begin() + r1 * width, band.begin() + (b0 - r0) * width);
+        area.resize(band.size());
+        broughtArea(r0, r1 - r0, area.data());
         ErodeBand(band, area, {rect.x0, rect.y0 + r0, rect.width, r1 - r0, rect.cells}, plan, threads, work);
-        std::copy(band.begin() + (b0 - r0) * width, band.begin() + (b1 - r0) * width, out.begin() + b0 * width);
+        above.assign(heights.begin() + (b1 - reach) * width, heights.begin() + b1 * width);
+        std::copy(band.begin() + (b0 - r0) * width, band.begin() + (b1 - r0) * width, heights.begin() + b0 * width);
     }
-    heights.swap(out);
+}
+
+void ErodeLevel(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
+                const LevelPassPlan& plan, unsigned threads)
+{
+    const size_t width = size_t(rect.width);
+    ErodeLevel(heights, [&](int64_t row0, int64_t rows, float* out) {
+        std::copy_n(broughtArea.begin() + row0 * width, size_t(rows) * width, out);
+    }, rect, plan, threads);
 }

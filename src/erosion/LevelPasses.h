@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Erosion of one world level below the stage by passes of bounded reach, so
@@ -68,4 +69,11 @@ struct LevelRectangle {
 // this level, at least 1). `threads` as for ParallelRows; the bits do not
 // depend on it.
 void ErodeLevel(std::vector<float>& heights, const std::vector<float>& broughtArea, const LevelRectangle& rect,
+                const LevelPassPlan& plan, unsigned threads);
+
+// The same, the brought area made a band of rows at a time: the function
+// writes rows [row0, row0 + rows) of the rectangle's area, row-major, to
+// `out`; so a level's area is never held whole.
+using BroughtAreaRows = std::function<void(int64_t row0, int64_t rows, float* out)>;
+void ErodeLevel(std::vector<float>& heights, const BroughtAreaRows& broughtArea, const LevelRectangle& rect,
                 const LevelPassPlan& plan, unsigned threads);
