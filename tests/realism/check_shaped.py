@@ -9,8 +9,13 @@ options, measured with numpy alone (no code shared with the tool).
   -6.5; the island gives -3 to -4).
 - The user's form: means of 16 x 16 cell blocks (64 at 4097) correlate with
   the sketch's at r >= 0.95, and agree on land and sea on >= 95 % of them.
+- Rivers that fall to the sea: the channel concavity theta of the centre
+  half (bench/realism/measure.py) is at most 0.8 (real land 0.2 to 0.6).
+  Rivers that cross the plain in flats the final fill left give theta near
+  1: 0.97 when a finer round ran its slides and creep all after the
+  deposition, which dammed the plain's rivers; 0.60 with them split.
 
-Exits 77 (skipped) without numpy. Usage: check_shaped.py TOOL WORK_DIR"""
+Exits 77 (skipped) without numpy. Usage: check_shaped.py TOOL WORK_DIR MEASURE_DIR"""
 import os
 import subprocess
 import sys
@@ -22,7 +27,9 @@ except ImportError:
     print("SKIPPED: numpy or GDAL's Python bindings are missing (python3-numpy, python3-gdal)")
     sys.exit(77)
 
-tool, work = sys.argv[1:3]
+tool, work, measure_dir = sys.argv[1:4]
+sys.path.insert(0, measure_dir)
+import measure  # noqa: E402
 os.makedirs(work, exist_ok=True)
 os.chdir(work)
 N, SIDE, SEA = 1025, 257, 0.01
@@ -70,7 +77,7 @@ mem = gdal.GetDriverByName("MEM").Create("", SIDE, SIDE, 1, gdal.GDT_UInt16)
 mem.GetRasterBand(1).WriteArray(np.round(shape * 65535).astype(np.uint16))
 gdal.GetDriverByName("PNG").CreateCopy("sketch.png", mem)
 subprocess.run([tool, "--shape", "sketch.png", "--size", str(N), "--roughness", "0.62", "--sharpness", "0.25",
-                "--erosion", "1", "--format", "f32", "--out", "shaped.f32"], check=True)
+                "--erosion", "1", "--format", "f32", "--meta", "--out", "shaped.f32"], check=True)
 heights = np.fromfile("shaped.f32", dtype="<f4").reshape(N, N)[::-1]  # north row first, as the sketch
 
 slope = band_slope(heights, N / 32, N / 8)
@@ -91,10 +98,12 @@ def blocks(a):
 made, meant = blocks(heights), blocks(drawn)
 r = np.corrcoef(made.ravel(), meant.ravel())[0, 1]
 agree = np.mean((made > SEA) == (meant > SEA))
-print("band slope %.2f (at least -5.5), blocks r %.3f (at least 0.95), land and sea agree %.3f (at least 0.95)"
-      % (slope, r, agree))
-failed = [name for name, ok in [("band slope", slope >= -5.5), ("form", r >= 0.95), ("coast", agree >= 0.95)]
-          if not ok]
+z, cell = measure.load("shaped.f32", SEA)
+theta = measure.measure(measure.crop_centre(z, (N - 1) // 2 + 1), cell)["theta"]
+print("band slope %.2f (at least -5.5), blocks r %.3f (at least 0.95), land and sea agree %.3f (at least 0.95), "
+      "theta %.2f (at most 0.8)" % (slope, r, agree, theta))
+failed = [name for name, ok in [("band slope", slope >= -5.5), ("form", r >= 0.95), ("coast", agree >= 0.95),
+                                ("theta", theta <= 0.8)] if not ok]
 if failed:
     print("FAILED:", ", ".join(failed))
     sys.exit(1)
