@@ -125,6 +125,10 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
         return;
     }
     ErosionWork work;
+    // Room for the finest level's arrays from the start: each coarser level
+    // then works in the first part of the same memory, and the system
+    // zeroes the pages of one level, not of every level.
+    ReserveErosionWork(work, static_cast<size_t>(big) * big);
     ErosionPlan plan = PlanErosion(amount);
     plan.lakeLeastShare = lakeLeastShare;
     const auto drain = [&](float* h, int n) {

@@ -172,6 +172,16 @@ void Relax(float* h, int n, const ErosionPlan& plan, ErosionWork& work, unsigned
 
 }  // namespace
 
+void ReserveErosionWork(ErosionWork& work, size_t count)
+{
+    // The largest arrays of a round, on huge pages: at 4097 they are over a
+    // gigabyte, and their first touch was a sixth of the time in page faults.
+    ReserveHuge(work.shares.share, 8 * count);
+    ReserveHuge(work.before, count);
+    ReserveHuge(work.area, count);
+    ReserveHuge(work.scratch, count);
+}
+
 ErosionPlan PlanErosion(float amount)
 {
     // At amount 1: four rounds on the 129 lattice, K dt = 0.375 a round, and
@@ -205,12 +215,7 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
                 const std::function<void()>& roundDone)
 {
     const size_t count = static_cast<size_t>(n) * n;
-    // The largest arrays of a round, on huge pages: at 4097 they are over a
-    // gigabyte, and their first touch was a sixth of the time in page faults.
-    ReserveHuge(work.shares.share, 8 * count);
-    ReserveHuge(work.before, count);
-    ReserveHuge(work.area, count);
-    ReserveHuge(work.scratch, count);
+    ReserveErosionWork(work, count);
     // While the land erodes, every depression holds water: the rule's area
     // and depth pick the lakes that stay only once it is done (the final
     // drain, Erosion.cpp), so a pit that fills in a later round was a pond.

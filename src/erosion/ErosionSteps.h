@@ -70,6 +70,11 @@ struct ErosionWork {
     LakeCells lakes;  // this round's lakes, and their ground (`level` reused)
 };
 
+// Room in `work` for the largest arrays of a round on `count` cells (ErodeCells
+// makes it as it needs it; made for the finest level first, every coarser
+// level works in the same memory).
+void ReserveErosionWork(ErosionWork& work, size_t count);
+
 // `iterations` rounds of: fill to drain, route (multiple flow), stream
 // power, deposition, thermal relaxation, hillslope creep.
 // With plan.lakeLeastShare, every depression holds water while the land
