@@ -76,7 +76,8 @@ struct ErosionWork {
 void ReserveErosionWork(ErosionWork& work, size_t count);
 
 // `iterations` rounds of: fill to drain, route (multiple flow), stream
-// power, deposition, thermal relaxation, hillslope creep.
+// power, deposition, thermal relaxation, hillslope creep (plan.earlyPasses
+// of the relaxation's and the creep's passes before the fill).
 // With plan.lakeLeastShare, every depression holds water while the land
 // erodes (Lakes.h; which of them stay lakes is decided once erosion is
 // done). Water is routed over the filled surface to each depression's
