@@ -50,9 +50,10 @@ LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLeve
     level.rect = rect;
     level.cells = cells;
     const size_t width = size_t(rect.Width());
-    // At most two arrays of the level's size at a time (the raw window and
-    // its copy, then the copy and the detail), since a level of a tile is
-    // as large as the tile: the raw terrain, scaled as erosion scales it...
+    // Two arrays of the level's size at a time (the raw window and its copy,
+    // then the copy and the detail; a third for the first heights where the
+    // raw terrain is kept for the next level), since a level of a tile is as
+    // large as the tile: the raw terrain, scaled as erosion scales it...
     {
         Array2D<float> raw(uint32_t(rect.Width()), uint32_t(rect.Height()));
         rawLevel.Generate(raw, uint32_t(rect.x0), uint32_t(rect.y0), threads);
