@@ -26,11 +26,6 @@ struct Grid {
     }
 };
 
-
-}  // namespace
-
-namespace {
-
 // The brought area spread along one axis (LevelPasses.h): `from` into
 // `to`, cells (x, y) at x * step + y * stride for x below `along` and y
 // below `across` (the other axis swapped in by the strides). Cells within
