@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hydrology/FlowRouting.h"
+#include "terrain/UninitialisedVector.h"
 
 // Water spread over every lower neighbour instead of the one steepest: the
 // multiple-flow-direction routing of Freeman (1991) and Quinn et al. (1991),
@@ -70,7 +71,7 @@ void AscendingOrder(const float* h, size_t count, std::vector<uint32_t>& order,
 // eight shares costs less than working them out again from its nine
 // heights, scattered as the passes' order scatters them).
 struct FlowShareGrid {
-    std::vector<float> share;
+    UninitialisedVector<float> share;  // written before read: a cell's eight only where it has them
     std::vector<uint8_t> has;
 
     const float* Of(size_t i) const { return share.data() + 8 * i; }

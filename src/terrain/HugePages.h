@@ -13,11 +13,11 @@ void AdviseHugePages(void* data, size_t bytes);
 
 // Makes room in `values` for `count` elements, the room advised as above,
 // before anything is written to it; the size is left as it is.
-template <typename T>
-void ReserveHuge(std::vector<T>& values, size_t count)
+template <typename T, typename Allocator>
+void ReserveHuge(std::vector<T, Allocator>& values, size_t count)
 {
     if (values.capacity() < count) {
-        std::vector<T> larger;
+        std::vector<T, Allocator> larger;
         larger.reserve(count);
         AdviseHugePages(larger.data(), count * sizeof(T));
         larger.assign(values.begin(), values.end());
