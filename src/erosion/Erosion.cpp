@@ -95,6 +95,7 @@ ErosionPlan FinerPlan(ErosionPlan plan, int n)
     plan.thermalPasses = passesOf(plan.thermalPasses, plan.thermalRate);
     plan.diffusionPasses = passesOf(plan.diffusionPasses, plan.diffusionRate);
     plan.earlyPasses = steps > 1.0 ? 1 : 0;
+    plan.cutBelow = 0.0;
     return plan;
 }
 
@@ -134,6 +135,16 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
     const auto drain = [&](float* h, int n) {
         DrainKeepingLakes(h, n, LakeRuleOf(lakeLeastShare, n), work.fill, work.lakes);
     };
+    // The coarsest lattice's last drain cuts as its rounds do (ErodeCells):
+    // a fill there would bury a basin the rounds have been draining under a
+    // flat as wide as the basin, which every finer level then inherits.
+    const auto drainCoarsest = [&](float* h, int n) {
+        if (plan.cutBelow > 0.0 && !(lakeLeastShare > 0.0)) {
+            CutToDrain(h, n, plan, work.fill);
+        } else {
+            drain(h, n);
+        }
+    };
     MakeHeadroom(map, threads);
     // Cost of a level in cell-iterations, for the progress fraction.
     double total = 0.0;
@@ -154,7 +165,7 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
     if (big <= first) {
         std::vector<float> cells = Lattice(map, 1);
         ErodeCells(cells.data(), big, plan, plan.coarseIterations, threads, work, round);
-        drain(cells.data(), big);
+        drainCoarsest(cells.data(), big);
         std::copy(cells.begin(), cells.end(), map.Row(0));
         round();
         return;
@@ -164,7 +175,7 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
     std::vector<float> original = Lattice(map, stride);
     std::vector<float> eroded = original;
     ErodeCells(eroded.data(), first, plan, plan.coarseIterations, threads, work, round);
-    drain(eroded.data(), first);
+    drainCoarsest(eroded.data(), first);
     round();
     for (int n = 2 * first - 1; n <= big; n = 2 * n - 1) {
         stride /= 2;

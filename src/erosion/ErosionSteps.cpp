@@ -172,6 +172,11 @@ void Relax(float* h, int n, const ErosionPlan& plan, ErosionWork& work, unsigned
 
 }  // namespace
 
+void CutToDrain(float* h, int n, const ErosionPlan& plan, FillWork& work)
+{
+    BreachToDrain(h, n, plan.cutBelow, plan.talusSlope / (n - 1), work);
+}
+
 void ReserveErosionWork(ErosionWork& work, size_t count)
 {
     // The largest arrays of a round, on huge pages: at 4097 they are over a
@@ -208,6 +213,15 @@ ErosionPlan PlanErosion(float amount)
     // 4-fold spectral harmonic on the 2049 map's centre was 0.09 (0.075
     // now); more creep lengthens the straight runs of the valleys.
     plan.diffusionPasses = 2;
+    // The 129 lattice is the map's large shape: a closed basin there deeper
+    // than a twentieth of the relief is a valley with its way out blocked,
+    // not a pond. Filled, it was a flat as wide as the basin, which every
+    // finer level kept (the built-in continent's northern lowland: a basin
+    // 300 m deep under a flat 2 km across, its floor speckled by the finer
+    // levels' detail). Shallower depressions are filled as before, so the
+    // island, the sketch and the DEM of the realism table make the same
+    // bits as with every depression filled.
+    plan.cutBelow = 0.05;
     return plan;
 }
 
@@ -236,7 +250,11 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
             FindLakes(h, n, everyDepression, work.fill, work.lakes);
             work.lakes.level.assign(h, h + count);  // the ground, beds and all
         }
-        FillToDrain(h, n, 0.0, work.fill);
+        if (plan.cutBelow > 0.0 && !keepWater) {
+            CutToDrain(h, n, plan, work.fill);
+        } else {
+            FillToDrain(h, n, 0.0, work.fill);
+        }
         work.before.assign(h, h + count);
         ComputeFlowShares(h, n, work.shares, threads);
         const unsigned bandThreads =
