@@ -241,6 +241,47 @@ void OpenCut(float* h, int n, double wallSlope, const std::vector<uint32_t>& cut
     }
 }
 
+// Marks the cells of every depression whose water would stand more than
+// `depth` deep somewhere: a depression is a connected set (8 neighbours) of
+// cells under one water surface of the plain priority flood (FillFlat).
+std::vector<uint8_t> DeepDepressions(const float* h, int n, double depth)
+{
+    const size_t count = static_cast<size_t>(n) * n;
+    std::vector<float> water(h, h + count);
+    FillWork fill;
+    FillFlat(water.data(), n, fill);
+    std::vector<uint8_t> deep(count, 0);
+    std::vector<uint8_t> seen(count, 0);
+    std::vector<uint32_t> members;
+    const GridNeighbours neighbours(n);
+    for (size_t start = 0; start < count; ++start) {
+        if (seen[start] || !(water[start] > h[start])) {
+            continue;
+        }
+        members.assign(1, static_cast<uint32_t>(start));
+        seen[start] = 1;
+        bool isDeep = false;
+        for (size_t next = 0; next < members.size(); ++next) {
+            const uint32_t c = members[next];
+            isDeep |= double(water[c]) - h[c] > depth;
+            for (int k = 0; k < 8; ++k) {
+                if (!neighbours.OnMap(c, k)) {
+                    continue;
+                }
+                const uint32_t j = neighbours.Of(c, k);
+                if (!seen[j] && water[j] > h[j] && water[j] == water[c]) {
+                    seen[j] = 1;
+                    members.push_back(j);
+                }
+            }
+        }
+        for (const uint32_t c : members) {
+            deep[c] = isDeep;
+        }
+    }
+    return deep;
+}
+
 }  // namespace
 
 void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork& work)
@@ -251,6 +292,7 @@ void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork
     std::vector<uint32_t>& cut = work.raised;  // the cells cut down, in the order cut
     FloodFront& front = work.front;
     parent.assign(static_cast<size_t>(n) * n, noReceiver);
+    const std::vector<uint8_t> deep = DeepDepressions(h, n, fillDepth);
     cut.clear();
     std::vector<float> cutFrom;  // the height each cut cell stood at
     const GridNeighbours neighbours(n);
@@ -310,7 +352,7 @@ void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork
             // A cell no higher than the one the flood came from lies in a
             // depression: its way out is cut down below it, or where that
             // would reach the sea, it is lifted as the fill lifts it.
-            if (!(h[i] > h[c]) && (!(double(h[c]) - h[i] > fillDepth) || !carve(c, h[i]))) {
+            if (!(h[i] > h[c]) && (!deep[i] || !carve(c, h[i]))) {
                 h[i] = JustAbove(h[c]);
             }
             front.Push(FrontKey(h[i], i));

@@ -61,9 +61,11 @@ void FillToDrain(float* h, int n, double gap, FillWork& work);
 // Priority-Flood with carving (Soille 2004, Water Resources Research 40;
 // breaching, Lindsay 2016, Hydrological Processes 30), the flood of
 // FillToDrain taken lowest cell first. A cell the flood reaches no higher
-// than the cell c it came from, and at most `fillDepth` below it, is lifted
-// just above c as FillToDrain lifts it. A deeper one keeps its height, and
-// the way the flood came, from c back to an outlet, is cut down below it:
+// than the cell c it came from is lifted just above c as FillToDrain lifts
+// it, unless it lies in a deep depression: one whose water (the plain
+// flood's, FillFlat) would stand more than `fillDepth` deep at some cell.
+// Such a cell keeps its height, and the way the flood came, from c back to
+// an outlet, is cut down below it:
 // falling evenly to the first cell on the way that is lower (to the sea's
 // level where that is the sea), at least a float step a cell; a way that
 // reaches the map's border with no lower cell cuts the border cell too.
