@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "hydrology/Breach.h"
 #include "hydrology/FlowRouting.h"
 #include "hydrology/Lakes.h"
 #include "erosion/ErosionSteps.h"

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "hydrology/Breach.h"
 #include "hydrology/FlowBands.h"
 #include "hydrology/FlowRouting.h"
 #include "hydrology/MultipleFlow.h"

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "hydrology/Breach.h"
 #include "hydrology/FlowRouting.h"
 
 namespace {

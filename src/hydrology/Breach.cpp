@@ -1,0 +1,184 @@
+#include "hydrology/Breach.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <vector>
+
+#include "hydrology/FloodGrid.h"
+
+namespace {
+
+// Lays the walls of a cut back to `wallSlope` (height a cell across; a
+// diagonal step sqrt 2 times that) as far as they stand in the cut: every
+// cell is lowered to at most the height of a cut cell plus the slope times
+// the distance (3 x 3 chamfer, two raster passes, Rosenfeld and Pfaltz
+// 1966), but only where that stays below the height the cut cell stood at
+// before it was cut, so a wall is laid back no higher than the ground the
+// cut went through; outlets are kept. A cut one cell wide and as deep as the
+// basin behind it would stand far steeper than loose rock does: the first
+// slides would dam it and the fill would bury the basin after all. A
+// lowered cell has a neighbour a step of the slope lower on its way to the
+// cut, so every cell still has a way down.
+void OpenCut(float* h, int n, double wallSlope, const std::vector<uint32_t>& cut, const std::vector<float>& before,
+             const std::vector<uint8_t>& parent)
+{
+    const size_t count = static_cast<size_t>(n) * n;
+    std::vector<double> reach(count, INFINITY);
+    std::vector<float> ceiling(count, 0.0f);
+    for (size_t k = 0; k < cut.size(); ++k) {
+        reach[cut[k]] = h[cut[k]];
+        ceiling[cut[k]] = std::max(ceiling[cut[k]], before[k]);
+    }
+    const double side = wallSlope;
+    const double corner = wallSlope * M_SQRT2;
+    const auto from = [&](size_t i, int x, int y, int dx, int dy, double step) {
+        const int nx = x + dx;
+        const int ny = y + dy;
+        if (nx >= 0 && ny >= 0 && nx < n && ny < n) {
+            const size_t j = static_cast<size_t>(ny) * n + nx;
+            const double r = reach[j] + step;
+            if (r < reach[i] && r < ceiling[j]) {
+                reach[i] = r;
+                ceiling[i] = ceiling[j];
+            }
+        }
+    };
+    for (int y = 0; y < n; ++y) {
+        for (int x = 0; x < n; ++x) {
+            const size_t i = static_cast<size_t>(y) * n + x;
+            from(i, x, y, -1, 0, side);
+            from(i, x, y, -1, -1, corner);
+            from(i, x, y, 0, -1, side);
+            from(i, x, y, 1, -1, corner);
+        }
+    }
+    for (int y = n - 1; y >= 0; --y) {
+        for (int x = n - 1; x >= 0; --x) {
+            const size_t i = static_cast<size_t>(y) * n + x;
+            from(i, x, y, 1, 0, side);
+            from(i, x, y, 1, 1, corner);
+            from(i, x, y, 0, 1, side);
+            from(i, x, y, -1, 1, corner);
+        }
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (parent[i] != noReceiver && reach[i] < h[i]) {
+            h[i] = static_cast<float>(reach[i]);
+        }
+    }
+}
+
+// Marks the cells of every depression whose water would stand more than
+// `depth` deep somewhere: a depression is a connected set (8 neighbours) of
+// cells under one water surface of the plain priority flood (FillFlat).
+std::vector<uint8_t> DeepDepressions(const float* h, int n, double depth)
+{
+    const size_t count = static_cast<size_t>(n) * n;
+    std::vector<float> water(h, h + count);
+    FillWork fill;
+    FillFlat(water.data(), n, fill);
+    std::vector<uint8_t> deep(count, 0);
+    std::vector<uint8_t> seen(count, 0);
+    std::vector<uint32_t> members;
+    const GridNeighbours neighbours(n);
+    for (size_t start = 0; start < count; ++start) {
+        if (seen[start] || !(water[start] > h[start])) {
+            continue;
+        }
+        members.assign(1, static_cast<uint32_t>(start));
+        seen[start] = 1;
+        bool isDeep = false;
+        for (size_t next = 0; next < members.size(); ++next) {
+            const uint32_t c = members[next];
+            isDeep |= double(water[c]) - h[c] > depth;
+            for (int k = 0; k < 8; ++k) {
+                if (!neighbours.OnMap(c, k)) {
+                    continue;
+                }
+                const uint32_t j = neighbours.Of(c, k);
+                if (!seen[j] && water[j] > h[j] && water[j] == water[c]) {
+                    seen[j] = 1;
+                    members.push_back(j);
+                }
+            }
+        }
+        for (const uint32_t c : members) {
+            deep[c] = isDeep;
+        }
+    }
+    return deep;
+}
+
+}  // namespace
+
+void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork& work)
+{
+    StartFlood(h, n, work);
+    std::vector<uint8_t>& state = work.state;
+    std::vector<uint8_t>& parent = work.parent;
+    std::vector<uint32_t>& cut = work.raised;  // the cells cut down, in the order cut
+    FloodFront& front = work.front;
+    parent.assign(static_cast<size_t>(n) * n, noReceiver);
+    const std::vector<uint8_t> deep = DeepDepressions(h, n, fillDepth);
+    cut.clear();
+    std::vector<float> cutFrom;  // the height each cut cell stood at
+    const GridNeighbours neighbours(n);
+    // Cuts the way out from cell `from` down below `level`: along the cells
+    // that are not already below it, falling evenly from `level` to the
+    // first cell on the way that is (its own height kept), and at least a
+    // float step a cell. False, with nothing cut, where the cut would reach
+    // the sea.
+    const auto carve = [&](uint32_t from, float level) {
+        int steps = 0;
+        uint32_t end = from;
+        for (; parent[end] != noReceiver && !(h[end] < level); end = neighbours.Of(end, parent[end])) {
+            ++steps;
+        }
+        // The way ends on a lower cell, or on an outlet no lower (the map's
+        // border), which is cut too: left standing, a finer level's cells
+        // between it and the cut would stand half way up to it and dam the
+        // way out. Such a way falls by float steps.
+        // A way that ends in the sea falls to the sea's level, not its floor.
+        const bool throughBorder = !(h[end] < level);
+        steps += throughBorder ? 1 : 0;
+        const double bottom = std::max(double(h[end]), double(seaLevel));
+        const double fall = throughBorder ? 0.0 : (double(level) - bottom) / (steps + 1);
+        const auto walk = [&](bool write) {
+            float above = level;
+            uint32_t c = from;
+            for (int j = 1; j <= steps; ++j, c = parent[c] == noReceiver ? c : neighbours.Of(c, parent[c])) {
+                above = std::min(std::min(h[c], FloatAtMost(double(level) - fall * j)), JustBelow(above));
+                // Too few floats between `level` and the lower cell for a
+                // fall on every cell: filled instead, as too near the sea.
+                if (!(above > seaLevel) || (!throughBorder && !(above > h[end]))) {
+                    return false;
+                }
+                if (write) {
+                    cut.push_back(c);
+                    cutFrom.push_back(h[c]);
+                    h[c] = above;
+                }
+            }
+            return true;
+        };
+        return walk(false) && walk(true);
+    };
+    while (!front.Empty()) {
+        const uint32_t c = static_cast<uint32_t>(front.Pop());
+        ReachNeighbours(c, state, neighbours, [&](uint32_t i, int k) {
+            parent[i] = static_cast<uint8_t>((k + 4) & 7);
+            // A cell no higher than the one the flood came from lies in a
+            // depression: in a deep one its way out is cut down below it
+            // (where that would reach the sea, it is lifted instead), in a
+            // shallow one it is lifted as the fill lifts it.
+            if (!(h[i] > h[c]) && (!deep[i] || !carve(c, h[i]))) {
+                h[i] = JustAbove(h[c]);
+            }
+            front.Push(FrontKey(h[i], i));
+        });
+    }
+    if (wallSlope > 0.0 && !cut.empty()) {
+        OpenCut(h, n, wallSlope, cut, cutFrom, parent);
+    }
+}
