@@ -117,11 +117,12 @@ void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork
     StartFlood(h, n, work);
     std::vector<uint8_t>& state = work.state;
     std::vector<uint8_t>& parent = work.parent;
-    std::vector<uint32_t>& cut = work.raised;  // the cells cut down, in the order cut
+    std::vector<uint32_t>& raised = work.raised;  // a FIFO, as in the fill
     FloodFront& front = work.front;
     parent.assign(static_cast<size_t>(n) * n, noReceiver);
     const std::vector<uint8_t> deep = DeepDepressions(h, n, fillDepth);
-    cut.clear();
+    raised.clear();
+    std::vector<uint32_t> cut;   // the cells cut down, in the order cut
     std::vector<float> cutFrom;  // the height each cut cell stood at
     const GridNeighbours neighbours(n);
     // Cuts the way out from cell `from` down below `level`: along the cells
@@ -164,18 +165,26 @@ void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork
         };
         return walk(false) && walk(true);
     };
-    while (!front.Empty()) {
-        const uint32_t c = static_cast<uint32_t>(front.Pop());
+    // FillToDrain's flood, step for step, but at the cells of deep
+    // depressions: with none, the same bits as the fill.
+    size_t next = 0;
+    uint32_t c;
+    while (NextFloodCell(front, raised, next, c)) {
+        const float justAbove = JustAbove(h[c]);
         ReachNeighbours(c, state, neighbours, [&](uint32_t i, int k) {
             parent[i] = static_cast<uint8_t>((k + 4) & 7);
-            // A cell no higher than the one the flood came from lies in a
-            // depression: in a deep one its way out is cut down below it
-            // (where that would reach the sea, it is lifted instead), in a
-            // shallow one it is lifted as the fill lifts it.
-            if (!(h[i] > h[c]) && (!deep[i] || !carve(c, h[i]))) {
-                h[i] = JustAbove(h[c]);
+            // A cell of a deep depression no higher than the one the flood
+            // came from keeps its height and its way out is cut below it
+            // (where that would reach the sea, it is lifted instead); any
+            // other is lifted or joins the front as in the fill.
+            if (deep[i] && !(h[i] > h[c]) && carve(c, h[i])) {
+                front.Push(FrontKey(h[i], i));
+            } else if (h[i] <= justAbove) {
+                h[i] = justAbove;
+                raised.push_back(i);
+            } else {
+                front.Push(FrontKey(h[i], i));
             }
-            front.Push(FrontKey(h[i], i));
         });
     }
     if (wallSlope > 0.0 && !cut.empty()) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "hydrology/FloodFront.h"
 #include "hydrology/FlowRouting.h"
 
 // What the priority floods of this room share (FillToDrain, FillFlat,
@@ -101,4 +102,22 @@ inline void ReachNeighbours(uint32_t c, std::vector<uint8_t>& state, const GridN
         state[i] |= reached;
         visit(i, k);
     }
+}
+
+// The flood's next cell: the lifted cells first, in the order lifted, then
+// the front's least. False when both are served.
+inline bool NextFloodCell(FloodFront& front, std::vector<uint32_t>& raised, size_t& next, uint32_t& c)
+{
+    if (next < raised.size()) {
+        c = raised[next++];
+        return true;
+    }
+    if (front.Empty()) {
+        return false;
+    }
+    c = static_cast<uint32_t>(front.Pop());
+    // The lifted cells are all served: start the FIFO's array over.
+    raised.clear();
+    next = 0;
+    return true;
 }

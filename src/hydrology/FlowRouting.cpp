@@ -80,16 +80,8 @@ void Flood(float* h, int n, double gap, bool flat, FillWork& work)
     raised.clear();
     const GridNeighbours neighbours(n);
     size_t next = 0;
-    while (!front.Empty() || next < raised.size()) {
-        uint32_t c;
-        if (next < raised.size()) {
-            c = raised[next++];
-        } else {
-            c = static_cast<uint32_t>(front.Pop());
-            // The lifted cells are all served: start the FIFO's array over.
-            raised.clear();
-            next = 0;
-        }
+    uint32_t c;
+    while (NextFloodCell(front, raised, next, c)) {
         const float justAbove =
             flat ? h[c] : (gap > 0.0 ? FloatAtLeast(static_cast<double>(h[c]) + gap) : JustAbove(h[c]));
         ReachNeighbours(c, state, neighbours, [&](uint32_t i, int) {

@@ -50,7 +50,7 @@ bool OnBorder(size_t i, int n)
 
 }  // namespace
 
-TEST(BreachToDrain, EveryCellDrainsAndTheBitsRepeat)
+TEST(BreachToDrain, EveryCellDrainsTheBitsRepeatAndWithNoDeepDepressionAreTheFills)
 {
     const int n = 41;
     std::mt19937 random(11);
@@ -66,6 +66,11 @@ TEST(BreachToDrain, EveryCellDrainsAndTheBitsRepeat)
             FillWork fresh;
             BreachToDrain(again.data(), n, depth, 0.03, fresh);
             EXPECT_EQ(0, std::memcmp(once.data(), again.data(), once.size() * sizeof(float)));
+            if (depth > 1.0) {  // no depression is that deep: the fill, bit for bit
+                std::vector<float> filled = grid;
+                FillToDrain(filled.data(), n, 0.0, fresh);
+                EXPECT_EQ(0, std::memcmp(once.data(), filled.data(), once.size() * sizeof(float)));
+            }
             for (int y = 1; y + 1 < n; ++y) {
                 for (int x = 1; x + 1 < n; ++x) {
                     const size_t i = size_t(y) * n + x;
