@@ -136,11 +136,11 @@ void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork
         for (; parent[end] != noReceiver && !(h[end] < level); end = neighbours.Of(end, parent[end])) {
             ++steps;
         }
-        // The way ends on a lower cell, or on an outlet no lower (the map's
-        // border), which is cut too: left standing, a finer level's cells
-        // between it and the cut would stand half way up to it and dam the
-        // way out. Such a way falls by float steps.
-        // A way that ends in the sea falls to the sea's level, not its floor.
+        // The way ends on a lower cell (in the sea, the fall is to the sea's
+        // level, not its floor), or on an outlet no lower, the map's border,
+        // which is cut too and reached by float steps: left standing, a
+        // finer level's cells between it and the cut would stand half way
+        // up to it and dam the way out.
         const bool throughBorder = !(h[end] < level);
         steps += throughBorder ? 1 : 0;
         const double bottom = std::max(double(h[end]), double(seaLevel));
@@ -150,8 +150,8 @@ void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork
             uint32_t c = from;
             for (int j = 1; j <= steps; ++j, c = parent[c] == noReceiver ? c : neighbours.Of(c, parent[c])) {
                 above = std::min(std::min(h[c], FloatAtMost(double(level) - fall * j)), JustBelow(above));
-                // Too few floats between `level` and the lower cell for a
-                // fall on every cell: filled instead, as too near the sea.
+                // Too near the sea, or too few floats between `level` and
+                // the lower cell for a fall on every cell: lifted instead.
                 if (!(above > seaLevel) || (!throughBorder && !(above > h[end]))) {
                     return false;
                 }
