@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "hydrology/Breach.h"
 #include "hydrology/FlowRouting.h"
 #include "hydrology/Lakes.h"
 #include "erosion/ErosionSteps.h"
@@ -140,10 +139,10 @@ void ErodeHeightMap(Array2D<float>& map, float amount, unsigned threads, const s
     // a fill there would bury a basin the rounds have been draining under a
     // flat as wide as the basin, which every finer level then inherits.
     const auto drainCoarsest = [&](float* h, int n) {
-        if (plan.cutBelow > 0.0 && !(lakeLeastShare > 0.0)) {
-            CutToDrain(h, n, plan, work.fill);
-        } else {
+        if (lakeLeastShare > 0.0) {
             drain(h, n);
+        } else {
+            DrainRound(h, n, plan, work.fill);
         }
     };
     MakeHeadroom(map, threads);

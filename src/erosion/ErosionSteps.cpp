@@ -173,9 +173,13 @@ void Relax(float* h, int n, const ErosionPlan& plan, ErosionWork& work, unsigned
 
 }  // namespace
 
-void CutToDrain(float* h, int n, const ErosionPlan& plan, FillWork& work)
+void DrainRound(float* h, int n, const ErosionPlan& plan, FillWork& work)
 {
-    BreachToDrain(h, n, plan.cutBelow, plan.talusSlope / (n - 1), work);
+    if (plan.cutBelow > 0.0 && !(plan.lakeLeastShare > 0.0)) {
+        BreachToDrain(h, n, plan.cutBelow, plan.talusSlope / (n - 1), work);
+    } else {
+        FillToDrain(h, n, 0.0, work);
+    }
 }
 
 void ReserveErosionWork(ErosionWork& work, size_t count)
@@ -251,11 +255,7 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
             FindLakes(h, n, everyDepression, work.fill, work.lakes);
             work.lakes.level.assign(h, h + count);  // the ground, beds and all
         }
-        if (plan.cutBelow > 0.0 && !keepWater) {
-            CutToDrain(h, n, plan, work.fill);
-        } else {
-            FillToDrain(h, n, 0.0, work.fill);
-        }
+        DrainRound(h, n, plan, work.fill);
         work.before.assign(h, h + count);
         ComputeFlowShares(h, n, work.shares, threads);
         const unsigned bandThreads =

@@ -25,7 +25,7 @@ struct ErosionPlan {
     int earlyPasses = 0;
     // Above 0: each round's drain (and the level's last) fills only the
     // depressions at most this deep (in heights) and cuts the way out of
-    // deeper ones (CutToDrain); 0: every depression is filled. The 129
+    // deeper ones (DrainRound); 0: every depression is filled. The 129
     // lattice's plan only (PlanErosion); never where lakes are kept.
     double cutBelow = 0.0;
     double streamPower;    // K dt in K A^(1/2) S: coefficient times time step
@@ -80,10 +80,11 @@ struct ErosionWork {
 // level works in the same memory).
 void ReserveErosionWork(ErosionWork& work, size_t count);
 
-// Drains h as a round of `plan` does when it cuts (plan.cutBelow > 0):
-// BreachToDrain filling depressions up to plan.cutBelow deep and cutting
-// the deeper ones' ways out, their walls laid back to the talus slope.
-void CutToDrain(float* h, int n, const ErosionPlan& plan, FillWork& work);
+// Drains h as a round of `plan` does: where it cuts (plan.cutBelow > 0 and
+// no lakes kept), BreachToDrain, filling the depressions less than
+// plan.cutBelow deep and cutting the deeper ones' ways out, their walls
+// laid back to the talus slope; else FillToDrain.
+void DrainRound(float* h, int n, const ErosionPlan& plan, FillWork& work);
 
 // `iterations` rounds of: fill to drain, route (multiple flow), stream
 // power, deposition, thermal relaxation, hillslope creep (plan.earlyPasses

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "hydrology/FloodGrid.h"
+#include "hydrology/Lakes.h"
 
 namespace {
 
@@ -69,58 +70,20 @@ void OpenCut(float* h, int n, double wallSlope, const std::vector<uint32_t>& cut
     }
 }
 
-// Marks the cells of every depression whose water would stand more than
-// `depth` deep somewhere: a depression is a connected set (8 neighbours) of
-// cells under one water surface of the plain priority flood (FillFlat).
-std::vector<uint8_t> DeepDepressions(const float* h, int n, double depth)
-{
-    const size_t count = static_cast<size_t>(n) * n;
-    std::vector<float> water(h, h + count);
-    FillWork fill;
-    FillFlat(water.data(), n, fill);
-    std::vector<uint8_t> deep(count, 0);
-    std::vector<uint8_t> seen(count, 0);
-    std::vector<uint32_t> members;
-    const GridNeighbours neighbours(n);
-    for (size_t start = 0; start < count; ++start) {
-        if (seen[start] || !(water[start] > h[start])) {
-            continue;
-        }
-        members.assign(1, static_cast<uint32_t>(start));
-        seen[start] = 1;
-        bool isDeep = false;
-        for (size_t next = 0; next < members.size(); ++next) {
-            const uint32_t c = members[next];
-            isDeep |= double(water[c]) - h[c] > depth;
-            for (int k = 0; k < 8; ++k) {
-                if (!neighbours.OnMap(c, k)) {
-                    continue;
-                }
-                const uint32_t j = neighbours.Of(c, k);
-                if (!seen[j] && water[j] > h[j] && water[j] == water[c]) {
-                    seen[j] = 1;
-                    members.push_back(j);
-                }
-            }
-        }
-        for (const uint32_t c : members) {
-            deep[c] = isDeep;
-        }
-    }
-    return deep;
-}
-
 }  // namespace
 
 void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork& work)
 {
+    // The deep depressions are the lakes of a rule of one cell and that
+    // depth (Lakes.h).
+    LakeCells deep;
+    FindLakes(h, n, LakeRule{1.0, static_cast<float>(fillDepth)}, work, deep);
     StartFlood(h, n, work);
     std::vector<uint8_t>& state = work.state;
     std::vector<uint8_t>& parent = work.parent;
     std::vector<uint32_t>& raised = work.raised;  // a FIFO, as in the fill
     FloodFront& front = work.front;
     parent.assign(static_cast<size_t>(n) * n, noReceiver);
-    const std::vector<uint8_t> deep = DeepDepressions(h, n, fillDepth);
     raised.clear();
     std::vector<uint32_t> cut;   // the cells cut down, in the order cut
     std::vector<float> cutFrom;  // the height each cut cell stood at
@@ -177,7 +140,7 @@ void BreachToDrain(float* h, int n, double fillDepth, double wallSlope, FillWork
             // came from keeps its height and its way out is cut below it
             // (where that would reach the sea, it is lifted instead); any
             // other is lifted or joins the front as in the fill.
-            if (deep[i] && !(h[i] > h[c]) && carve(c, h[i])) {
+            if (deep.mark[i] == kInLake && !(h[i] > h[c]) && carve(c, h[i])) {
                 front.Push(FrontKey(h[i], i));
             } else if (h[i] <= justAbove) {
                 h[i] = justAbove;

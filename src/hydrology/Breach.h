@@ -9,7 +9,8 @@
 // breaching, Lindsay 2016, Hydrological Processes 30): FillToDrain's flood,
 // step for step, but at a cell it reaches no higher than the cell c it came
 // from that lies in a deep depression, one whose water (the plain flood's,
-// FillFlat) would stand more than `fillDepth` deep at some cell. Such a
+// FillFlat) would stand at least `fillDepth` deep at some cell: a lake of
+// the rule {1 cell, fillDepth} (Lakes.h). Such a
 // cell keeps its height, and the way the flood came, from c back to an
 // outlet, is cut down below it:
 // falling evenly to the first cell on the way that is lower (to the sea's
