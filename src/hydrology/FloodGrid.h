@@ -74,9 +74,9 @@ inline float JustAbove(float height)
 inline float JustBelow(float height) { return std::nextafter(height, -INFINITY); }
 
 // A flood's marks on a cell (FillWork::state).
-constexpr uint8_t reached = 1;
-constexpr uint8_t queued = 2;
-constexpr uint8_t border = 4;  // so a cell's place needs no division
+constexpr uint8_t kFloodReached = 1;
+constexpr uint8_t kFloodQueued = 2;
+constexpr uint8_t kFloodBorder = 4;  // so a cell's place needs no division
 
 // Every outlet is reached from the start; only those beside land join the
 // front (in index order), since the open sea has nothing to flood. Sets
@@ -90,16 +90,16 @@ template <typename Visit>
 inline void ReachNeighbours(uint32_t c, std::vector<uint8_t>& state, const GridNeighbours& neighbours,
                             const Visit& visit)
 {
-    const bool inside = !(state[c] & border);
+    const bool inside = !(state[c] & kFloodBorder);
     for (int k = 0; k < 8; ++k) {
         if (!inside && !neighbours.OnMap(c, k)) {
             continue;
         }
         const uint32_t i = neighbours.Of(c, k);
-        if (state[i] & reached) {
+        if (state[i] & kFloodReached) {
             continue;
         }
-        state[i] |= reached;
+        state[i] |= kFloodReached;
         visit(i, k);
     }
 }

@@ -40,7 +40,8 @@ void StartFlood(const float* h, int n, FillWork& work)
     for (int y = 0; y < n; ++y) {
         for (int x = 0; x < n; ++x) {
             const bool onBorder = x == 0 || y == 0 || x == n - 1 || y == n - 1;
-            state[static_cast<size_t>(y) * n + x] = (IsOutlet(h, n, x, y) ? reached : 0) | (onBorder ? border : 0);
+            state[static_cast<size_t>(y) * n + x] =
+                (IsOutlet(h, n, x, y) ? kFloodReached : 0) | (onBorder ? kFloodBorder : 0);
         }
     }
     std::vector<uint32_t>& shore = work.shore;
@@ -48,13 +49,13 @@ void StartFlood(const float* h, int n, FillWork& work)
     for (int y = 1; y + 1 < n; ++y) {
         for (int x = 1; x + 1 < n; ++x) {
             const size_t land = static_cast<size_t>(y) * n + x;
-            if (state[land] & reached) {
+            if (state[land] & kFloodReached) {
                 continue;
             }
             for (const NeighbourStep& s : neighbourSteps) {
                 const uint32_t i = static_cast<uint32_t>(land + s.dy * static_cast<ptrdiff_t>(n) + s.dx);
-                if ((state[i] & (reached | queued)) == reached) {
-                    state[i] |= queued;
+                if ((state[i] & (kFloodReached | kFloodQueued)) == kFloodReached) {
+                    state[i] |= kFloodQueued;
                     shore.push_back(i);
                 }
             }
