@@ -17,26 +17,36 @@ constexpr double firstLevelLift = 30.0;
 // and 30 rounds to 1.
 constexpr LogisticParams terrainLogistic{0.0f, 1.0f, 1.0f, 3.0f, 15.0f};
 
+// The level's amplitude as it is, at every point: the island's rule.
+struct LevelAmplitude {
+    float operator()(float /*mean*/, float g) const { return g; }
+};
+
 // Centre of the square whose corners are (x, y) and (x + step, y + step): the
-// mean of the corners plus a displacement in [-g, g). draw() is called after
-// the reads, so a point abandoned on a read draws nothing.
-template <typename Cells, typename Draw>
-inline void DiamondPoint(const Cells& v, int x, int y, int step, float g, bool firstLevel, Draw draw)
+// mean of the corners plus a displacement in [-g', g'), g' = amplitude(mean,
+// g). draw() is called after the reads, so a point abandoned on a read draws
+// nothing.
+template <typename Cells, typename Draw, typename Amplitude = LevelAmplitude>
+inline void DiamondPoint(const Cells& v, int x, int y, int step, float levelG, bool firstLevel, Draw draw,
+                         const Amplitude& amplitude = {})
 {
     const int half = step / 2;
     float a = v(x, y + step) + v(x, y);
     a = a + v(x + step, y);
     a = a + v(x + step, y + step);
     a = a * 0.25f;
+    const float g = amplitude(a, levelG);
     const double r = draw();
     const double displacement = firstLevel ? firstLevelLift : r * g * 2.0 - g;
     v(x + half, y + half) = static_cast<float>(a + displacement);
 }
 
 // Edge midpoint (px, py): the mean of its four neighbours at distance half,
-// read below, above, left, right, plus a displacement in [-g, g).
-template <typename Cells, typename Draw>
-inline void SquarePoint(const Cells& v, int px, int py, int half, float g, Draw draw)
+// read below, above, left, right, plus a displacement in [-g', g'), g' as
+// above.
+template <typename Cells, typename Draw, typename Amplitude = LevelAmplitude>
+inline void SquarePoint(const Cells& v, int px, int py, int half, float levelG, Draw draw,
+                        const Amplitude& amplitude = {})
 {
     const float below = v(px, py + half);
     const float above = v(px, py - half);
@@ -46,6 +56,7 @@ inline void SquarePoint(const Cells& v, int px, int py, int half, float g, Draw 
     a = a + left;
     a = a + right;
     a = a * 0.25f;
+    const float g = amplitude(a, levelG);
     const double r = draw();
     const float displacement = static_cast<float>(r * g * 2.0 - g);
     v(px, py) = a + displacement;

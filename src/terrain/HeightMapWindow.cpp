@@ -11,6 +11,7 @@
 #include "terrain/HeightMapOfSize.h"
 #include "terrain/ParallelRows.h"
 #include "terrain/ShapeGrid.h"
+#include "terrain/ShapeRelief.h"
 
 namespace {
 
@@ -59,6 +60,9 @@ struct Refinement {
     // neighbours along the edge (a shape may reach the edge); the island's
     // border stays 0.
     bool shaped;
+    // Under a shape that took relief, each point's amplitude is shared by
+    // its height (ShapeRelief.h).
+    HeightSharedAmplitude amplitude;
 
     float Border(int64_t i, int64_t j) const
     {
@@ -75,8 +79,9 @@ struct Refinement {
     {
         const uint32_t cx = uint32_t(i * spacing);
         const uint32_t cy = uint32_t(j * spacing);
-        DiamondPoint(DiamondCells(coarser, target), i - 1, j - 1, 2, g, false,
-                     [&] { return random.Value(levelNumber, cx, cy); });
+        DiamondPoint(
+            DiamondCells(coarser, target), i - 1, j - 1, 2, g, false,
+            [&] { return random.Value(levelNumber, cx, cy); }, amplitude);
     }
 };
 
@@ -142,7 +147,8 @@ void Refine(const Refinement& r, int64_t maxIndex, unsigned threads)
                 }
                 const uint32_t px = uint32_t(i * spacing);
                 const uint32_t py = uint32_t(j * spacing);
-                SquarePoint(cells, int(i), int(j), 1, r.g, [&] { return r.random.Value(levelNumber, px, py); });
+                SquarePoint(
+                    cells, int(i), int(j), 1, r.g, [&] { return r.random.Value(levelNumber, px, py); }, r.amplitude);
             }
         }
     });
@@ -160,9 +166,9 @@ HeightMapWindows::HeightMapWindows(uint32_t mapCells, const TerrainParameters& p
     } else if (parameters.shape == nullptr) {
         base = ViewerRawHeights(parameters);
     } else if (ShapeLatticeCells(*parameters.shape, mapCells, parameters.shapeMargin) < heightMapCells) {
-        base = ShapedLattice129(parameters, mapCells);
+        base = ShapedLattice129(parameters, mapCells, &amplitude.on);
     } else {
-        base = PlacedShapeLattice(parameters, mapCells, 0);
+        base = PlacedShapeLattice(parameters, mapCells, 0, &amplitude.on);
     }
 }
 
@@ -265,7 +271,7 @@ void HeightMapWindows::Generate(Array2D<float>& window, uint32_t x0, uint32_t y0
             level.cells = levelCells.data();
         }
         const Refinement refinement{coarser, level, random, firstFineLevel + uint32_t(k - 1), s >> k, g,
-                                    shape != nullptr};
+                                    shape != nullptr, amplitude};
         Refine(refinement, int64_t{heightMapSize} << k, threads);
         coarserCells.swap(levelCells);
         coarser = level;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "terrain/Array2D.h"
+#include "terrain/ShapeRelief.h"
 #include "terrain/TerrainParameters.h"
 
 // Any rectangle of the N x N map of GenerateHeightMapOfSize, bit for bit,
@@ -62,4 +63,6 @@ private:
     // Sizes up to 129: the whole (small) finished map. Larger: the viewer's
     // raw heights, the coarsest level of every window.
     Array2D<float> base;
+    // The detail's amplitude below a shape's lattice (ShapeRelief.h).
+    HeightSharedAmplitude amplitude;
 };

@@ -82,7 +82,8 @@ float ShapeDetailAmplitude(uint32_t level, float roughness)
     return g;
 }
 
-Array2D<float> PlacedShapeLattice(const TerrainParameters& parameters, uint32_t mapCells, unsigned threads)
+Array2D<float> PlacedShapeLattice(const TerrainParameters& parameters, uint32_t mapCells, unsigned threads,
+                                  bool* reliefAdded)
 {
     const ShapeGrid& shape = *parameters.shape;
     const uint32_t margin = parameters.shapeMargin;
@@ -96,20 +97,27 @@ Array2D<float> PlacedShapeLattice(const TerrainParameters& parameters, uint32_t 
             }
         }
     });
-    AddShapeRelief(cells, lattice, parameters, threads);
+    const bool added = AddShapeRelief(cells, lattice, parameters, threads);
+    if (reliefAdded != nullptr) {
+        *reliefAdded = added;
+    }
     Array2D<float> grid(lattice, lattice);
     std::copy(cells.begin(), cells.end(), grid.Row(0));
     return grid;
 }
 
-Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t mapCells)
+Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t mapCells, bool* reliefAdded)
 {
     const ShapeGrid& shape = *parameters.shape;
     const uint32_t lattice = ShapeLatticeCells(shape, mapCells, parameters.shapeMargin);
     Array2D<float> grid(heightMapCells, heightMapCells);
     const int top = int(heightMapSize);
     const int first = top / int(lattice - 1);  // the shape lattice's step on the 129 lattice
-    const Array2D<float> placed = PlacedShapeLattice(parameters, mapCells, 1);
+    HeightSharedAmplitude amplitude;
+    const Array2D<float> placed = PlacedShapeLattice(parameters, mapCells, 1, &amplitude.on);
+    if (reliefAdded != nullptr) {
+        *reliefAdded = amplitude.on;
+    }
     for (int j = 0; j <= top; j += first) {
         for (int i = 0; i <= top; i += first) {
             grid.Row(uint32_t(j))[i] = placed.Row(uint32_t(j / first))[i / first];
@@ -126,8 +134,9 @@ Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t ma
         const float g = ShapeDetailAmplitude(level, parameters.roughness);
         for (int y = 0; y < top; y += step) {
             for (int x = 0; x < top; x += step) {
-                DiamondPoint(v, x, y, step, g, false,
-                             [&] { return random.Value(level, uint32_t(x + half), uint32_t(y + half)); });
+                DiamondPoint(
+                    v, x, y, step, g, false,
+                    [&] { return random.Value(level, uint32_t(x + half), uint32_t(y + half)); }, amplitude);
             }
         }
         for (int y = 0; y <= top; y += half) {
@@ -137,7 +146,8 @@ Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t ma
                 } else if (y == 0 || y == top) {
                     v(x, y) = (v(x - half, y) + v(x + half, y)) * 0.5f;
                 } else {
-                    SquarePoint(v, x, y, half, g, [&] { return random.Value(level, uint32_t(x), uint32_t(y)); });
+                    SquarePoint(
+                        v, x, y, half, g, [&] { return random.Value(level, uint32_t(x), uint32_t(y)); }, amplitude);
                 }
             }
         }

@@ -43,7 +43,10 @@ float ShapeHeightAt(const ShapeGrid& shape, uint32_t mapCells, uint32_t margin, 
 // The shape on its lattice of the N map (ShapeLatticeCells), each point
 // ShapeHeightAt its place, with the seed's relief where the shape is
 // smoother than land (ShapeRelief.h). The bits do not depend on `threads`.
-Array2D<float> PlacedShapeLattice(const TerrainParameters& parameters, uint32_t mapCells, unsigned threads);
+// `reliefAdded`, if given, says whether it took any relief (and so whether
+// the detail below it is shared by height: HeightSharedAmplitude).
+Array2D<float> PlacedShapeLattice(const TerrainParameters& parameters, uint32_t mapCells, unsigned threads,
+                                  bool* reliefAdded = nullptr);
 
 // The displacement amplitude of diamond-square level `level` (0 the
 // coarsest, step (N - 1)) under a shape: the island's amplitudes divided by
@@ -56,8 +59,10 @@ float ShapeDetailAmplitude(uint32_t level, float roughness);
 // diamond-square steps with ShapeDetailAmplitude and the stateless random
 // numbers at the points' 129-lattice coordinates, so every map size shares
 // it (the window generator starts from it as from the island's 129
-// lattice). Before the finish (FinishShapedHeight).
-Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t mapCells);
+// lattice). Before the finish (FinishShapedHeight). The detail is shared by
+// height where the shape took relief (HeightSharedAmplitude), which
+// `reliefAdded`, if given, says.
+Array2D<float> ShapedLattice129(const TerrainParameters& parameters, uint32_t mapCells, bool* reliefAdded = nullptr);
 
 // Turns a refined shaped height into the map's: clamped to [0, 1], times the
 // island's falloff factor when the falloff was asked for.

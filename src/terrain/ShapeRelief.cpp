@@ -16,8 +16,7 @@ constexpr uint32_t kReliefLevels = 40;
 
 constexpr float kSea = 0.01f;
 
-// The share of the law a height takes: none on the sea, all from 0.31 up.
-float HeightShare(float h) { return std::min(std::max((h - kSea) / 0.3f, 0.0f), 1.0f); }
+float HeightShare(float h) { return ShapeHeightShare(h); }
 
 // Cells of an n x n lattice.
 struct Grid {
@@ -66,12 +65,19 @@ void OwnDetail(const Grid& shape, int64_t half, std::vector<float>& detail, unsi
     });
 }
 
-// The RMS of the level's own detail over the new points within two points
-// of (x, y) (so over about a dozen of them).
+// The spread of the level's own detail over the new points within two points
+// of (x, y) (so over about a dozen of them): its RMS about its mean, taken
+// apart for square centres and edge midpoints. The mean is the shape's
+// curvature at coarser scales (a smooth stroke's detail is nearly the same
+// at neighbouring points, and larger at a centre than at a midpoint), not
+// relief at this level's: counted as relief, the flanks of a range drawn as
+// one smooth stroke took none at any level but the finest, and came out a
+// smooth wall.
 double LocalDetail(const std::vector<float>& detail, int64_t n, int64_t x, int64_t y, int64_t half)
 {
-    double sum = 0.0;
-    int count = 0;
+    double sum[2] = {0.0, 0.0};
+    double squares[2] = {0.0, 0.0};
+    int count[2] = {0, 0};
     for (int64_t dy = -2; dy <= 2; ++dy) {
         const int64_t py = y + dy * half;
         if (py < 0 || py >= n) {
@@ -82,12 +88,21 @@ double LocalDetail(const std::vector<float>& detail, int64_t n, int64_t x, int64
             if (px < 0 || px >= n || !IsNewPoint(px, py, half)) {
                 continue;
             }
+            const int kind = (px / half) % 2 == 1 && (py / half) % 2 == 1 ? 1 : 0;
             const double e = detail[size_t(py * n + px)];
-            sum += e * e;
-            ++count;
+            sum[kind] += e;
+            squares[kind] += e * e;
+            ++count[kind];
         }
     }
-    return count > 0 ? std::sqrt(sum / count) : 0.0;
+    double spread = 0.0;
+    for (int kind = 0; kind < 2; ++kind) {
+        if (count[kind] > 0) {
+            spread += std::max(0.0, squares[kind] - sum[kind] * sum[kind] / count[kind]);
+        }
+    }
+    const int all = count[0] + count[1];
+    return all > 0 ? std::sqrt(spread / all) : 0.0;
 }
 
 int Levels(uint32_t latticeCells)
@@ -101,7 +116,8 @@ int Levels(uint32_t latticeCells)
 
 }  // namespace
 
-int ShapeReliefStart(const std::vector<float>& lattice, uint32_t latticeCells, const TerrainParameters& parameters)
+int ShapeReliefStart(const std::vector<float>& lattice, uint32_t latticeCells, const TerrainParameters& parameters,
+                     unsigned threads)
 {
     const int m = Levels(latticeCells);
     const int64_t n = latticeCells;
@@ -117,18 +133,32 @@ int ShapeReliefStart(const std::vector<float>& lattice, uint32_t latticeCells, c
         return m;
     }
     Grid shape{const_cast<float*>(lattice.data()), n};
+    std::vector<float> detail(lattice.size(), 0.0f);
     for (int k = 2; k < m; ++k) {
         const int64_t half = int64_t{1} << (m - k - 1);
-        double sum = 0.0;
-        uint64_t count = 0;
-        for (int64_t y = 0; y < n; y += half) {
-            for (int64_t x = 0; x < n; x += half) {
-                if (IsNewPoint(x, y, half) && shape(x, y) > kSea) {
-                    const double e = shape(x, y) - CoarserMean(shape, x, y, half);
-                    sum += e * e;
-                    ++count;
+        OwnDetail(shape, half, detail, threads);
+        // Each row's sum on its own, then the rows' in order: the same
+        // bits on any number of threads.
+        const int rows = int((n - 1) / half + 1);
+        std::vector<double> rowSums(size_t(rows), 0.0);
+        std::vector<uint64_t> rowCounts(size_t(rows), 0);
+        ParallelRows(rows, threads, [&](int begin, int end) {
+            for (int row = begin; row < end; ++row) {
+                const int64_t y = row * half;
+                for (int64_t x = 0; x < n; x += half) {
+                    if (IsNewPoint(x, y, half) && shape(x, y) > kSea) {
+                        const double e = LocalDetail(detail, n, x, y, half);
+                        rowSums[size_t(row)] += e * e;
+                        ++rowCounts[size_t(row)];
+                    }
                 }
             }
+        });
+        double sum = 0.0;
+        uint64_t count = 0;
+        for (int row = 0; row < rows; ++row) {
+            sum += rowSums[size_t(row)];
+            count += rowCounts[size_t(row)];
         }
         const double law = ShapeDetailAmplitude(uint32_t(k), parameters.roughness) / std::sqrt(3.0);
         if (count > 0 && std::sqrt(sum / double(count)) < 0.5 * law) {
@@ -138,13 +168,15 @@ int ShapeReliefStart(const std::vector<float>& lattice, uint32_t latticeCells, c
     return m;
 }
 
-void AddShapeRelief(std::vector<float>& lattice, uint32_t latticeCells, const TerrainParameters& parameters,
+float ShapeHeightShare(float h) { return std::min(std::max((h - kSea) / 0.3f, 0.0f), 1.0f); }
+
+bool AddShapeRelief(std::vector<float>& lattice, uint32_t latticeCells, const TerrainParameters& parameters,
                     unsigned threads)
 {
     const int m = Levels(latticeCells);
-    const int start = ShapeReliefStart(lattice, latticeCells, parameters);
+    const int start = ShapeReliefStart(lattice, latticeCells, parameters, threads);
     if (start >= m) {
-        return;
+        return false;
     }
     const int64_t n = latticeCells;
     const Grid shape{lattice.data(), n};
@@ -185,4 +217,5 @@ void AddShapeRelief(std::vector<float>& lattice, uint32_t latticeCells, const Te
             lattice[size_t(i)] = std::min(std::max(lattice[size_t(i)] + reliefCells[size_t(i)], 0.0f), 1.0f);
         }
     });
+    return true;
 }
