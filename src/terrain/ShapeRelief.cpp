@@ -16,8 +16,6 @@ constexpr uint32_t kReliefLevels = 40;
 
 constexpr float kSea = 0.01f;
 
-float HeightShare(float h) { return ShapeHeightShare(h); }
-
 // Cells of an n x n lattice.
 struct Grid {
     float* v;
@@ -70,9 +68,9 @@ void OwnDetail(const Grid& shape, int64_t half, std::vector<float>& detail, unsi
 // apart for square centres and edge midpoints. The mean is the shape's
 // curvature at coarser scales (a smooth stroke's detail is nearly the same
 // at neighbouring points, and larger at a centre than at a midpoint), not
-// relief at this level's: counted as relief, the flanks of a range drawn as
-// one smooth stroke took none at any level but the finest, and came out a
-// smooth wall.
+// relief at this level's: counted as relief, it kept the seed's relief off
+// the flanks of a range drawn as one smooth stroke at every level but the
+// finest.
 double LocalDetail(const std::vector<float>& detail, int64_t n, int64_t x, int64_t y, int64_t half)
 {
     double sum[2] = {0.0, 0.0};
@@ -202,7 +200,7 @@ bool AddShapeRelief(std::vector<float>& lattice, uint32_t latticeCells, const Te
                         const double room = double(g) * g - 3.0 * own * own;
                         double added = 0.0;
                         if (room > 0.0) {
-                            const double a = HeightShare(shape(x, y)) * std::sqrt(room);
+                            const double a = ShapeHeightShare(shape(x, y)) * std::sqrt(room);
                             const double r = random.Value(kReliefLevels + uint32_t(k), uint32_t(x), uint32_t(y));
                             added = r * a * 2.0 - a;
                         }
