@@ -95,6 +95,8 @@ ErosionPlan FinerPlan(ErosionPlan plan, int n)
     plan.thermalPasses = passesOf(plan.thermalPasses, plan.thermalRate);
     plan.diffusionPasses = passesOf(plan.diffusionPasses, plan.diffusionRate);
     plan.earlyPasses = steps > 1.0 ? 1 : 0;
+    plan.gentleCreepGain = kGentleCreepGain;
+    plan.gentleSlope = kGentleSlope;
     plan.cutBelow = 0.0;
     return plan;
 }

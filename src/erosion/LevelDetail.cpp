@@ -40,7 +40,7 @@ constexpr double kLevelIncision = 128.0 / 2048.0;
 LevelPassPlan PassPlan(float amount, int64_t)
 {
     const ErosionPlan plan = PlanErosion(amount);
-    return {plan.streamPower * kLevelIncision, kLevelCreep};
+    return {plan.streamPower * kLevelIncision, kLevelCreep, kGentleCreepGain, kGentleSlope};
 }
 
 LevelDetail MakeDetail(const LevelCells& coarse, const HeightMapWindows& rawLevel, const Rect& rect, int64_t cells,

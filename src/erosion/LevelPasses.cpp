@@ -165,12 +165,20 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
             }
         });
         before = heights;
+        const double perGentle = double(rect.cells - 1) / (2.0 * plan.gentleSlope);
         ParallelRows(rows, threads, [&](int begin, int end) {
             for (int64_t y = begin; y < end; ++y) {
                 for (int64_t x = 0; x < rect.width; ++x) {
                     if (!grid.Fixed(before.data(), x, y)) {
                         const size_t i = grid.Index(x, y);
-                        heights[i] = CreepStep(before.data() + i, stride, plan.creep);
+                        const float* p = before.data() + i;
+                        double kappa = plan.creep;
+                        if (plan.gentleCreepGain > 0.0) {
+                            const double sx = (double(p[1]) - p[-1]) * perGentle;
+                            const double sy = (double(p[stride]) - p[-stride]) * perGentle;
+                            kappa *= 1.0 + plan.gentleCreepGain / (1.0 + sx * sx + sy * sy);
+                        }
+                        heights[i] = CreepStep(p, stride, kappa);
                     }
                 }
             }

@@ -56,6 +56,12 @@ constexpr int LevelPassReach()
 struct LevelPassPlan {
     double incision;  // f / sqrt(A): K dt of a pass times sqrt of a cell's area over dx
     double creep;     // kappa of a pass
+    // Creep's gain on gentle ground, as on the one-machine levels (Diffuse,
+    // ErosionSteps.cpp): kappa (1 + gain / (1 + (S / gentleSlope)^2)), S
+    // in height per world width from the four sides before the pass, which
+    // the creep reads anyway: the reach is the same.
+    double gentleCreepGain = 0.0;
+    double gentleSlope = 1.0;
 };
 
 // A rectangle of a level of `cells` cells a side: its first cell (x0, y0)

@@ -25,7 +25,7 @@ constexpr uint32_t kStageCells = 4097;
 // The number of this definition of a world's terrain (the stage and the
 // levels below it): raised whenever any of their bits change, so that a
 // stage file kept from another definition is refused, not reused.
-constexpr uint32_t kWorldDefinition = 7;
+constexpr uint32_t kWorldDefinition = 8;
 
 // The stage's side for a world: the world itself up to largestStage, the
 // largestStage lattice above it.

@@ -258,7 +258,7 @@ def case_lakes():
     neighbour; the tiles' lake, water and depth maps are the whole map's;
     and a set made without --lakes is refused with it."""
     from scipy import ndimage
-    n, relief, least = 1025, 2000.0, 5000.0
+    n, relief, least = 1025, 2000.0, 3000.0
     common = ["--size", str(n), "--roughness", "0.62", "--sharpness", "0.25", "--erosion", "1", "--seed", "water",
               "--lakes", str(least), "--maps", "lakes,water,depth,flow-d8", "--float-maps", "tif32",
               "--format", "f32"]
