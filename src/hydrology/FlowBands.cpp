@@ -64,7 +64,7 @@ void FlowBands::Build(const float* heights, int side, const FlowShareGrid& share
         total += c;
     }
     const size_t wanted =
-        oneBand ? 1 : std::max<size_t>(1, std::min<size_t>(EffectiveThreads(threads), total / smallestBand));
+        n <= oneBandUpTo ? 1 : std::max<size_t>(1, std::min<size_t>(EffectiveThreads(threads), total / smallestBand));
 
     // Stripes of rows dealt out in turn, so that every band holds cells of
     // every part of the map, high and low alike, and the bands go down (or
@@ -183,7 +183,7 @@ void FlowBands::NoteWaiting(std::chrono::steady_clock::duration pass)
     const int64_t threadTime =
         std::chrono::duration_cast<std::chrono::nanoseconds>(pass).count() * static_cast<int64_t>(bands.size());
     if (8 * waitedNanoseconds.load(std::memory_order_relaxed) > threadTime) {
-        oneBand = true;
+        oneBandUpTo = std::max(oneBandUpTo, n);
     }
 }
 

@@ -82,7 +82,11 @@ private:
     // After a pass on several threads: when the bands spent more than an
     // eighth of it waiting for each other (their threads do not each get a
     // core, the machine being busy, and every wait is then a wait for the
-    // scheduler), every later Build makes one band, which never waits.
+    // scheduler), every later Build of a map of this side or smaller makes
+    // one band, which never waits. A larger map (the next, finer level) is
+    // tried on its bands again: on a small level the waits and the threads'
+    // start are a larger part of a short pass (a 513 level of a sketch
+    // waited a seventh of its passes; its 4097 level, a twentieth).
     void NoteWaiting(std::chrono::steady_clock::duration pass);
     void MarkDone(uint32_t i) const
     {
@@ -117,7 +121,7 @@ private:
     size_t doneSize = 0;
     uint32_t epoch = 0;  // raised every pass, so `done` never needs clearing
     mutable std::atomic<int64_t> waitedNanoseconds{0};
-    bool oneBand = false;
+    int oneBandUpTo = 0;  // the largest side whose bands waited too long
     size_t smallestBand = size_t{1} << 16;
 };
 
