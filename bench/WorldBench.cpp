@@ -64,7 +64,6 @@ void BM_ErodedWorldTile(benchmark::State& state)
     state.counters["threads"] = EffectiveThreads(0);
 }
 BENCHMARK(BM_ErodedWorldTile)
-    ->Args({4097, 8193})
     ->Args({4097, 16385})
     ->Args({4097, 32769})
     ->Args({8193, 65537})

@@ -53,7 +53,7 @@ void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, u
         return;
     }
     const uint32_t n = map.GetWidth();
-    if (n > kStageCells) {
+    if (StageCellsOf(n) < n) {
         GenerateFromStage(map, nullptr, parameters, threads, progress);
         return;
     }

@@ -12,8 +12,8 @@
 // erosion when parameters.erosion > 0. Without erosion this is
 // GenerateHeightMapOfSize. With it, maps smaller than 129 are the eroded
 // 129 map sampled on their lattice, so every size shows the viewer's
-// valleys; maps up to kStageCells (WorldStage.h) are eroded whole, coarse to
-// fine (Erosion.h); larger ones are the world of that size made from its
+// valleys; maps up to kWholeWorldCells (WorldStage.h) are eroded whole,
+// coarse to fine (Erosion.h); larger ones are the world of that size made from its
 // stage (WorldWindows.h), so that each of their tiles can be made alone.
 // The bits do not depend on `threads`.
 void GenerateTerrain(Array2D<float>& map, const TerrainParameters& parameters, unsigned threads = 0,

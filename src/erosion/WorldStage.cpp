@@ -11,6 +11,9 @@
 
 uint32_t StageCellsOf(uint32_t worldCells, uint32_t largestStage)
 {
+    if (largestStage == 0) {
+        return worldCells <= kWholeWorldCells ? worldCells : kStageCells;
+    }
     return std::min(worldCells, largestStage);
 }
 
@@ -32,14 +35,14 @@ double DrainGap(int levelsBelow)
 WorldStage ComputeWorldStage(const TerrainParameters& parameters, uint32_t worldCells, unsigned threads,
                              const std::function<void(double)>& progress, uint32_t largestStage)
 {
-    assert(largestStage <= kStageCells);
     WorldStage stage;
     stage.worldCells = worldCells;
     stage.cells = StageCellsOf(worldCells, largestStage);
     stage.eroded = parameters.erosion > 0.0f;
     stage.heights = Array2D<float>(stage.cells, stage.cells);
-    // The stage is no larger than kStageCells, so this is the one-machine
-    // erosion, and the stage of an uneroded world is its lattice, bit for bit.
+    // The stage is one GenerateTerrain erodes whole, so this is the
+    // one-machine erosion, and the stage of an uneroded world is its
+    // lattice, bit for bit.
     GenerateTerrain(stage.heights, parameters, threads, progress);
     if (StageKeepsLakes(parameters, worldCells, stage.cells)) {
         Array2D<float> unfilled = stage.heights;

@@ -83,7 +83,7 @@ MultipleFlowField WorldFlow::Field(const Array2D<float>& heights, uint32_t x0, u
         return w > 0.0f ? stageArea.Row(uint32_t(cy))[cx] * w : 0.0f;
     };
     const float f2 = float(f * f);
-    // Up to 4097 the routing is over the stage's routed heights themselves.
+    // Up to 8193 the routing is over the stage's routed heights themselves.
     const bool own = f == 1;
     ParallelRows(int(height), threads, [&](int begin, int end) {
         for (int wy = begin; wy < end; ++wy) {

@@ -11,7 +11,7 @@
 // its stage alone and the window's own heights, so that a tile's maps are
 // the whole map's window at every size.
 //
-// The stage (the world itself up to 4097 cells, its 4097 lattice above) is
+// The stage (the world itself up to 8193 cells, its 4097 lattice above) is
 // routed whole by multiple flow over its routed heights (RouteMultipleFlow:
 // the shares erosion uses), giving every stage cell c its upstream area A_c
 // in stage cells and its shares w_ck to each neighbour k. A world of N cells
@@ -30,11 +30,11 @@
 //    the other (its south-east end first).
 // So the area reads only the stage cells at the corners of the stage square
 // holding a cell: any window is a pure function of the stage, and up to
-// 4097 (f = 1) it is the whole map's own multiple-flow area.
+// 8193 (f = 1) it is the whole map's own multiple-flow area.
 //
 // The direction of a cell is that of its own shares (FlowShares over the
 // cell and its eight neighbours): over the stage's routed heights up to
-// 4097, over the world's own heights above (which an eroded world's levels
+// 8193, over the world's own heights above (which an eroded world's levels
 // keep drained; a raw world's pits send nowhere and have none).
 class WorldFlow {
 public:

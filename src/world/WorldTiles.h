@@ -39,4 +39,9 @@ bool WriteWorldTiles(const WorldTilesJob& job, std::string& error,
 // job script's request. An eroded world's windows carry each level's
 // routing, so they hold more than a raw one's; maps hold more again.
 // With flow or flowdir every run routes the stage by multiple flow first.
-uint64_t WorldTilesMemoryBytes(uint32_t tileCells, bool eroded, bool maps, bool multipleFlow = false);
+uint64_t WorldTilesMemoryBytes(uint32_t worldCells, uint32_t tileCells, bool eroded, bool maps,
+                               bool multipleFlow = false);
+
+// The memory the stage's own job (--stage-only) holds: the stage eroded
+// whole, and its file's bytes.
+uint64_t WorldStageJobBytes(uint32_t worldCells);

@@ -13,6 +13,20 @@
 
 namespace {
 
+// Up to 8193 a world is its own stage, eroded whole; a larger one is made
+// from its 4097 lattice; a test's smaller stages keep their own rule.
+TEST(WorldStage, AWorldUpTo8193IsItsOwnStage)
+{
+    const struct {
+        uint32_t world, largest, stage;
+    } cases[] = {{129, 0, 129},     {4097, 0, 4097},  {8193, 0, 8193},    {16385, 0, 4097},
+                 {131073, 0, 4097}, {2049, 1025, 1025}, {513, 1025, 513}, {8193, 4097, 4097}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.stage, StageCellsOf(c.world, c.largest)) << c.world << " over " << c.largest;
+    }
+    EXPECT_EQ(0, LevelsBelowStage(8193, StageCellsOf(8193)));
+    EXPECT_EQ(2, LevelsBelowStage(16385, StageCellsOf(16385)));
+}
 
 // The cells of `window` differ from those of `whole` at (x0, y0): the first
 // row that does, or -1.

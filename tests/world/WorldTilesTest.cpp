@@ -16,6 +16,21 @@
 
 namespace {
 
+// A cluster's requests cover what the runs were measured to hold: an 8193
+// world's stage is eroded whole (3.85 GB; its multiple-flow routing, 3.3
+// GB), a larger world's stage is the 4097 lattice (1.2 GB), so a tile of a
+// 65537 world still asks for about 2 GB.
+TEST(WorldTiles, MemoryRequestsCoverTheStageTheWorldHas)
+{
+    constexpr uint64_t mb = uint64_t{1} << 20;
+    EXPECT_GE(WorldStageJobBytes(8193), 3850 * mb);
+    EXPECT_GE(WorldTilesMemoryBytes(8193, 2049, true, false), 3850 * mb);
+    EXPECT_GE(WorldTilesMemoryBytes(8193, 2049, false, true, true), 3300 * mb);
+    EXPECT_LE(WorldStageJobBytes(65537), 2048 * mb);
+    EXPECT_LE(WorldTilesMemoryBytes(65537, 2049, true, false), 2048 * mb);
+    EXPECT_GE(WorldTilesMemoryBytes(65537, 2049, true, false), 1200 * mb);
+}
+
 WorldTilesJob Job(const std::string& out, uint32_t world, uint32_t tile, const TileLayout& layout,
                   const char* format)
 {

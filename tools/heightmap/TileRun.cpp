@@ -46,10 +46,6 @@ std::string BaseName(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The memory the stage's job holds: the one-machine erosion of the 4097
-// stage lattice (1.2 GB measured) and the file's bytes, with room to spare.
-constexpr uint64_t kStageJobBytes = uint64_t{1536} << 20;
-
 // What a run of the world writes besides the tile set's own files: the
 // stage file (eroded worlds), each tile's maps, the preview.
 std::vector<PlannedOutput> PlanRun(const HeightMapOptions& options, const TileSetDescription& set,
@@ -141,7 +137,7 @@ int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, i
     job.threadsGiven = options.threads != 0;
     job.cpusPerTask = job.threadsGiven ? options.threads : 2;
     job.memoryBytes =
-        WorldTilesMemoryBytes(grid.tileCells, options.terrain.erosion > 0.0f, !options.ground.maps.empty(),
+        WorldTilesMemoryBytes(grid.worldCells, grid.tileCells, options.terrain.erosion > 0.0f, !options.ground.maps.empty(),
                               DerivedMapsNeedMultipleFlow(options.ground.maps));
     job.summary = "A world of " + std::to_string(grid.CroppedCells()) + " x " +
                   std::to_string(grid.CroppedCells()) + " cells (--size " + std::to_string(grid.worldCells) +
@@ -150,7 +146,7 @@ int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, i
     SlurmJob stage = job;
     stage.stageOnly = true;
     stage.tasks = 1;
-    stage.memoryBytes = kStageJobBytes;
+    stage.memoryBytes = WorldStageJobBytes(grid.worldCells);
     const bool eroded = options.terrain.erosion > 0.0f;
     fputs(SlurmSubmitScript(job, eroded ? &stage : nullptr).c_str(), stdout);
     return 0;
