@@ -61,6 +61,17 @@ void SpreadAlong(const float* from, float* to, int64_t along, ptrdiff_t step, in
     });
 }
 
+// to = from, rows on every core: a pass copies its band three times, and
+// on one core the other cores waited for each copy.
+void CopyRows(const std::vector<float>& from, std::vector<float>& to, int64_t width, unsigned threads)
+{
+    to.resize(from.size());
+    const int64_t rows = width > 0 ? int64_t(from.size()) / width : 0;
+    ParallelRows(static_cast<int>(rows), threads, [&](int begin, int end) {
+        std::copy(from.begin() + begin * width, from.begin() + end * width, to.begin() + begin * width);
+    });
+}
+
 // What the passes work in, kept from band to band: a band's arrays are
 // about 300 MB at 8193 cells a side, and taken fresh for each band their
 // first touch cost more system time than the passes took.
@@ -102,20 +113,23 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
     SpreadAlong(broughtArea.data(), swept.data(), rect.width, 1, rect.height, stride, threads);
     SpreadAlong(swept.data(), brought.data(), rect.height, stride, rect.width, 1, threads);
     for (int pass = 0; pass < kLevelPasses; ++pass) {
-        before = heights;
+        CopyRows(heights, before, rect.width, threads);
         ParallelRows(rows, threads, [&](int begin, int end) {
             for (int64_t y = begin; y < end; ++y) {
                 for (int64_t x = 0; x < rect.width; ++x) {
                     const size_t i = grid.Index(x, y);
                     float (&share)[8] = *reinterpret_cast<float(*)[8]>(&shares[i * 8]);
                     drains[i] = !grid.Fixed(before.data(), x, y) && SharesAround(before.data() + i, stride, share);
+                    if (!drains[i]) {
+                        std::fill(share, share + 8, 0.0f);  // so the sweeps add nothing from it
+                    }
                 }
             }
         });
         // The area: what the coarser level brings, moved cell by cell along
         // this level's shares. A cell on the rectangle's edge keeps what it
         // was brought.
-        area = brought;
+        CopyRows(brought, area, rect.width, threads);
         for (int sweep = 0; sweep < kLevelAreaSweeps; ++sweep) {
             ParallelRows(rows, threads, [&](int begin, int end) {
                 for (int64_t y = begin; y < end; ++y) {
@@ -125,14 +139,14 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
                             swept[i] = area[i];
                             continue;
                         }
+                        // The neighbour on side k drains to this cell in its
+                        // direction k + 4; one that drains nowhere has zero
+                        // shares, and adding its 0 leaves the sum's bits.
                         float sum = 1.0f;
                         for (int k = 0; k < 8; ++k) {
-                            // The neighbour on side k drains to this cell in its direction k + 4.
                             const NeighbourStep& s = neighbourSteps[k];
                             const size_t j = grid.Index(x + s.dx, y + s.dy);
-                            if (drains[j]) {
-                                sum += shares[j * 8 + ((k + 4) & 7)] * area[j];
-                            }
+                            sum += shares[j * 8 + ((k + 4) & 7)] * area[j];
                         }
                         swept[i] = sum;
                     }
@@ -164,7 +178,7 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
                 }
             }
         });
-        before = heights;
+        CopyRows(heights, before, rect.width, threads);
         const double perGentle = double(rect.cells - 1) / (2.0 * plan.gentleSlope);
         ParallelRows(rows, threads, [&](int begin, int end) {
             for (int64_t y = begin; y < end; ++y) {

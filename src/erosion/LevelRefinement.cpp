@@ -88,23 +88,26 @@ float KeptDrop(const CornerRule& corners, float h, double drop)
 
 // The receiver of every cell of `level` inside `inner` (which lies at least
 // one cell inside the level's rectangle, or on the world's border).
-void RouteLevel(LevelCells& level, const Rect& inner, double minDrop)
+void RouteLevel(LevelCells& level, const Rect& inner, double minDrop, unsigned threads)
 {
     level.receiver.assign(level.height.size(), noReceiver);
-    for (int64_t y = inner.y0; y <= inner.y1; ++y) {
-        for (int64_t x = inner.x0; x <= inner.x1; ++x) {
-            const size_t i = level.Index(x, y);
-            const float here = level.height[i];
-            if (level.OnBorder(x, y) || here <= seaLevel) {
-                continue;
+    // Each cell's receiver reads the heights alone: rows on every core.
+    ParallelRows(static_cast<int>(inner.Height()), threads, [&](int begin, int end) {
+        for (int64_t y = inner.y0 + begin; y < inner.y0 + end; ++y) {
+            for (int64_t x = inner.x0; x <= inner.x1; ++x) {
+                const size_t i = level.Index(x, y);
+                const float here = level.height[i];
+                if (level.OnBorder(x, y) || here <= seaLevel) {
+                    continue;
+                }
+                float around[8];
+                for (int k = 0; k < 8; ++k) {
+                    around[k] = level.height[level.Index(x + neighbourSteps[k].dx, y + neighbourSteps[k].dy)];
+                }
+                level.receiver[i] = SteepestWayDown(here, around, minDrop);
             }
-            float around[8];
-            for (int k = 0; k < 8; ++k) {
-                around[k] = level.height[level.Index(x + neighbourSteps[k].dx, y + neighbourSteps[k].dy)];
-            }
-            level.receiver[i] = SteepestWayDown(here, around, minDrop);
         }
-    }
+    });
 }
 
 // Moves every coarser cell of `m` above the sea and off the border by the
@@ -114,39 +117,44 @@ void RouteLevel(LevelCells& level, const Rect& inner, double minDrop)
 // drop, and the finer level's cells on the coarser lattice carry its detail
 // as every other cell does, so that no class of cells is smoother than
 // another. The sea and the border stay.
-void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, double drop, float limit)
+void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, double drop, float limit,
+                 unsigned threads)
 {
+    // Every move reads the heights before any moved: into `moved`, rows on
+    // every core, then written back.
     std::vector<float> moved(size_t(m.Width()) * size_t(m.Height()));
-    for (int64_t y = m.y0; y <= m.y1; ++y) {
-        for (int64_t x = m.x0; x <= m.x1; ++x) {
-            const size_t i = coarse.Index(x, y);
-            const float h = coarse.height[i];
-            float& out = moved[size_t(y - m.y0) * size_t(m.Width()) + size_t(x - m.x0)];
-            out = h;
-            if (coarse.OnBorder(x, y) || h <= seaLevel) {
-                continue;
-            }
-            double down = 0.0;
-            const uint8_t k = coarse.receiver[i];
-            if (k != noReceiver) {
-                const float below = coarse.height[coarse.Index(x + neighbourSteps[k].dx, y + neighbourSteps[k].dy)];
-                down = std::min(MoveRoom(double(h) - below - drop), 0.45 * (double(h) - seaLevel));
-            }
-            double up = limit;
-            for (int d = 0; d < 8; ++d) {
-                const int64_t dx = x + neighbourSteps[d].dx;
-                const int64_t dy = y + neighbourSteps[d].dy;
-                if (coarse.receiver[coarse.Index(dx, dy)] == ((d + 4) & 7)) {
-                    up = std::min(up, MoveRoom(double(coarse.height[coarse.Index(dx, dy)]) - h - drop));
+    ParallelRows(static_cast<int>(m.Height()), threads, [&](int begin, int end) {
+        for (int64_t y = m.y0 + begin; y < m.y0 + end; ++y) {
+            for (int64_t x = m.x0; x <= m.x1; ++x) {
+                const size_t i = coarse.Index(x, y);
+                const float h = coarse.height[i];
+                float& out = moved[size_t(y - m.y0) * size_t(m.Width()) + size_t(x - m.x0)];
+                out = h;
+                if (coarse.OnBorder(x, y) || h <= seaLevel) {
+                    continue;
+                }
+                double down = 0.0;
+                const uint8_t k = coarse.receiver[i];
+                if (k != noReceiver) {
+                    const float below = coarse.height[coarse.Index(x + neighbourSteps[k].dx, y + neighbourSteps[k].dy)];
+                    down = std::min(MoveRoom(double(h) - below - drop), 0.45 * (double(h) - seaLevel));
+                }
+                double up = limit;
+                for (int d = 0; d < 8; ++d) {
+                    const int64_t dx = x + neighbourSteps[d].dx;
+                    const int64_t dy = y + neighbourSteps[d].dy;
+                    if (coarse.receiver[coarse.Index(dx, dy)] == ((d + 4) & 7)) {
+                        up = std::min(up, MoveRoom(double(coarse.height[coarse.Index(dx, dy)]) - h - drop));
+                    }
+                }
+                const double delta = std::clamp(double(fine.Free(2 * x, 2 * y)) - h, -down, up);
+                out = static_cast<float>(double(h) + delta);
+                if (delta > 0.0) {
+                    out = std::max(h, std::min(out, kErosionHeadroom));  // rises stop at the headroom
                 }
             }
-            const double delta = std::clamp(double(fine.Free(2 * x, 2 * y)) - h, -down, up);
-            out = static_cast<float>(double(h) + delta);
-            if (delta > 0.0) {
-                out = std::max(h, std::min(out, kErosionHeadroom));  // rises stop at the headroom
-            }
         }
-    }
+    });
     for (int64_t y = m.y0; y <= m.y1; ++y) {
         for (int64_t x = m.x0; x <= m.x1; ++x) {
             coarse.height[coarse.Index(x, y)] = moved[size_t(y - m.y0) * size_t(m.Width()) + size_t(x - m.x0)];

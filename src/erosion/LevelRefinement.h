@@ -21,7 +21,7 @@ constexpr double kDetailSlope = 2.0;
 
 // The receiver of every cell of `level` inside `inner` (which lies at least
 // one cell inside the level's rectangle, or on the world's border).
-void RouteLevel(LevelCells& level, const Rect& inner, double minDrop);
+void RouteLevel(LevelCells& level, const Rect& inner, double minDrop, unsigned threads = 0);
 
 // Moves every coarser cell of `m` above the sea and off the border by the
 // finer level's detail at it, lowered by no more than MoveRoom of its drop
@@ -30,7 +30,8 @@ void RouteLevel(LevelCells& level, const Rect& inner, double minDrop);
 // drop, and the finer level's cells on the coarser lattice carry its detail
 // as every other cell does, so that no class of cells is smoother than
 // another. The sea and the border stay.
-void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, double drop, float limit);
+void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, double drop, float limit,
+                 unsigned threads = 0);
 
 // What RefineLevel makes and keeps on a level.
 struct LevelRule {

@@ -175,11 +175,11 @@ void WorldWindows::GenerateDrained(Array2D<float>& heights, Array2D<float>* upst
             // donors' too) and for the finer cells between them; then the
             // moves; then the finer cells.
             const Rect moved = MovedRect(r, coarse.cells);
-            RouteLevel(coarse, Grown(moved, 1, 1, coarse.cells), coarseDrop);
+            RouteLevel(coarse, Grown(moved, 1, 1, coarse.cells), coarseDrop, threads);
             const LevelDetail detail =
                 MakeDetail(coarse, *raw[j], DetailRect(r, coarse.cells, fine.cells), fine.cells, detailLimit,
                            rule.wantRaw, PassPlan(parameters.erosion, fine.cells), threads);
-            MoveLattice(coarse, moved, detail, coarseDrop, detailLimit);
+            MoveLattice(coarse, moved, detail, coarseDrop, detailLimit, threads);
             RefineLevel(coarse, rule, &detail, nullptr, heightsOut, upstreamOut, fine, threads);
             if (finest) {
                 for (uint32_t y = 0; y < height; ++y) {
@@ -193,7 +193,7 @@ void WorldWindows::GenerateDrained(Array2D<float>& heights, Array2D<float>* upst
         } else {
             // The coarser cells at the corners of this level's cells need
             // their receivers.
-            RouteLevel(coarse, {r.x0 / 2, r.y0 / 2, (r.x1 + 1) / 2, (r.y1 + 1) / 2}, coarseDrop);
+            RouteLevel(coarse, {r.x0 / 2, r.y0 / 2, (r.x1 + 1) / 2, (r.y1 + 1) / 2}, coarseDrop, threads);
             Array2D<float> rawLevel(uint32_t(r.Width()), uint32_t(r.Height()));
             raw[j]->Generate(rawLevel, uint32_t(r.x0), uint32_t(r.y0), threads);
             RefineLevel(coarse, rule, nullptr, rawLevel.Row(0), heightsOut, upstreamOut, fine, threads);
