@@ -61,15 +61,20 @@ void SpreadAlong(const float* from, float* to, int64_t along, ptrdiff_t step, in
     });
 }
 
-// to = from, rows on every core: a pass copies its band three times, and
-// on one core the other cores waited for each copy.
+// Copies `rows` rows of `width` floats on every core: a pass copies its
+// band three times and ErodeLevel each band twice more, and on one core
+// the other cores waited for every copy.
+void CopyRows(const float* from, int64_t rows, int64_t width, float* to, unsigned threads)
+{
+    ParallelRows(static_cast<int>(rows), threads, [&](int begin, int end) {
+        std::copy(from + begin * width, from + end * width, to + begin * width);
+    });
+}
+
 void CopyRows(const std::vector<float>& from, std::vector<float>& to, int64_t width, unsigned threads)
 {
     to.resize(from.size());
-    const int64_t rows = width > 0 ? int64_t(from.size()) / width : 0;
-    ParallelRows(static_cast<int>(rows), threads, [&](int begin, int end) {
-        std::copy(from.begin() + begin * width, from.begin() + end * width, to.begin() + begin * width);
-    });
+    CopyRows(from.data(), width > 0 ? int64_t(from.size()) / width : 0, width, to.data(), threads);
 }
 
 // What the passes work in, kept from band to band: a band's arrays are
@@ -233,12 +238,12 @@ void ErodeLevel(std::vector<float>& heights, const BroughtAreaRows& broughtArea,
         const int64_t r1 = std::min(rect.height, b1 + reach);
         band.resize(size_t(r1 - r0) * width);
         std::copy(above.begin(), above.end(), band.begin());
-        std::copy(heights.begin() + b0 * width, heights.begin() + r1 * width, band.begin() + (b0 - r0) * width);
+        CopyRows(heights.data() + b0 * width, r1 - b0, rect.width, band.data() + (b0 - r0) * width, threads);
         area.resize(band.size());
         broughtArea(r0, r1 - r0, area.data());
         ErodeBand(band, area, {rect.x0, rect.y0 + r0, rect.width, r1 - r0, rect.cells}, plan, threads, work);
         above.assign(heights.begin() + (b1 - reach) * width, heights.begin() + b1 * width);
-        std::copy(band.begin() + (b0 - r0) * width, band.begin() + (b1 - r0) * width, heights.begin() + b0 * width);
+        CopyRows(band.data() + (b0 - r0) * width, b1 - b0, rect.width, heights.data() + b0 * width, threads);
     }
 }
 
