@@ -76,7 +76,8 @@ struct WorldStage {
 
 // Computes the stage of a world of worldCells cells a side (heights and
 // upstream), its side StageCellsOf(worldCells, largestStage). The bits
-// depend on the parameters, worldCells and largestStage only. `progress` hears the fraction done.
+// depend on the parameters, worldCells and largestStage only. `progress`
+// hears the fraction done.
 WorldStage ComputeWorldStage(const TerrainParameters& parameters, uint32_t worldCells, unsigned threads = 0,
                              const std::function<void(double)>& progress = {},
                              uint32_t largestStage = 0);

@@ -137,7 +137,8 @@ int PrintSlurm(const HeightMapOptions& options, const TileSetDescription& set, i
     job.threadsGiven = options.threads != 0;
     job.cpusPerTask = job.threadsGiven ? options.threads : 2;
     job.memoryBytes =
-        WorldTilesMemoryBytes(grid.worldCells, grid.tileCells, options.terrain.erosion > 0.0f, !options.ground.maps.empty(),
+        WorldTilesMemoryBytes(grid.worldCells, grid.tileCells, options.terrain.erosion > 0.0f,
+                              !options.ground.maps.empty(),
                               DerivedMapsNeedMultipleFlow(options.ground.maps));
     job.summary = "A world of " + std::to_string(grid.CroppedCells()) + " x " +
                   std::to_string(grid.CroppedCells()) + " cells (--size " + std::to_string(grid.worldCells) +
