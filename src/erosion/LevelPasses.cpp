@@ -1,10 +1,12 @@
 #include "erosion/LevelPasses.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstddef>
 
 #include "erosion/ErosionSteps.h"
+#include "erosion/LevelPassRows.h"
 #include "hydrology/FlowRouting.h"
 #include "hydrology/MultipleFlow.h"
 #include "terrain/HugePages.h"
@@ -83,7 +85,6 @@ void CopyRows(const std::vector<float>& from, std::vector<float>& to, int64_t wi
 struct PassWork {
     std::vector<float> before;
     std::vector<float> shares;
-    std::vector<uint8_t> drains;
     std::vector<float> area;
     std::vector<float> swept;
     std::vector<float> brought;  // the brought area, spread
@@ -97,7 +98,6 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
     const size_t count = heights.size();
     std::vector<float>& before = work.before;
     std::vector<float>& shares = work.shares;
-    std::vector<uint8_t>& drains = work.drains;
     std::vector<float>& area = work.area;
     std::vector<float>& swept = work.swept;
     // Every element below is written before it is read.
@@ -107,7 +107,6 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
     ReserveHuge(swept, count);
     before.resize(count);
     shares.resize(count * 8);
-    drains.resize(count);
     area.resize(count);
     swept.resize(count);
     const int rows = static_cast<int>(rect.height);
@@ -117,17 +116,28 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
     brought.resize(count);
     SpreadAlong(broughtArea.data(), swept.data(), rect.width, 1, rect.height, stride, threads);
     SpreadAlong(swept.data(), brought.data(), rect.height, stride, rect.width, 1, threads);
+    assert(rect.x0 + rect.width <= rect.cells && rect.y0 + rect.height <= rect.cells);
+    // The shares in eight planes (LevelPassRows.h); the edge rows send
+    // nothing, and each row's end cells are zeroed with the row.
+    const auto planesAt = [&](int64_t y) {
+        level_rows::SharePlanes planes;
+        for (int k = 0; k < 8; ++k) {
+            planes.plane[k] = shares.data() + size_t(k) * count + size_t(y) * size_t(rect.width);
+        }
+        return planes;
+    };
+    const auto edgeRow = [&](int64_t y) { return y == 0 || y == rect.height - 1; };
     for (int pass = 0; pass < kLevelPasses; ++pass) {
         CopyRows(heights, before, rect.width, threads);
         ParallelRows(rows, threads, [&](int begin, int end) {
             for (int64_t y = begin; y < end; ++y) {
-                for (int64_t x = 0; x < rect.width; ++x) {
-                    const size_t i = grid.Index(x, y);
-                    float (&share)[8] = *reinterpret_cast<float(*)[8]>(&shares[i * 8]);
-                    drains[i] = !grid.Fixed(before.data(), x, y) && SharesAround(before.data() + i, stride, share);
-                    if (!drains[i]) {
-                        std::fill(share, share + 8, 0.0f);  // so the sweeps add nothing from it
+                const level_rows::SharePlanes planes = planesAt(y);
+                if (edgeRow(y)) {
+                    for (float* plane : planes.plane) {
+                        std::fill(plane, plane + rect.width, 0.0f);
                     }
+                } else {
+                    level_rows::Shares(before.data() + grid.Index(0, y), stride, rect.width, planes);
                 }
             }
         });
@@ -138,22 +148,11 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
         for (int sweep = 0; sweep < kLevelAreaSweeps; ++sweep) {
             ParallelRows(rows, threads, [&](int begin, int end) {
                 for (int64_t y = begin; y < end; ++y) {
-                    for (int64_t x = 0; x < rect.width; ++x) {
-                        const size_t i = grid.Index(x, y);
-                        if (x == 0 || y == 0 || x == rect.width - 1 || y == rect.height - 1) {
-                            swept[i] = area[i];
-                            continue;
-                        }
-                        // The neighbour on side k drains to this cell in its
-                        // direction k + 4; one that drains nowhere has zero
-                        // shares, and adding its 0 leaves the sum's bits.
-                        float sum = 1.0f;
-                        for (int k = 0; k < 8; ++k) {
-                            const NeighbourStep& s = neighbourSteps[k];
-                            const size_t j = grid.Index(x + s.dx, y + s.dy);
-                            sum += shares[j * 8 + ((k + 4) & 7)] * area[j];
-                        }
-                        swept[i] = sum;
+                    const size_t i = grid.Index(0, y);
+                    if (edgeRow(y)) {
+                        std::copy_n(area.data() + i, rect.width, swept.data() + i);
+                    } else {
+                        level_rows::AreaSweep(area.data() + i, stride, rect.width, planesAt(y), swept.data() + i);
                     }
                 }
             });
@@ -162,24 +161,10 @@ void ErodeBand(std::vector<float>& heights, const std::vector<float>& broughtAre
         // Stream power, one Jacobi step of the implicit solution, then creep.
         ParallelRows(rows, threads, [&](int begin, int end) {
             for (int64_t y = begin; y < end; ++y) {
-                for (int64_t x = 0; x < rect.width; ++x) {
-                    const size_t i = grid.Index(x, y);
-                    if (!drains[i]) {
-                        continue;
-                    }
-                    const double f = plan.incision * std::sqrt(static_cast<double>(area[i]));
-                    double weights = 0.0;
-                    double pulled = 0.0;
-                    for (int k = 0; k < 8; ++k) {
-                        const float share = shares[i * 8 + k];
-                        if (share > 0.0f) {
-                            const NeighbourStep& s = neighbourSteps[k];
-                            const double fk = f * share * s.inverseDistance * s.inverseDistance;
-                            weights += fk;
-                            pulled += fk * before[grid.Index(x + s.dx, y + s.dy)];
-                        }
-                    }
-                    heights[i] = static_cast<float>((static_cast<double>(before[i]) + pulled) / (1.0 + weights));
+                if (!edgeRow(y)) {
+                    const size_t i = grid.Index(0, y);
+                    level_rows::StreamPower(before.data() + i, stride, rect.width, area.data() + i, planesAt(y),
+                                            plan.incision, heights.data() + i);
                 }
             }
         });
