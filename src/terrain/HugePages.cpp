@@ -11,7 +11,7 @@
 void AdviseHugePages(void* data, size_t bytes)
 {
 #ifdef MADV_HUGEPAGE
-    constexpr uintptr_t huge = uintptr_t{2} << 20;
+    constexpr uintptr_t huge = kHugePageBytes;
     const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + huge - 1) & ~(huge - 1);
     const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(huge - 1);
     if (end > begin) {
@@ -55,16 +55,14 @@ constexpr size_t kHugeAllocation = size_t{16} << 20;
 void* operator new(size_t bytes)
 {
     void* data = nullptr;
-    if (bytes >= kHugeAllocation) {
+    if (bytes < kHugeAllocation) {
+        data = std::malloc(bytes == 0 ? 1 : bytes);
+    } else if (posix_memalign(&data, kHugePageBytes, bytes) == 0) {
         // Not rounded up: the part of the last huge page past the end
         // stays on small pages, so no more is backed than is used.
-        if (posix_memalign(&data, size_t{2} << 20, bytes) == 0) {
-            AdviseHugePages(data, bytes);
-        } else {
-            data = nullptr;
-        }
+        AdviseHugePages(data, bytes);
     } else {
-        data = std::malloc(bytes == 0 ? 1 : bytes);
+        data = nullptr;
     }
     if (data == nullptr) {
         throw std::bad_alloc();

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <vector>
 
+// The huge page the advice below asks for (x86-64's 2 MiB).
+constexpr size_t kHugePageBytes = size_t{2} << 20;
+
 // Asks the system to back [data, data + bytes) with huge pages where it can
 // (Linux's transparent huge pages, madvise mode): a large array touched for
 // the first time then costs one page fault per 2 MiB instead of one per
