@@ -117,7 +117,7 @@ void RouteLevel(LevelCells& level, const Rect& inner, double minDrop, unsigned t
 // drop, and the finer level's cells on the coarser lattice carry its detail
 // as every other cell does, so that no class of cells is smoother than
 // another. The sea and the border stay.
-void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, double drop, float limit,
+void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, double drop, float limit, double ease,
                  unsigned threads)
 {
     // Every move reads the heights before any moved: into `moved`, rows on
@@ -147,7 +147,19 @@ void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, dou
                         up = std::min(up, MoveRoom(double(coarse.height[coarse.Index(dx, dy)]) - h - drop));
                     }
                 }
-                const double delta = std::clamp(double(fine.Free(2 * x, 2 * y)) - h, -down, up);
+                // The free heights around the cell lie in the detail's
+                // rectangle: it reaches a cell past every moved one.
+                const int64_t fx = 2 * x;
+                const int64_t fy = 2 * y;
+                const auto freeAt = [&](int64_t dx, int64_t dy) { return double(fine.Free(fx + dx, fy + dy)); };
+                double target = freeAt(0, 0);
+                if (ease > 0.0) {
+                    const double sides = freeAt(1, 0) + freeAt(-1, 0) + freeAt(0, 1) + freeAt(0, -1);
+                    const double corners = freeAt(1, 1) + freeAt(-1, 1) + freeAt(1, -1) + freeAt(-1, -1);
+                    const double mean = (4.0 * target + 2.0 * sides + corners) / 16.0;
+                    target += ease * (mean - target);
+                }
+                const double delta = std::clamp(target - h, -down, up);
                 out = static_cast<float>(double(h) + delta);
                 if (delta > 0.0) {
                     out = std::max(h, std::min(out, kErosionHeadroom));  // rises stop at the headroom

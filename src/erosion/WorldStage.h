@@ -35,7 +35,7 @@ constexpr uint32_t kWholeWorldCells = 8193;
 // The number of this definition of a world's terrain (the stage and the
 // levels below it): raised whenever any of their bits change, so that a
 // stage file kept from another definition is refused, not reused.
-constexpr uint32_t kWorldDefinition = 9;
+constexpr uint32_t kWorldDefinition = 10;
 
 // The stage's side for a world: the world itself up to largestStage, the
 // largestStage lattice above it; with largestStage 0 (the tool's), the
