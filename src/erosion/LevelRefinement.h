@@ -30,8 +30,8 @@ constexpr double kDetailSlope = 2.0;
 // cells, eroded at their own grain, are no rougher than the cells between
 // them, and easing the first level raised its spread (1.09 to 1.19 on a
 // 2049 world of a 1025 stage); the third level's coarser cells are the
-// second's, whose finest octave falls off, and easing them raised a
-// 32769 tile's from 1.15 to 1.21. So only the second level eases.
+// second's, whose finest octave falls off, and easing them too (by 0.15)
+// raised a 32769 tile's from 1.15 to 1.21. So only the second level eases.
 constexpr double kSecondLevelEase = 0.12;
 
 // The receiver of every cell of `level` inside `inner` (which lies at least
