@@ -34,6 +34,9 @@ constexpr double kDetailSlope = 2.0;
 // raised a 32769 tile's from 1.15 to 1.21. So only the second level eases.
 constexpr double kSecondLevelEase = 0.12;
 
+// The ease MoveLattice gives the coarser cells of level j below the stage.
+constexpr double MoveEase(int j) { return j == 2 ? kSecondLevelEase : 0.0; }
+
 // The receiver of every cell of `level` inside `inner` (which lies at least
 // one cell inside the level's rectangle, or on the world's border).
 void RouteLevel(LevelCells& level, const Rect& inner, double minDrop, unsigned threads = 0);
@@ -46,7 +49,7 @@ void RouteLevel(LevelCells& level, const Rect& inner, double minDrop, unsigned t
 // as every other cell does, so that no class of cells is smoother than
 // another. With `ease` > 0 a cell moves towards its free height eased that
 // share of the way to the binomial 3 x 3 mean of the free heights around it
-// (kSecondLevelEase, below). The sea and the border stay.
+// (MoveEase, above). The sea and the border stay.
 void MoveLattice(LevelCells& coarse, const Rect& m, const LevelDetail& fine, double drop, float limit, double ease,
                  unsigned threads = 0);
 

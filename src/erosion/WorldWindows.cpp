@@ -179,7 +179,7 @@ void WorldWindows::GenerateDrained(Array2D<float>& heights, Array2D<float>* upst
             const LevelDetail detail =
                 MakeDetail(coarse, *raw[j], DetailRect(r, coarse.cells, fine.cells), fine.cells, detailLimit,
                            rule.wantRaw, PassPlan(parameters.erosion, fine.cells), threads);
-            MoveLattice(coarse, moved, detail, coarseDrop, detailLimit, j == 2 ? kSecondLevelEase : 0.0, threads);
+            MoveLattice(coarse, moved, detail, coarseDrop, detailLimit, MoveEase(j), threads);
             RefineLevel(coarse, rule, &detail, nullptr, heightsOut, upstreamOut, fine, threads);
             if (finest) {
                 for (uint32_t y = 0; y < height; ++y) {
