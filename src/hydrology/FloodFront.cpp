@@ -9,10 +9,57 @@ void FloodFront::Clear()
     }
     count = 0;
     last = 0;
+    occupied = 0;
     below = {};
+    aheadBegin = aheadEnd = 0;
 }
 
-uint64_t FloodFront::Pop()
+void FloodFront::PrefetchGrid(const float* heights_, const uint8_t* state_, size_t width_, size_t cells_)
+{
+    heights = heights_;
+    state = state_;
+    width = width_;
+    cells = cells_;
+}
+
+void FloodFront::InsertAhead(uint64_t key)
+{
+    if (aheadEnd == kAheadRoom) {
+        if (aheadBegin > 0) {
+            std::copy(ahead.begin() + aheadBegin, ahead.begin() + aheadEnd, ahead.begin());
+            aheadEnd -= aheadBegin;
+            aheadBegin = 0;
+        } else {
+            // Full: the largest goes back to the heap, still no less than
+            // any key there.
+            PushToHeap(ahead[--aheadEnd]);
+        }
+    }
+    size_t at = aheadEnd;
+    while (at > aheadBegin && ahead[at - 1] > key) {
+        ahead[at] = ahead[at - 1];
+        --at;
+    }
+    ahead[at] = key;
+    ++aheadEnd;
+    Prefetch(key);
+}
+
+void FloodFront::TakeAhead()
+{
+    if (aheadEnd + kAhead > kAheadRoom) {
+        std::copy(ahead.begin() + aheadBegin, ahead.begin() + aheadEnd, ahead.begin());
+        aheadEnd -= aheadBegin;
+        aheadBegin = 0;
+    }
+    while (aheadEnd - aheadBegin < kAhead && (count > 0 || !below.empty())) {
+        const uint64_t key = PopFromHeap();
+        ahead[aheadEnd++] = key;
+        Prefetch(key);
+    }
+}
+
+uint64_t FloodFront::PopFromHeap()
 {
     if (count > 0) {
         if (buckets[0].empty()) {
@@ -32,16 +79,16 @@ uint64_t FloodFront::Pop()
 
 void FloodFront::Refill()
 {
-    size_t b = 1;
-    while (buckets[b].empty()) {
-        ++b;
-    }
+    // The least bucket above 0 with keys (there is one: count > 0 and
+    // bucket 0 is empty).
+    const size_t b = static_cast<size_t>(__builtin_ctzll(occupied)) + 1;
     std::vector<uint64_t>& from = buckets[b];
+    occupied &= ~(uint64_t{1} << (b - 1));
     last = *std::min_element(from.begin(), from.end());
     // Every key of bucket b agrees with the new least above bit b - 1, so
     // each lands in a bucket below b, never in `from` itself.
     for (const uint64_t key : from) {
-        buckets[BucketOf(key)].push_back(key);
+        Append(BucketOf(key), key);
     }
     from.clear();
 }

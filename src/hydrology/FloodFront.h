@@ -18,27 +18,94 @@
 // out in exactly the order of any priority queue, and keys are distinct in
 // the flood (they hold the cell's index), so the flood's result cannot
 // depend on which queue it uses.
+//
+// The flood's time goes to cache misses on the cells it pops, which lie all
+// over the map. So the front keeps its next few least keys in a short sorted
+// array, taken from the heap ahead of need, and prefetches each key's cell
+// and its neighbours' rows as it enters there: by the time the key is
+// popped, its cells are in cache. A key pushed below the array's largest
+// joins the array in its place, so the keys still come out in order.
 class FloodFront {
 public:
-    bool Empty() const { return count == 0 && below.empty(); }
+    bool Empty() const { return aheadBegin == aheadEnd && count == 0 && below.empty(); }
 
     // Empties the front, keeping the buckets' memory for the next flood.
     void Clear();
 
+    // The flood's grid, for the prefetches (a key's low 32 bits are its
+    // cell); none until set.
+    void PrefetchGrid(const float* heights, const uint8_t* state, size_t width, size_t cells);
+
     void Push(uint64_t key)
     {
-        if (key < last) {
-            below.push(key);
+        if (aheadBegin != aheadEnd && key < ahead[aheadEnd - 1]) {
+            InsertAhead(key);
         } else {
-            buckets[BucketOf(key)].push_back(key);
-            ++count;
+            PushToHeap(key);
         }
     }
 
     // The least key, removed. Not on an empty front.
-    uint64_t Pop();
+    uint64_t Pop()
+    {
+        if (aheadEnd - aheadBegin < kAhead) {
+            TakeAhead();
+        }
+        return ahead[aheadBegin++];
+    }
 
 private:
+    static constexpr size_t kAhead = 16;  // keys taken ahead of need
+    static constexpr size_t kAheadRoom = 2 * kAhead;
+
+    void PushToHeap(uint64_t key)
+    {
+        if (key < last) {
+            below.push(key);
+        } else {
+            Append(BucketOf(key), key);
+            ++count;
+        }
+    }
+
+    void Append(size_t bucket, uint64_t key)
+    {
+        buckets[bucket].push_back(key);
+        occupied |= bucket == 0 ? 0 : uint64_t{1} << (bucket - 1);
+    }
+
+    uint64_t PopFromHeap();
+    void InsertAhead(uint64_t key);
+    // Tops the array up to kAhead keys from the heap, as far as it has them.
+    void TakeAhead();
+    void Prefetch(uint64_t key) const
+    {
+        const size_t c = static_cast<uint32_t>(key);
+        if (heights == nullptr || c >= cells) {
+            return;
+        }
+        Touch(heights + c);
+        Touch(state + c);
+        if (c >= width) {
+            Touch(heights + (c - width));
+            Touch(state + (c - width));
+        }
+        if (c + width < cells) {
+            Touch(heights + (c + width));
+            Touch(state + (c + width));
+        }
+    }
+    // GCC 12 drops some __builtin_prefetch calls as dead code at -O2 and
+    // -O3; the instruction itself it cannot drop.
+    static void Touch(const void* p)
+    {
+#if defined(__x86_64__) || defined(__i386__)
+        asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
+#else
+        __builtin_prefetch(p);
+#endif
+    }
+
     size_t BucketOf(uint64_t key) const { return key == last ? 0 : 64 - static_cast<size_t>(__builtin_clzll(key ^ last)); }
 
     // Moves the least bucket's keys down, so that bucket 0 holds the least.
@@ -47,5 +114,15 @@ private:
     std::array<std::vector<uint64_t>, 65> buckets;
     size_t count = 0;  // keys in the buckets
     uint64_t last = 0;  // every key in the buckets is at least this
+    uint64_t occupied = 0;  // bit b - 1 set: bucket b > 0 may hold keys
     std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<uint64_t>> below;
+    // The least keys, ascending, in ahead[aheadBegin, aheadEnd); every key
+    // in the heap is at least ahead[aheadEnd - 1].
+    std::array<uint64_t, kAheadRoom> ahead{};
+    size_t aheadBegin = 0;
+    size_t aheadEnd = 0;
+    const float* heights = nullptr;
+    const uint8_t* state = nullptr;
+    size_t width = 0;
+    size_t cells = 0;
 };

@@ -62,6 +62,7 @@ void StartFlood(const float* h, int n, FillWork& work)
         }
     }
     std::sort(shore.begin(), shore.end());
+    front.PrefetchGrid(h, state.data(), static_cast<size_t>(n), state.size());
     for (const uint32_t i : shore) {
         front.Push(FrontKey(h[i], i));
     }

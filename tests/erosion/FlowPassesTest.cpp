@@ -110,22 +110,29 @@ std::vector<std::vector<float>> FillCases(int n)
     return cases;
 }
 
+// The keys taken ahead of need (the short sorted array) included: keys
+// pushed between them, and bursts of more than the array holds.
 TEST(FloodFront, PopsInTheOrderOfABinaryHeapEvenBelowTheLastPopped)
 {
     std::mt19937_64 random(11);
-    for (const bool onlyAbove : {true, false}) {
+    for (const int mode : {0, 1, 2}) {
+        const bool onlyAbove = mode != 1;
         FloodFront front;
         std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<uint64_t>> reference;
         uint64_t last = 0;
         for (int step = 0; step < 200000; ++step) {
             if (reference.empty() || random() % 3 != 0) {
-                // Keys spread over every bit, or just above the last popped.
-                uint64_t key = (random() % 2) ? random() : last + random() % 1000;
-                if (onlyAbove && key < last) {
-                    key = last + (key & 0xffff);
+                // Keys spread over every bit, or just above the last popped;
+                // in bursts, 40 keys at once within 64 of it.
+                const int keys = mode == 2 && random() % 8 == 0 ? 40 : 1;
+                for (int k = 0; k < keys; ++k) {
+                    uint64_t key = keys > 1 ? last + random() % 64 : (random() % 2) ? random() : last + random() % 1000;
+                    if (onlyAbove && key < last) {
+                        key = last + (key & 0xffff);
+                    }
+                    front.Push(key);
+                    reference.push(key);
                 }
-                front.Push(key);
-                reference.push(key);
             } else {
                 ASSERT_FALSE(front.Empty());
                 last = front.Pop();
