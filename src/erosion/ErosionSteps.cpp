@@ -11,6 +11,7 @@
 #include "hydrology/MultipleFlow.h"
 #include "terrain/HugePages.h"
 #include "terrain/ParallelRows.h"
+#include "terrain/Prefetch.h"
 
 namespace {
 
@@ -62,6 +63,12 @@ void StreamPower(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
         const float after = static_cast<float>((static_cast<double>(before[i]) + pulled) / (1.0 + weights));
         h[i] = after;
         lost[i] = before[i] - after;
+    }, [&](uint32_t j) {
+        PrefetchLine(work.shares.Of(j));
+        PrefetchLine(work.area.data() + j);
+        PrefetchLine(before + j);
+        PrefetchLine(lost.data() + j);
+        PrefetchAround(h, j, static_cast<size_t>(n), lost.size());
     });
 }
 
@@ -114,6 +121,11 @@ void Deposit(float* h, int n, const ErosionPlan& plan, ErosionWork& work)
                 }
             }
         }
+    }, [&](uint32_t j) {
+        PrefetchLine(shares.Of(j));
+        PrefetchLine(work.area.data() + j);
+        PrefetchLine(h + j);
+        PrefetchAround(carried.data(), j, static_cast<size_t>(n), carried.size());
     });
 }
 

@@ -7,6 +7,8 @@
 #include <queue>
 #include <vector>
 
+#include "terrain/Prefetch.h"
+
 // The priority flood's front: 64-bit keys, the least popped first. A radix
 // heap (Ahuja, Mehlhorn, Orlin and Tarjan 1990), which costs far less than
 // a binary heap when, as in the flood, every key pushed is at least the last
@@ -81,29 +83,10 @@ private:
     void Prefetch(uint64_t key) const
     {
         const size_t c = static_cast<uint32_t>(key);
-        if (heights == nullptr || c >= cells) {
-            return;
+        if (heights != nullptr && c < cells) {
+            PrefetchAround(heights, c, width, cells);
+            PrefetchAround(state, c, width, cells);
         }
-        Touch(heights + c);
-        Touch(state + c);
-        if (c >= width) {
-            Touch(heights + (c - width));
-            Touch(state + (c - width));
-        }
-        if (c + width < cells) {
-            Touch(heights + (c + width));
-            Touch(state + (c + width));
-        }
-    }
-    // GCC 12 drops some __builtin_prefetch calls as dead code at -O2 and
-    // -O3; the instruction itself it cannot drop.
-    static void Touch(const void* p)
-    {
-#if defined(__x86_64__) || defined(__i386__)
-        asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
-#else
-        __builtin_prefetch(p);
-#endif
     }
 
     size_t BucketOf(uint64_t key) const { return key == last ? 0 : 64 - static_cast<size_t>(__builtin_clzll(key ^ last)); }

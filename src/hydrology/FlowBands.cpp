@@ -248,5 +248,8 @@ void BandedFlowArea(FlowBands& bands, const FlowShareGrid& grid, std::vector<flo
                 }
             }
         }
+    }, [&](uint32_t j) {
+        PrefetchLine(grid.Of(j));
+        PrefetchAround(area.data(), j, static_cast<size_t>(n), area.size());
     });
 }

@@ -11,6 +11,7 @@
 
 #include "hydrology/FlowRouting.h"
 #include "hydrology/MultipleFlow.h"
+#include "terrain/Prefetch.h"
 
 // The passes that follow the water cell by cell (multiple-flow area,
 // stream power, deposition) on every core, with the bits of the one-thread
@@ -68,7 +69,18 @@ public:
     // descending) one order on its own thread, seam cells after their
     // earlier neighbours of other bands.
     template <typename Visit>
-    void Sweep(bool descending, const Visit& visit);
+    void Sweep(bool descending, const Visit& visit)
+    {
+        Sweep(descending, visit, [](uint32_t) {});
+    }
+
+    // The same, with ahead(j) called for the cell j a band will visit
+    // kSweepAhead cells later, so that the pass can prefetch what it reads
+    // there: the order scatters the cells over the map, and the passes wait
+    // on memory at nearly every one. ahead changes nothing.
+    template <typename Visit, typename Ahead>
+    void Sweep(bool descending, const Visit& visit, const Ahead& ahead);
+    static constexpr size_t kSweepAhead = 12;
 
 private:
     // The key of the one order: the height's bits made to sort as unsigned
@@ -96,8 +108,8 @@ private:
     // Runs work(worker, workers) on as many threads as there are bands, or
     // as can be had; returns once all are done.
     void RunWorkers(const std::function<void(size_t, size_t)>& work) const;
-    template <typename Visit>
-    void RunBands(size_t worker, size_t workers, bool descending, const Visit& visit) const;
+    template <typename Visit, typename Ahead>
+    void RunBands(size_t worker, size_t workers, bool descending, const Visit& visit, const Ahead& ahead) const;
 
     struct Band {
         std::vector<uint32_t> cells;  // ascending one order
@@ -125,14 +137,20 @@ private:
     size_t smallestBand = size_t{1} << 16;
 };
 
-template <typename Visit>
-void FlowBands::RunBands(size_t worker, size_t workers, bool descending, const Visit& visit) const
+template <typename Visit, typename Ahead>
+void FlowBands::RunBands(size_t worker, size_t workers, bool descending, const Visit& visit, const Ahead& ahead) const
 {
     if (workers == bands.size()) {
         const std::vector<uint32_t>& cells = bands[worker].cells;
         const size_t count = cells.size();
         const bool seams = bands.size() > 1;
+        const size_t side = static_cast<size_t>(n);
         for (size_t k = 0; k < count; ++k) {
+            if (k + kSweepAhead < count) {
+                const uint32_t j = cells[descending ? count - 1 - (k + kSweepAhead) : k + kSweepAhead];
+                PrefetchAround(role.data(), j, side, role.size());
+                ahead(j);
+            }
             const uint32_t i = cells[descending ? count - 1 - k : k];
             if (seams && IsSeam(i)) {
                 WaitForEarlier(i, worker, descending);
@@ -178,17 +196,17 @@ void FlowBands::RunBands(size_t worker, size_t workers, bool descending, const V
     }
 }
 
-template <typename Visit>
-void FlowBands::Sweep(bool descending, const Visit& visit)
+template <typename Visit, typename Ahead>
+void FlowBands::Sweep(bool descending, const Visit& visit, const Ahead& ahead)
 {
     ++epoch;
     if (bands.size() == 1) {
-        RunBands(0, 1, descending, visit);
+        RunBands(0, 1, descending, visit, ahead);
         return;
     }
     const auto start = std::chrono::steady_clock::now();
     waitedNanoseconds.store(0, std::memory_order_relaxed);
-    RunWorkers([&](size_t worker, size_t workers) { RunBands(worker, workers, descending, visit); });
+    RunWorkers([&](size_t worker, size_t workers) { RunBands(worker, workers, descending, visit, ahead); });
     NoteWaiting(std::chrono::steady_clock::now() - start);
 }
 

@@ -6,6 +6,7 @@
 
 #include "hydrology/FlowRouting.h"
 #include "terrain/ParallelRows.h"
+#include "terrain/Prefetch.h"
 
 bool FlowShares(const float* h, int n, int x, int y, float (&share)[8])
 {
@@ -71,7 +72,15 @@ void MultipleFlowArea(const FlowShareGrid& grid, int n, const std::vector<uint32
 {
     const double dx = 1.0 / (n - 1);
     area.assign(static_cast<size_t>(n) * n, static_cast<float>(dx * dx));
+    // The order scatters the cells over the map: each one's shares and
+    // area are asked for a few cells ahead (Prefetch.h).
+    constexpr size_t ahead = 12;
     for (size_t k = order.size(); k-- > 0;) {
+        if (k >= ahead) {
+            const uint32_t j = order[k - ahead];
+            PrefetchLine(grid.Of(j));
+            PrefetchAround(area.data(), j, static_cast<size_t>(n), area.size());
+        }
         const uint32_t i = order[k];
         if (!grid.has[i]) {
             continue;
