@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "hydrology/Breach.h"
+#include "hydrology/BandedFlowArea.h"
 #include "hydrology/FlowBands.h"
 #include "hydrology/FlowRouting.h"
 #include "hydrology/MultipleFlow.h"

@@ -22,14 +22,18 @@ void FloodFront::PrefetchGrid(const float* heights_, const uint8_t* state_, size
     cells = cells_;
 }
 
+void FloodFront::CompactAhead()
+{
+    std::copy(ahead.begin() + aheadBegin, ahead.begin() + aheadEnd, ahead.begin());
+    aheadEnd -= aheadBegin;
+    aheadBegin = 0;
+}
+
 void FloodFront::InsertAhead(uint64_t key)
 {
     if (aheadEnd == kAheadRoom) {
-        if (aheadBegin > 0) {
-            std::copy(ahead.begin() + aheadBegin, ahead.begin() + aheadEnd, ahead.begin());
-            aheadEnd -= aheadBegin;
-            aheadBegin = 0;
-        } else {
+        CompactAhead();
+        if (aheadEnd == kAheadRoom) {
             // Full: the largest goes back to the heap, still no less than
             // any key there.
             PushToHeap(ahead[--aheadEnd]);
@@ -48,9 +52,7 @@ void FloodFront::InsertAhead(uint64_t key)
 void FloodFront::TakeAhead()
 {
     if (aheadEnd + kAhead > kAheadRoom) {
-        std::copy(ahead.begin() + aheadBegin, ahead.begin() + aheadEnd, ahead.begin());
-        aheadEnd -= aheadBegin;
-        aheadBegin = 0;
+        CompactAhead();
     }
     while (aheadEnd - aheadBegin < kAhead && (count > 0 || !below.empty())) {
         const uint64_t key = PopFromHeap();

@@ -77,6 +77,8 @@ private:
     }
 
     uint64_t PopFromHeap();
+    // Moves the array's keys to its start.
+    void CompactAhead();
     void InsertAhead(uint64_t key);
     // Tops the array up to kAhead keys from the heap, as far as it has them.
     void TakeAhead();

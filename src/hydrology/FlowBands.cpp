@@ -1,9 +1,7 @@
 #include "hydrology/FlowBands.h"
 
 #include <algorithm>
-#include <array>
 #include <condition_variable>
-#include <cstring>
 #include <mutex>
 #include <system_error>
 
@@ -16,36 +14,9 @@ ptrdiff_t OffsetOf(int k, int n)
     return neighbourSteps[k].dy * static_cast<ptrdiff_t>(n) + neighbourSteps[k].dx;
 }
 
-// Sorts distinct keys ascending: least significant digit first, 11 bits a
-// pass over the upper 32 bits (the lower 32 are the index, in which the keys
-// arrive already sorted, and stable passes keep that).
-void SortKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch)
-{
-    scratch.resize(keys.size());
-    for (int shift = 32; shift < 64; shift += 11) {
-        std::array<size_t, 2049> start{};
-        for (const uint64_t key : keys) {
-            ++start[((key >> shift) & 2047u) + 1];
-        }
-        for (size_t b = 1; b < start.size(); ++b) {
-            start[b] += start[b - 1];
-        }
-        for (const uint64_t key : keys) {
-            scratch[start[(key >> shift) & 2047u]++] = key;
-        }
-        keys.swap(scratch);
-    }
-}
-
 }  // namespace
 
-uint64_t FlowBands::KeyOf(uint32_t i) const
-{
-    uint32_t bits;
-    std::memcpy(&bits, &before[i], sizeof bits);
-    bits = (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
-    return uint64_t{bits} << 32 | i;
-}
+uint64_t FlowBands::KeyOf(uint32_t i) const { return OrderKey(before[i], i); }
 
 void FlowBands::Build(const float* heights, int side, const FlowShareGrid& shares, unsigned threads)
 {
@@ -121,7 +92,7 @@ void FlowBands::Build(const float* heights, int side, const FlowShareGrid& share
                     }
                 }
             }
-            SortKeys(band.keys, band.scratch);
+            SortOrderKeys(band.keys, band.scratch);
             band.cells.resize(band.keys.size());
             for (size_t k = 0; k < band.keys.size(); ++k) {
                 band.cells[k] = static_cast<uint32_t>(band.keys[k]);
@@ -221,35 +192,4 @@ void FlowBands::RunWorkers(const std::function<void(size_t, size_t)>& work) cons
     for (std::thread& helper : helpers) {
         helper.join();
     }
-}
-
-void BandedFlowArea(FlowBands& bands, const FlowShareGrid& grid, std::vector<float>& area)
-{
-    const int n = bands.Side();
-    const double dx = 1.0 / (n - 1);
-    area.assign(static_cast<size_t>(n) * n, static_cast<float>(dx * dx));
-    bands.Sweep(true, [&](uint32_t i) {
-        if (bands.IsSeam(i)) {
-            uint8_t senders[8];
-            const int count = bands.SendersInOrder(i, senders);
-            for (int s = 0; s < count; ++s) {
-                const int k = senders[s];
-                const uint32_t d = static_cast<uint32_t>(i + OffsetOf(k, n));
-                area[i] += area[d] * grid.Of(d)[(k + 4) & 7];
-            }
-        }
-        const float* share = grid.Of(i);
-        const float a = area[i];
-        for (int j = 0; j < 8; ++j) {
-            if (share[j] > 0.0f) {
-                const uint32_t t = static_cast<uint32_t>(i + OffsetOf(j, n));
-                if (bands.TakesSent(t)) {
-                    area[t] += a * share[j];
-                }
-            }
-        }
-    }, [&](uint32_t j) {
-        PrefetchLine(grid.Of(j));
-        PrefetchAround(area.data(), j, static_cast<size_t>(n), area.size());
-    });
 }

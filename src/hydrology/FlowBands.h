@@ -209,8 +209,3 @@ void FlowBands::Sweep(bool descending, const Visit& visit, const Ahead& ahead)
     RunWorkers([&](size_t worker, size_t workers) { RunBands(worker, workers, descending, visit, ahead); });
     NoteWaiting(std::chrono::steady_clock::now() - start);
 }
-
-// Upstream area by multiple flow (MultipleFlowArea, the same bits on every
-// cell with shares; an outlet's is its own cell's area, since nothing it
-// takes in goes on), over the bands' heights and shares.
-void BandedFlowArea(FlowBands& bands, const FlowShareGrid& grid, std::vector<float>& area);

@@ -16,33 +16,31 @@ bool FlowShares(const float* h, int n, int x, int y, float (&share)[8])
     return SharesAround(h + static_cast<size_t>(y) * n + x, n, share);
 }
 
-void AscendingOrder(const float* h, size_t count, std::vector<uint32_t>& order, std::vector<uint64_t>& scratch)
+void SortOrderKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch)
 {
-    // Each cell a 64-bit key: the height's bits, made to sort as unsigned
-    // numbers in the floats' order, above the index, which breaks ties and
-    // is what comes out. Least significant digit first, 11 bits a pass: three
-    // stable passes over the height's 32 bits.
-    std::vector<uint64_t> keys(count);
-    for (size_t i = 0; i < count; ++i) {
-        uint32_t bits;
-        std::memcpy(&bits, &h[i], sizeof bits);
-        bits = (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
-        keys[i] = uint64_t{bits} << 32 | i;
-    }
-    scratch.resize(count);
+    scratch.resize(keys.size());
     for (int shift = 32; shift < 64; shift += 11) {
         std::array<size_t, 2049> start{};
-        for (size_t i = 0; i < count; ++i) {
-            ++start[((keys[i] >> shift) & 2047u) + 1];
+        for (const uint64_t key : keys) {
+            ++start[((key >> shift) & 2047u) + 1];
         }
         for (size_t b = 1; b < start.size(); ++b) {
             start[b] += start[b - 1];
         }
-        for (size_t i = 0; i < count; ++i) {
-            scratch[start[(keys[i] >> shift) & 2047u]++] = keys[i];
+        for (const uint64_t key : keys) {
+            scratch[start[(key >> shift) & 2047u]++] = key;
         }
         keys.swap(scratch);
     }
+}
+
+void AscendingOrder(const float* h, size_t count, std::vector<uint32_t>& order, std::vector<uint64_t>& scratch)
+{
+    std::vector<uint64_t> keys(count);
+    for (size_t i = 0; i < count; ++i) {
+        keys[i] = OrderKey(h[i], static_cast<uint32_t>(i));
+    }
+    SortOrderKeys(keys, scratch);
     order.resize(count);
     for (size_t i = 0; i < count; ++i) {
         order[i] = static_cast<uint32_t>(keys[i]);

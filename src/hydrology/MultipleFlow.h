@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "hydrology/FlowRouting.h"
@@ -58,6 +59,22 @@ inline bool SharesAround(const float* p, ptrdiff_t stride, float (&share)[8])
     }
     return true;
 }
+
+// The key of the one order of the cells, lowest first: the height's bits,
+// made to sort as unsigned numbers in the floats' order, above the index,
+// which breaks ties.
+inline uint64_t OrderKey(float height, uint32_t index)
+{
+    uint32_t bits;
+    std::memcpy(&bits, &height, sizeof bits);
+    bits = (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
+    return uint64_t{bits} << 32 | index;
+}
+
+// Sorts keys of OrderKey that arrive in ascending index order, ascending:
+// least significant digit first, 11 bits a stable pass over the height's 32
+// bits (the index below them is already in order).
+void SortOrderKeys(std::vector<uint64_t>& keys, std::vector<uint64_t>& scratch);
 
 // Every cell index once, lowest first; equal heights by index. On a map
 // filled to drain every cell's lower neighbours come before it, so walking

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "erosion/ErosionSteps.h"
+#include "hydrology/BandedFlowArea.h"
 #include "hydrology/FloodFront.h"
 #include "hydrology/FlowBands.h"
 #include "hydrology/FlowRouting.h"
@@ -174,6 +176,27 @@ std::vector<float> FilledRawMap(int n)
     return h;
 }
 
+// A raw map's fill, at a size where the front holds thousands of keys at
+// once and the keys taken ahead of need are pushed past, overflow and are
+// compacted many times over: the reference's bits (the order of the pops
+// itself is checked key by key above).
+TEST(FillToDrain, SameBitsAsTheDescribedFloodOnARawMap)
+{
+    const int n = 257;
+    TerrainParameters parameters;
+    parameters.roughness = 0.62f;
+    Array2D<float> raw(n, n);
+    GenerateHeightMapOfSize(raw, parameters);
+    const std::vector<float> grid(raw.Row(0), raw.Row(0) + size_t(n) * n);
+    std::vector<float> expected = grid;
+    ReferenceFill(expected, n);
+    std::vector<float> filled = grid;
+    FillWork work;
+    FillToDrain(filled.data(), n, 0.0, work);
+    EXPECT_EQ(0, std::memcmp(expected.data(), filled.data(), grid.size() * sizeof(float)));
+    EXPECT_NE(0, std::memcmp(grid.data(), filled.data(), grid.size() * sizeof(float)));  // it had pits
+}
+
 // Multiple-flow area in bands of 1, 2 and 7 threads is the one-thread
 // accumulation down the full ascending order, bit for bit, on every cell
 // with shares.
@@ -200,6 +223,41 @@ TEST(FlowBands, AreaOnAnyNumberOfBandsIsTheOneOrdersArea)
             differing += shares.has[i] && std::memcmp(&area[i], &expected[i], sizeof(float)) != 0;
         }
         EXPECT_EQ(0u, differing) << threads << " threads";
+    }
+}
+
+// A sweep asks ahead for exactly the cells its band visits kSweepAhead
+// cells later, up and down the order; on several bands, only for cells it
+// visits. A wrong index would prefetch the wrong cells or point off the map.
+TEST(FlowBands, SweepAsksAheadForTheCellsItVisitsLater)
+{
+    const int n = 129;
+    const std::vector<float> h = FilledRawMap(n);
+    FlowShareGrid shares;
+    ComputeFlowShares(h.data(), n, shares, 0);
+    for (const bool descending : {false, true}) {
+        FlowBands one;
+        one.Build(h.data(), n, shares, 1);
+        std::vector<uint32_t> visited;
+        std::vector<uint32_t> asked;
+        one.Sweep(descending, [&](uint32_t i) { visited.push_back(i); }, [&](uint32_t j) { asked.push_back(j); });
+        ASSERT_GT(visited.size(), FlowBands::kSweepAhead);
+        EXPECT_EQ(std::vector<uint32_t>(visited.begin() + FlowBands::kSweepAhead, visited.end()), asked) << descending;
+
+        FlowBands two;
+        two.SetSmallestBand(64);
+        two.Build(h.data(), n, shares, 2);
+        std::vector<std::atomic<int>> visits(h.size());
+        std::vector<std::atomic<int>> asks(h.size());
+        two.Sweep(descending, [&](uint32_t i) { ++visits[i]; }, [&](uint32_t j) { ++asks[j]; });
+        size_t strays = 0;
+        size_t visitedCells = 0;
+        for (size_t i = 0; i < h.size(); ++i) {
+            strays += asks[i] > visits[i];
+            visitedCells += visits[i] == 1;
+        }
+        EXPECT_EQ(0u, strays) << descending;
+        EXPECT_EQ(visited.size(), visitedCells) << descending;
     }
 }
 
