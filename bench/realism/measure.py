@@ -34,6 +34,7 @@ SLOPE_STEPS = 4           # channel slope: the drop over this many D8 steps down
 LARGE_BAND = (2.0, 8.0)   # spectrum, large scale: wavelengths W/2 to W/8 cells (frequency 2/W to 8/W)
 FINE_BAND = (0.25, 0.5)   # spectrum, fine scale: 0.25 to 0.5 cycles a cell (wavelengths 4 to 2 cells)
 ANGULAR_BAND = (0.125, 0.5)  # spectrum's angular harmonics: wavelengths 8 to 2 cells
+MIN_SPECTRUM_SIDE = 32    # a land-only square smaller than this gives no spectrum
 RUN_CAP = 256             # same-direction runs are followed at most this many steps
 FLAT_DEG = 1.0
 SLOPED_DEG = (5.0, 45.0)
@@ -113,13 +114,45 @@ def horn(z, cell):
     return gx, gy
 
 
+def largest_land_square(z):
+    """The largest square of z with no NaN: the centre square when z has none,
+    else the one nearest z's centre (then the lowest row and column). Filling the sea with the land's mean made
+    the coast a step, whose spectrum falls as f^-2 whatever the land does:
+    a crop with a bay measured as raw grain."""
+    rows, cols = z.shape
+    if not np.isnan(z).any():
+        return crop_centre(z, min(rows, cols))
+    sea = np.zeros((rows + 1, cols + 1), dtype=np.int64)
+    sea[1:, 1:] = np.cumsum(np.cumsum(np.isnan(z), axis=0), axis=1)
+
+    def clear(w):  # corners (row, col) of the w x w windows with no sea
+        count = sea[w:, w:] - sea[:-w, w:] - sea[w:, :-w] + sea[:-w, :-w]
+        return np.argwhere(count == 0)
+
+    lo, hi = 0, min(rows, cols)
+    while lo < hi:  # the largest w with a clear window
+        mid = (lo + hi + 1) // 2
+        if clear(mid).size:
+            lo = mid
+        else:
+            hi = mid - 1
+    if lo == 0:
+        return z[:0, :0]
+    corners = clear(lo)
+    off = np.hypot(corners[:, 0] + lo / 2 - rows / 2, corners[:, 1] + lo / 2 - cols / 2)
+    r0, c0 = corners[np.lexsort((corners[:, 1], corners[:, 0], off))[0]]
+    return z[r0:r0 + lo, c0:c0 + lo]
+
+
 def spectrum_slopes(z):
     """Radially averaged power spectrum of the plane-detrended, Hann-windowed
-    largest land-only square: log-log slopes over LARGE_BAND and FINE_BAND."""
-    w = min(z.shape)
-    s = crop_centre(z, w)
-    if np.isnan(s).any():
-        s = np.where(np.isnan(s), np.nanmean(s), s)
+    largest land-only square: log-log slopes over LARGE_BAND and FINE_BAND,
+    and the fine band's angular harmonics; NaN when that square is under
+    MIN_SPECTRUM_SIDE cells."""
+    s = largest_land_square(z)
+    w = s.shape[0]
+    if w < MIN_SPECTRUM_SIDE:
+        return float("nan"), float("nan"), (float("nan"), float("nan"))
     yy, xx = np.mgrid[0:w, 0:w]
     a = np.c_[xx.ravel(), yy.ravel(), np.ones(w * w)]
     coef = np.linalg.lstsq(a, s.ravel(), rcond=None)[0]
@@ -281,6 +314,7 @@ def _measure(z, cell, channel_cells):
     out["curv_ac1"] = float(np.corrcoef(lap[:, :-1][pair], lap[:, 1:][pair])[0, 1])
 
     big, fine, (s4, s8) = spectrum_slopes(z)
+    out["spectrum_side"] = int(largest_land_square(z).shape[0])
     out["spec_h4"] = s4
     out["spec_h8"] = s8
     out["spec_large"] = big

@@ -50,6 +50,11 @@ CASES = [
      {"curv_ratio_mod2": (1.0, 1.05), "curv_ratio_mod4": (1.0, 1.10), "aspect_h4": (0.0, 0.05),
       "aspect_h8": (0.0, 0.05), "spec_large": (-4.6, -3.4), "spec_fine": (-4.6, -3.4), "spec_h4": (0.0, 0.05),
       "spec_h8": (0.0, 0.05), "curv_skew": (-0.1, 0.1)}),
+    # A bay of sea (NaN) in the east third: the spectrum is the land's, not
+    # the coast's step (filled with the land's mean, it fell as f^-2).
+    ("the same surface with a bay", np.where(np.hypot(rows - 150.0, cols - 330.0) < 140.0, np.nan,
+                                              smooth[:300, :300]), 10.0,
+     {"spec_large": (-4.8, -3.2), "spec_fine": (-4.6, -3.4), "spec_h4": (0.0, 0.08)}),
     # All the fine band's power on the axes (wavelength 4 cells along x and y).
     ("waves along the axes", smooth[:256, :256] + 50.0 * (np.cos(np.pi / 2 * np.arange(256))[None, :]
                                                           + np.cos(np.pi / 2 * np.arange(256))[:, None]), 10.0,
