@@ -297,12 +297,14 @@ void ErodeCells(float* h, int n, const ErosionPlan& plan, int iterations, unsign
             FindLakes(h, n, everyDepression, work.fill, work.lakes);
             work.lakes.level.assign(h, h + count);  // the ground, beds and all
         }
+        work.fill.recordOrder = true;
         DrainRound(h, n, plan, work.fill);
+        work.fill.recordOrder = false;
         work.before.assign(h, h + count);
         ComputeFlowShares(h, n, work.shares, threads);
         const unsigned bandThreads =
             work.bandThreads == 0 ? threads : (threads == 0 ? work.bandThreads : std::min(threads, work.bandThreads));
-        work.bands.Build(work.before.data(), n, work.shares, bandThreads);
+        work.bands.Build(work.before.data(), n, work.shares, bandThreads, &work.fill.order);
         BandedFlowArea(work.bands, work.shares, work.area);
         StreamPower(h, n, plan, work);
         if (keepWater) {

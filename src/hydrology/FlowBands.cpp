@@ -18,7 +18,8 @@ ptrdiff_t OffsetOf(int k, int n)
 
 uint64_t FlowBands::KeyOf(uint32_t i) const { return OrderKey(before[i], i); }
 
-void FlowBands::Build(const float* heights, int side, const FlowShareGrid& shares, unsigned threads)
+void FlowBands::Build(const float* heights, int side, const FlowShareGrid& shares, unsigned threads,
+                      FillOrder* fillOrder)
 {
     before = heights;
     grid = &shares;
@@ -77,6 +78,9 @@ void FlowBands::Build(const float* heights, int side, const FlowShareGrid& share
     }
 
     // Each band's cells in the one order.
+    if (fillOrder != nullptr && fillOrder->valid && TakeFillOrder(*fillOrder, total)) {
+        return;
+    }
     ParallelRows(static_cast<int>(bands.size()), threads, [&](int begin, int end) {
         for (int b = begin; b < end; ++b) {
             Band& band = bands[static_cast<size_t>(b)];
@@ -99,6 +103,40 @@ void FlowBands::Build(const float* heights, int side, const FlowShareGrid& share
             }
         }
     });
+}
+
+bool FlowBands::TakeFillOrder(FillOrder& fillOrder, size_t total)
+{
+    // Every land cell was met once, from the front or lifted, and every cell
+    // with shares is land; so as many cells as have shares are every one.
+    const std::vector<uint64_t>& front = fillOrder.front;
+    std::vector<uint64_t>& lifted = fillOrder.lifted;
+    if (front.size() + lifted.size() != total) {
+        return false;
+    }
+    std::sort(lifted.begin(), lifted.end());
+    for (Band& band : bands) {
+        band.cells.clear();
+        band.cells.reserve(total / bands.size() + static_cast<size_t>(n) * 64);
+    }
+    const uint32_t side = static_cast<uint32_t>(n);
+    size_t f = 0;
+    size_t l = 0;
+    uint64_t last = 0;
+    while (f < front.size() || l < lifted.size()) {
+        const bool fromFront = l == lifted.size() || (f < front.size() && front[f] < lifted[l]);
+        const uint64_t key = fromFront ? front[f++] : lifted[l++];
+        // The front gives its least each time, and what it takes in lies
+        // above what it gave; a key out of order (a height of -0, which it
+        // reads as its bits) leaves the sort to decide.
+        if (key < last) {
+            return false;
+        }
+        last = key;
+        const uint32_t i = static_cast<uint32_t>(key);
+        bands[static_cast<size_t>(bandOfRow[i / side])].cells.push_back(i);
+    }
+    return true;
 }
 
 int FlowBands::SendersInOrder(uint32_t i, uint8_t (&senders)[8]) const

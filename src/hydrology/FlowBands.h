@@ -42,7 +42,13 @@ public:
     // The bands over the cells of `grid` with shares, ordered by the heights
     // `before` (those the shares were made from), on up to `threads` bands.
     // `before` must outlive the passes.
-    void Build(const float* before, int n, const FlowShareGrid& grid, unsigned threads);
+    //
+    // Given the order the fill to drain that made `before` met its cells in,
+    // the bands take it merged with its lifted cells instead of sorting all:
+    // the same cells in the same order. Where it cannot be the same (it
+    // does not run ascending, or it misses cells), they sort.
+    void Build(const float* before, int n, const FlowShareGrid& grid, unsigned threads,
+               FillOrder* fillOrder = nullptr);
 
     // The fewest cells with shares a band is given (2^16 unless set): below
     // that, a thread costs more than it saves. Tests set it low to make many
@@ -51,6 +57,7 @@ public:
 
     int Side() const { return n; }
     size_t BandCount() const { return bands.size(); }
+    const std::vector<uint32_t>& CellsOf(size_t band) const { return bands[band].cells; }
 
     // Whether cell i lies beside another band (and so takes what flows into
     // it, see above).
@@ -110,6 +117,8 @@ private:
     void RunWorkers(const std::function<void(size_t, size_t)>& work) const;
     template <typename Visit, typename Ahead>
     void RunBands(size_t worker, size_t workers, bool descending, const Visit& visit, const Ahead& ahead) const;
+
+    bool TakeFillOrder(FillOrder& fillOrder, size_t total);
 
     struct Band {
         std::vector<uint32_t> cells;  // ascending one order

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "hydrology/FloodGrid.h"
+#include "hydrology/MultipleFlow.h"
 #include "terrain/ParallelRows.h"
 
 const NeighbourStep neighbourSteps[8] = {
@@ -35,6 +36,7 @@ void StartFlood(const float* h, int n, FillWork& work)
 {
     std::vector<uint8_t>& state = work.state;
     FloodFront& front = work.front;
+    work.order.valid = false;
     state.resize(static_cast<size_t>(n) * n);  // every cell set below
     front.Clear();
     for (int y = 0; y < n; ++y) {
@@ -81,20 +83,35 @@ void Flood(float* h, int n, double gap, bool flat, FillWork& work)
     FloodFront& front = work.front;
     raised.clear();
     const GridNeighbours neighbours(n);
+    const bool record = work.recordOrder && !flat && gap == 0.0;
+    FillOrder& order = work.order;
+    if (record) {
+        order.front.clear();
+        order.lifted.clear();
+    }
     size_t next = 0;
     uint32_t c;
     while (NextFloodCell(front, raised, next, c)) {
         const float justAbove =
             flat ? h[c] : (gap > 0.0 ? FloatAtLeast(static_cast<double>(h[c]) + gap) : JustAbove(h[c]));
+        // A cell from the front (the FIFO's cells were recorded as lifted),
+        // not an outlet of the shore the front starts from.
+        if (record && next == 0 && raised.empty() && !(state[c] & kFloodBorder) && h[c] > seaLevel) {
+            order.front.push_back(OrderKey(h[c], c));
+        }
         ReachNeighbours(c, state, neighbours, [&](uint32_t i, int) {
             if (h[i] <= justAbove) {
                 h[i] = justAbove;
                 raised.push_back(i);
+                if (record) {
+                    order.lifted.push_back(OrderKey(justAbove, i));
+                }
             } else {
                 front.Push(FrontKey(h[i], i));
             }
         });
     }
+    order.valid = record;
 }
 
 }  // namespace

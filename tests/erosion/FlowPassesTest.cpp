@@ -226,6 +226,44 @@ TEST(FlowBands, AreaOnAnyNumberOfBandsIsTheOneOrdersArea)
     }
 }
 
+// The bands taken from the fill's own order (its front's cells merged with
+// the cells it lifted) are the sorted bands, cell for cell, on a raw map
+// with pits and flats to lift; an order that does not run ascending is
+// sorted instead.
+TEST(FlowBands, TheFillsOrderMakesTheSortedBands)
+{
+    const int n = 257;
+    TerrainParameters parameters;
+    parameters.roughness = 0.62f;
+    parameters.sharpness = 0.25f;
+    Array2D<float> raw(n, n);
+    GenerateHeightMapOfSize(raw, parameters);
+    std::vector<float> h(raw.Row(0), raw.Row(0) + size_t(n) * n);
+    FillWork fill;
+    fill.recordOrder = true;
+    FillToDrain(h.data(), n, 0.0, fill);
+    ASSERT_TRUE(fill.order.valid);
+    ASSERT_GT(fill.order.lifted.size(), 100u);
+    FlowShareGrid shares;
+    ComputeFlowShares(h.data(), n, shares, 0);
+    FillOrder swapped = fill.order;
+    std::swap(swapped.front[10], swapped.front[20]);
+    for (const unsigned threads : {1u, 3u}) {
+        FlowBands sorted;
+        sorted.SetSmallestBand(64);
+        sorted.Build(h.data(), n, shares, threads);
+        for (FillOrder* order : {&fill.order, &swapped}) {
+            FlowBands merged;
+            merged.SetSmallestBand(64);
+            merged.Build(h.data(), n, shares, threads, order);
+            ASSERT_EQ(sorted.BandCount(), merged.BandCount());
+            for (size_t b = 0; b < sorted.BandCount(); ++b) {
+                EXPECT_EQ(sorted.CellsOf(b), merged.CellsOf(b)) << threads << " threads, band " << b;
+            }
+        }
+    }
+}
+
 // A sweep asks ahead for exactly the cells its band visits kSweepAhead
 // cells later, up and down the order; on several bands, only for cells it
 // visits. A wrong index would prefetch the wrong cells or point off the map.
