@@ -9,7 +9,7 @@ void FloodFront::Clear()
     }
     count = 0;
     last = 0;
-    occupied = 0;
+    occupied.fill(0);
     below = {};
     aheadBegin = aheadEnd = 0;
 }
@@ -83,12 +83,17 @@ void FloodFront::Refill()
 {
     // The least bucket above 0 with keys (there is one: count > 0 and
     // bucket 0 is empty).
-    const size_t b = static_cast<size_t>(__builtin_ctzll(occupied)) + 1;
+    size_t word = 0;
+    while (occupied[word] == 0) {
+        ++word;
+    }
+    const size_t bit = static_cast<size_t>(__builtin_ctzll(occupied[word]));
+    const size_t b = 64 * word + bit + 1;
     std::vector<uint64_t>& from = buckets[b];
-    occupied &= ~(uint64_t{1} << (b - 1));
+    occupied[word] &= ~(uint64_t{1} << bit);
     last = *std::min_element(from.begin(), from.end());
-    // Every key of bucket b agrees with the new least above bit b - 1, so
-    // each lands in a bucket below b, never in `from` itself.
+    // Every key of bucket b agrees with the new least above its digit and
+    // in it, so each lands in a bucket below b, never in `from` itself.
     for (const uint64_t key : from) {
         Append(BucketOf(key), key);
     }

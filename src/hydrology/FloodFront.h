@@ -12,9 +12,12 @@
 // The priority flood's front: 64-bit keys, the least popped first. A radix
 // heap (Ahuja, Mehlhorn, Orlin and Tarjan 1990), which costs far less than
 // a binary heap when, as in the flood, every key pushed is at least the last
-// one popped: bucket b > 0 holds the keys that first differ from the last
-// popped key at bit b - 1, so a key moves to a lower bucket at most 64
-// times, and each move is a sequential append. A key below the last popped
+// one popped. Its digits are 4 bits: a key that first differs from the last
+// popped key in digit l (bits 4l to 4l + 3), where its digit is d, waits in
+// bucket 1 + 16 l + d, so a key moves to a lower bucket at most 16 times,
+// and each move is a sequential append. (With a bucket a bit, a key of the
+// 4097 sketch's fill moved 8.3 times on average, and the fill took about a
+// seventh longer.) A key below the last popped
 // one, which the flood never pushes but which this does not rely on, waits
 // in a binary heap beside it; a pop takes the least of both. So the keys come
 // out in exactly the order of any priority queue, and keys are distinct in
@@ -73,7 +76,9 @@ private:
     void Append(size_t bucket, uint64_t key)
     {
         buckets[bucket].push_back(key);
-        occupied |= bucket == 0 ? 0 : uint64_t{1} << (bucket - 1);
+        if (bucket > 0) {
+            occupied[(bucket - 1) >> 6] |= uint64_t{1} << ((bucket - 1) & 63);
+        }
     }
 
     uint64_t PopFromHeap();
@@ -91,15 +96,30 @@ private:
         }
     }
 
-    size_t BucketOf(uint64_t key) const { return key == last ? 0 : 64 - static_cast<size_t>(__builtin_clzll(key ^ last)); }
+    static constexpr unsigned kDigitBits = 4;
+    static constexpr size_t kDigits = size_t{1} << kDigitBits;
+    static constexpr size_t kBuckets = 1 + (63 / kDigitBits + 1) * kDigits;
+
+    // Buckets in the order of their keys: a lower digit position first, and
+    // in one position a lower digit first.
+    size_t BucketOf(uint64_t key) const
+    {
+        if (key == last) {
+            return 0;
+        }
+        const unsigned level = (63u - static_cast<unsigned>(__builtin_clzll(key ^ last))) / kDigitBits;
+        const size_t digit = static_cast<size_t>(key >> (level * kDigitBits)) & (kDigits - 1);
+        return 1 + level * kDigits + digit;
+    }
 
     // Moves the least bucket's keys down, so that bucket 0 holds the least.
     void Refill();
 
-    std::array<std::vector<uint64_t>, 65> buckets;
+    std::array<std::vector<uint64_t>, kBuckets> buckets;
     size_t count = 0;  // keys in the buckets
     uint64_t last = 0;  // every key in the buckets is at least this
-    uint64_t occupied = 0;  // bit b - 1 set: bucket b > 0 may hold keys
+    // Bit b - 1 set: bucket b > 0 may hold keys.
+    std::array<uint64_t, (kBuckets - 1 + 63) / 64> occupied{};
     std::priority_queue<uint64_t, std::vector<uint64_t>, std::greater<uint64_t>> below;
     // The least keys, ascending, in ahead[aheadBegin, aheadEnd); every key
     // in the heap is at least ahead[aheadEnd - 1].
