@@ -105,17 +105,24 @@ inline void ReachNeighbours(uint32_t c, std::vector<uint8_t>& state, const GridN
 }
 
 // The flood's next cell: the lifted cells first, in the order lifted, then
-// the front's least. False when both are served.
-inline bool NextFloodCell(FloodFront& front, std::vector<uint32_t>& raised, size_t& next, uint32_t& c)
+// the front's least (fromFront set). False when both are served.
+inline bool NextFloodCell(FloodFront& front, std::vector<uint32_t>& raised, size_t& next, uint32_t& c,
+                          bool* fromFront = nullptr)
 {
     if (next < raised.size()) {
         c = raised[next++];
+        if (fromFront != nullptr) {
+            *fromFront = false;
+        }
         return true;
     }
     if (front.Empty()) {
         return false;
     }
     c = static_cast<uint32_t>(front.Pop());
+    if (fromFront != nullptr) {
+        *fromFront = true;
+    }
     // The lifted cells are all served: start the FIFO's array over.
     raised.clear();
     next = 0;

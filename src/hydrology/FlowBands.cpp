@@ -1,9 +1,7 @@
 #include "hydrology/FlowBands.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <mutex>
-#include <system_error>
+#include <thread>
 
 #include "terrain/ParallelRows.h"
 
@@ -107,36 +105,13 @@ void FlowBands::Build(const float* heights, int side, const FlowShareGrid& share
 
 bool FlowBands::TakeFillOrder(FillOrder& fillOrder, size_t total)
 {
-    // Every land cell was met once, from the front or lifted, and every cell
-    // with shares is land; so as many cells as have shares are every one.
-    const std::vector<uint64_t>& front = fillOrder.front;
-    std::vector<uint64_t>& lifted = fillOrder.lifted;
-    if (front.size() + lifted.size() != total) {
-        return false;
-    }
-    std::sort(lifted.begin(), lifted.end());
     for (Band& band : bands) {
         band.cells.clear();
-        band.cells.reserve(total / bands.size() + static_cast<size_t>(n) * 64);
     }
     const uint32_t side = static_cast<uint32_t>(n);
-    size_t f = 0;
-    size_t l = 0;
-    uint64_t last = 0;
-    while (f < front.size() || l < lifted.size()) {
-        const bool fromFront = l == lifted.size() || (f < front.size() && front[f] < lifted[l]);
-        const uint64_t key = fromFront ? front[f++] : lifted[l++];
-        // The front gives its least each time, and what it takes in lies
-        // above what it gave; a key out of order (a height of -0, which it
-        // reads as its bits) leaves the sort to decide.
-        if (key < last) {
-            return false;
-        }
-        last = key;
-        const uint32_t i = static_cast<uint32_t>(key);
+    return ForEachInFillOrder(fillOrder, total, [&](uint32_t i) {
         bands[static_cast<size_t>(bandOfRow[i / side])].cells.push_back(i);
-    }
-    return true;
+    });
 }
 
 int FlowBands::SendersInOrder(uint32_t i, uint8_t (&senders)[8]) const
@@ -193,41 +168,5 @@ void FlowBands::NoteWaiting(std::chrono::steady_clock::duration pass)
         std::chrono::duration_cast<std::chrono::nanoseconds>(pass).count() * static_cast<int64_t>(bands.size());
     if (8 * waitedNanoseconds.load(std::memory_order_relaxed) > threadTime) {
         oneBandUpTo = std::max(oneBandUpTo, n);
-    }
-}
-
-void FlowBands::RunWorkers(const std::function<void(size_t, size_t)>& work) const
-{
-    // The helpers wait until the number of workers is known: each band
-    // must have a thread that takes it for the passes not to stall.
-    std::mutex mutex;
-    std::condition_variable started;
-    size_t workers = 0;
-    const auto run = [&](size_t worker) {
-        size_t count;
-        {
-            std::unique_lock<std::mutex> lock(mutex);
-            started.wait(lock, [&] { return workers != 0; });
-            count = workers;
-        }
-        work(worker, count);
-    };
-    std::vector<std::thread> helpers;
-    helpers.reserve(bands.size() - 1);
-    for (size_t worker = 1; worker < bands.size(); ++worker) {
-        try {
-            helpers.emplace_back(run, worker);
-        } catch (const std::system_error&) {
-            break;  // the threads running take the remaining bands too
-        }
-    }
-    {
-        std::lock_guard<std::mutex> lock(mutex);
-        workers = helpers.size() + 1;
-    }
-    started.notify_all();
-    work(0, helpers.size() + 1);
-    for (std::thread& helper : helpers) {
-        helper.join();
     }
 }

@@ -4,13 +4,13 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
+#include "hydrology/FillOrder.h"
 #include "hydrology/FlowRouting.h"
 #include "hydrology/MultipleFlow.h"
+#include "terrain/ParallelWorkers.h"
 #include "terrain/Prefetch.h"
 
 // The passes that follow the water cell by cell (multiple-flow area,
@@ -112,9 +112,6 @@ private:
         const uint32_t side = static_cast<uint32_t>(n);
         done[static_cast<size_t>(seamRow[i / side]) * n + i % side].store(epoch, std::memory_order_release);
     }
-    // Runs work(worker, workers) on as many threads as there are bands, or
-    // as can be had; returns once all are done.
-    void RunWorkers(const std::function<void(size_t, size_t)>& work) const;
     template <typename Visit, typename Ahead>
     void RunBands(size_t worker, size_t workers, bool descending, const Visit& visit, const Ahead& ahead) const;
 
@@ -215,6 +212,8 @@ void FlowBands::Sweep(bool descending, const Visit& visit, const Ahead& ahead)
     }
     const auto start = std::chrono::steady_clock::now();
     waitedNanoseconds.store(0, std::memory_order_relaxed);
-    RunWorkers([&](size_t worker, size_t workers) { RunBands(worker, workers, descending, visit, ahead); });
+    // As many threads as there are bands, or as can be had.
+    RunParallelWorkers(bands.size(),
+                       [&](size_t worker, size_t workers) { RunBands(worker, workers, descending, visit, ahead); });
     NoteWaiting(std::chrono::steady_clock::now() - start);
 }

@@ -91,12 +91,13 @@ void Flood(float* h, int n, double gap, bool flat, FillWork& work)
     }
     size_t next = 0;
     uint32_t c;
-    while (NextFloodCell(front, raised, next, c)) {
+    bool fromFront = false;
+    while (NextFloodCell(front, raised, next, c, &fromFront)) {
         const float justAbove =
             flat ? h[c] : (gap > 0.0 ? FloatAtLeast(static_cast<double>(h[c]) + gap) : JustAbove(h[c]));
         // A cell from the front (the FIFO's cells were recorded as lifted),
         // not an outlet of the shore the front starts from.
-        if (record && next == 0 && raised.empty() && !(state[c] & kFloodBorder) && h[c] > seaLevel) {
+        if (record && fromFront && !(state[c] & kFloodBorder) && h[c] > seaLevel) {
             order.front.push_back(OrderKey(h[c], c));
         }
         ReachNeighbours(c, state, neighbours, [&](uint32_t i, int) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "hydrology/FillOrder.h"
 #include "hydrology/FloodFront.h"
 
 // Water on a square grid of n x n heights (row-major, x fastest), the map
@@ -42,16 +43,6 @@ inline bool IsOutlet(const float* h, int n, int x, int y)
 // (each raise rounded up to the next float), which leaves room for the
 // finer levels of a world to fit cells strictly between two of these.
 void FillToDrain(float* h, int n, double gap = 0.0);
-
-// The order a fill to drain met its land cells in, for the passes that
-// follow the water, which go through the cells by (height, index): the
-// front gives its cells in that order already, and only the lifted cells,
-// few on land that drains, need sorting (FlowBands::Build).
-struct FillOrder {
-    bool valid = false;            // set by the last fill to drain that recorded it
-    std::vector<uint64_t> front;   // OrderKey of each land cell the front gave, in the order given
-    std::vector<uint64_t> lifted;  // OrderKey of each lifted cell, at its new height
-};
 
 // What a fill works in, kept from one fill to the next so that a map
 // eroded round after round does not allocate (and the system does not zero)

@@ -164,14 +164,20 @@ TEST(FillToDrain, SameBitsAsTheDescribedFloodAndTheWorkKeepsNothingBetweenMaps)
     }
 }
 
-std::vector<float> FilledRawMap(int n)
+// The recommended terrain's raw heights, uneroded and unfilled.
+std::vector<float> RawMap(int n)
 {
     TerrainParameters parameters;
     parameters.roughness = 0.62f;
     parameters.sharpness = 0.25f;
     Array2D<float> raw(n, n);
     GenerateHeightMapOfSize(raw, parameters);
-    std::vector<float> h(raw.Row(0), raw.Row(0) + size_t(n) * n);
+    return std::vector<float>(raw.Row(0), raw.Row(0) + size_t(n) * n);
+}
+
+std::vector<float> FilledRawMap(int n)
+{
+    std::vector<float> h = RawMap(n);
     FillToDrain(h.data(), n);
     return h;
 }
@@ -233,12 +239,7 @@ TEST(FlowBands, AreaOnAnyNumberOfBandsIsTheOneOrdersArea)
 TEST(FlowBands, TheFillsOrderMakesTheSortedBands)
 {
     const int n = 257;
-    TerrainParameters parameters;
-    parameters.roughness = 0.62f;
-    parameters.sharpness = 0.25f;
-    Array2D<float> raw(n, n);
-    GenerateHeightMapOfSize(raw, parameters);
-    std::vector<float> h(raw.Row(0), raw.Row(0) + size_t(n) * n);
+    std::vector<float> h = RawMap(n);
     FillWork fill;
     fill.recordOrder = true;
     FillToDrain(h.data(), n, 0.0, fill);
@@ -304,14 +305,10 @@ TEST(FlowBands, SweepAsksAheadForTheCellsItVisitsLater)
 TEST(FlowBands, ErosionRoundsOnAnyNumberOfBandsAreTheOneThreadRounds)
 {
     const int n = 257;
-    TerrainParameters parameters;
-    parameters.roughness = 0.62f;
-    parameters.sharpness = 0.25f;
-    Array2D<float> raw(n, n);
-    GenerateHeightMapOfSize(raw, parameters);
+    const std::vector<float> raw = RawMap(n);
     const ErosionPlan plan = PlanErosion(1.0f);
     const auto erode = [&](unsigned threads) {
-        std::vector<float> h(raw.Row(0), raw.Row(0) + size_t(n) * n);
+        std::vector<float> h = raw;
         ErosionWork work;
         work.bands.SetSmallestBand(64);
         work.bandThreads = 0;  // a band a thread
